@@ -1,0 +1,28 @@
+#pragma once
+// The one way to tell the user about a failure: four lines, a kind, and where it was raised.
+
+#include <functional>
+#include <string>
+
+enum AlertKind { alert_language = 0, alert_info = 1, alert_quit = 2, alert_crash = 3 };
+
+struct AlertRequest {
+  std::string lines[4];
+  std::string file;
+  int line = 0;
+  int kind = alert_info;
+};
+
+// Shows (or logs) the alert. Returns only for kinds 0 and 1 (and, in tests, when a
+// handler is installed).
+void alert(int prev_ui_mode, const std::string& l1, const std::string& l2, const std::string& l3,
+           const std::string& l4, int kind, const char* file, int line);
+
+// "(file line N)" with a negative line written as "-N".
+std::string alert_location(const std::string& file, int line);
+
+// Replaces the showing of alerts (the window installs one; tests capture with one).
+// The handler is called on the main thread with the request; it decides what happens.
+void set_alert_handler(std::function<void(const AlertRequest&)> handler);
+
+#define ALERT(kind, l1, l2, l3, l4) alert(app().ui_mode, (l1), (l2), (l3), (l4), (kind), __FILE__, __LINE__)

@@ -1,0 +1,8 @@
+#include "app/app_state.h"
+
+static AppState g_app;
+
+AppState& app() { return g_app; }
+void reset_app_state() { g_app = AppState(); }
+
+int host_platform() { return platform_lin; }

@@ -1,0 +1,3 @@
+#pragma once
+
+#define ZEPHIRO_VERSION_TEXT "Zephiro DVD Installer 2.06r1"

@@ -1,0 +1,63 @@
+#pragma once
+// Every access of the program to the file system and the shell.
+// Paths are UTF-8 with '/' separators; a folder path ends with '/'.
+// Operations return 0 on success, else an error code (errno values on Linux,
+// or the program's own codes below), which error_message_for_code() explains.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum ProgramErrorCode {
+  err_zip_open = 20001,
+  err_zip_read = 20002,
+  err_zip_create = 20003,
+  err_zip_write = 20004,
+  err_zip_fork_too_big = 20005,
+  err_open_for_read = 20006,
+  err_net_reconnect = 20007,
+  err_net_bad_state = 20008,
+  err_net_alloc = 20009,
+  err_net_write = 20010,
+  err_net_no_server = 20011,
+  err_zip_bad_fork = 20012,
+};
+
+enum SpecialFolderCode {
+  folder_program = 0,
+  folder_program_file = 1,
+  folder_desktop = 2,
+  folder_default_apps = 3,
+  folder_temp = 4,
+  folder_prefs = 5,
+};
+
+// Paths
+void normalise_path(std::string& path);
+bool is_absolute_path(const std::string& path);
+void make_absolute(std::string& path);
+std::string special_folder(int code);
+// The folder relative paths are taken against (Special Folder 0); set once at start-up.
+void set_program_folder(const std::string& folder);
+const std::string& program_folder();
+
+// Folders and files
+bool file_exists(const std::string& path);
+bool folder_exists(const std::string& path);
+// Lists a folder (path ending '/'): names and is-folder flags, sorted case-insensitively,
+// dot-entries dropped. Returns the count.
+int list_folder(const std::string& folder, std::vector<std::string>& names, std::vector<int>& is_folder);
+int create_folder(const std::string& path);
+bool is_benign_folder_error(int code);
+int delete_file_or_empty_folder(const std::string& path);
+int delete_folder_tree(const std::string& folder);
+int clear_read_only(const std::string& path);
+int copy_file(const std::string& source, const std::string& target);
+int copy_tree(const std::string& source, const std::string& target);
+int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes);
+int eject_disc(const std::string& path);
+// Starts `file` (a program directly, anything else through the desktop's opener).
+// On success the process ends with exit code 1 (after the orderly shutdown when asked);
+// on failure the shell's result (32 or less) is returned.
+int open_and_quit(const std::string& file, const std::string& parameters, bool orderly);
+std::string error_message_for_code(int code);

@@ -1,0 +1,53 @@
+#pragma once
+// Read-only views of whole data files, and the framework's data-file header.
+// A path beginning "RESOURCE:" names a file embedded in the program.
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+class MappedFile {
+ public:
+  MappedFile() = default;
+  explicit MappedFile(const std::string& path, uint64_t offset = 0, uint64_t length = 0) {
+    open(path, offset, length);
+  }
+  ~MappedFile() { close(); }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  // Opens a view of the file (or of `length` bytes from `offset`; 0 = to the end).
+  // Returns whether a view exists. Opening again first closes the previous view.
+  bool open(const std::string& path, uint64_t offset = 0, uint64_t length = 0);
+  void close();
+
+  bool has_view() const { return begin_ != nullptr; }
+  const char* begin() const { return begin_; }
+  const char* end() const { return end_; }
+  size_t size() const { return static_cast<size_t>(end_ - begin_); }
+  bool embedded() const { return embedded_; }
+  const std::string& path() const { return path_; }
+
+  // Parse position, advanced by the readers.
+  const char* pos = nullptr;
+
+ private:
+  std::string path_;
+  const char* begin_ = nullptr;
+  const char* end_ = nullptr;
+  bool embedded_ = false;
+  void* map_base_ = nullptr;
+  size_t map_length_ = 0;
+};
+
+enum DataFileKind { kind_binary = 10000, kind_text = 10001 };
+
+// Verifies the header of a data file and leaves `pos` after it.
+// `accepted` is a list of versions ending with 0; `file_type` may be null.
+// Returns the version found, or 0 when the file is not of the expected kind.
+int check_file(MappedFile& file, int kind, const int* accepted, const char* file_type, std::string* notice);
+
+// Opens the shared output stream at `path` and writes the header. 1 opened, 0 failed
+// (an alert has then been shown).
+int ouf_open(const std::string& path, int kind, int version, const char* notice);
+std::ofstream& ouf_stream();

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the demo need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  zlib1g-dev libminizip-dev libdeflate-dev libarchive-dev libssl-dev
+  libpng-dev libfreetype-dev libsdl2-dev libgl-dev libgl1-mesa-dri
+  libgtest-dev fonts-dejavu-core
+  xvfb xauth zip 7zip
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -y
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
