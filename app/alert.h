@@ -25,4 +25,8 @@ std::string alert_location(const std::string& file, int line);
 // The handler is called on the main thread with the request; it decides what happens.
 void set_alert_handler(std::function<void(const AlertRequest&)> handler);
 
+// Called first by alert(): the thread pool installs a router that queues an alert raised
+// on a worker thread for the main thread and returns true; false means "show it here".
+void set_alert_router(bool (*router)(const AlertRequest&));
+
 #define ALERT(kind, l1, l2, l3, l4) alert(app().ui_mode, (l1), (l2), (l3), (l4), (kind), __FILE__, __LINE__)
