@@ -8,6 +8,7 @@
 
 #include "app/alert.h"
 #include "app/app_state.h"
+#include "platform/drives.h"
 #include "platform/fs.h"
 
 namespace {
@@ -294,10 +295,7 @@ int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_by
   return platform::fs_space(p, total_bytes, free_bytes);
 }
 
-int eject_disc(const std::string& path) {
-  (void)path;
-  return 0;
-}
+int eject_disc(const std::string& path) { return platform::eject_mounted_disc(absolute(path)); }
 
 int open_and_quit(const std::string& file, const std::string& parameters, bool orderly) {
   std::string target = absolute(file);
