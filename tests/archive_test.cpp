@@ -358,6 +358,12 @@ TEST_F(SevenZipToFolder, ReplacesAnExistingFileAndKeepsTheExecuteBit) {
   EXPECT_TRUE(is_executable(out() + "Zephiro"));
   EXPECT_FALSE(is_executable(out() + "a.txt"));
   EXPECT_EQ(tree_of(out()), (std::vector<std::string>{"Zephiro", "a.txt"}));
+
+  // An archive that records no attributes gives plain files.
+  seven_zip_tool(src(), dir / "plain.7z", "Zephiro", "-m0=LZMA2 -mtr-");
+  fs::remove(out() + "Zephiro");
+  ASSERT_EQ(sevenzip_to_folder(dir / "plain.7z", out(), nullptr, false), 0);
+  EXPECT_FALSE(is_executable(out() + "Zephiro"));
 }
 
 TEST_F(SevenZipToFolder, CorruptMemberIsNotWritten) {
