@@ -32,8 +32,9 @@ const char kUsage[] =
     "\n"
     "  --out=DIR          folder for the set (created; must be empty unless --force)\n"
     "  --discs=N          number of discs (default 3)\n"
-    "  --size=SIZE        tiny (a few KB), small (about 24 MB), large (about 3 GB), or a byte\n"
-    "                     count with an optional K, M or G suffix (default tiny)\n"
+    "  --size=SIZE        tiny (a few KB), small (about 24 MB), large (about 3 GB; takes some\n"
+    "                     minutes), or a byte count with an optional K, M or G suffix\n"
+    "                     (default tiny). Sets above 50 MB use faster compression levels.\n"
     "  --seed=N           content seed (default 1); the same seed gives the same set\n"
     "  --name=TEXT        the DVD Version: the set's name and folder (default \"Zephiro 9 DVD\")\n"
     "  --old-copy=DIR     also write an installed copy as the first release left it (every\n"
@@ -545,7 +546,7 @@ int main(int argc, char** argv) {
     m.zip = find_program({"zip"});
     m.seven = find_program({"7zz", "7z", "7za"});
   }
-  m.big = o.size > 500ull * 1000 * 1000;
+  m.big = o.size > 50ull * 1000 * 1000;
   auto start = std::chrono::steady_clock::now();
 
   std::vector<Group> groups = plan_groups(o);
