@@ -5,6 +5,7 @@
 
 #include "app/alert.h"
 #include "app/app_state.h"
+#include "io/file_ops.h"
 #include "io/mapped_file.h"
 
 namespace {
@@ -183,7 +184,8 @@ bool read_body(Cursor c) {
 }
 
 // A file that is there but holds nothing has no header to accept.
-bool is_empty_file(const std::string& path) {
+bool is_empty_file(std::string path) {
+  make_absolute(path);
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec;
 }

@@ -58,6 +58,10 @@ TEST_F(ManifestTest, ByteOrderMarkAndOlderVersionReadTheSame) {
   ASSERT_EQ(read_text("A\n840\nINSTALLER\n" + body), 3);
   ASSERT_EQ(manifest_group_count(), 1);
   EXPECT_EQ(current_entry(0).path, "Zephiro/Resources/a.txt");
+
+  ASSERT_EQ(read_text("I\r\n900 version\r\n  INSTALLER\r\n\r\n" + body), 3);
+  ASSERT_EQ(manifest_group_count(), 1);
+  EXPECT_EQ(current_entry(0).disc_number, 1);
 }
 
 TEST_F(ManifestTest, RejectedHeadersEmptyThePreviousManifest) {
