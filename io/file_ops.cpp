@@ -223,6 +223,8 @@ bool folder_exists(const std::string& path) {
   return false;
 }
 
+bool is_symbolic_link(const std::string& path) { return platform::is_symlink(absolute(strip_trailing_slash(path))); }
+
 int create_folder(const std::string& path) {
   std::string p = absolute(strip_trailing_slash(path));
   if (p.empty()) return 2;

@@ -44,6 +44,8 @@ const std::string& program_folder();
 // Folders and files
 bool file_exists(const std::string& path);
 bool folder_exists(const std::string& path);
+// Whether the path (without trailing '/') is itself a symbolic link.
+bool is_symbolic_link(const std::string& path);
 // Lists a folder (path ending '/'): names and is-folder flags, sorted case-insensitively,
 // dot-entries dropped. Returns the count.
 int list_folder(const std::string& folder, std::vector<std::string>& names, std::vector<int>& is_folder);

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -64,11 +63,6 @@ int eject_mounted_disc(const std::string& path) {
   int code = ioctl(fd, CDROMEJECT, 0) == 0 ? 0 : errno;
   close(fd);
   return code;
-}
-
-double running_seconds() {
-  static const auto start = std::chrono::steady_clock::now();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace platform

@@ -11,7 +11,5 @@ std::vector<std::string> mounted_disc_roots();
 // Unmounts the disc that holds `path` and ejects its device. 0, or an errno value.
 // A path on no mounted disc (a folder acting as a drive) is left alone: 0.
 int eject_mounted_disc(const std::string& path);
-// Seconds of a monotonic clock since the first call.
-double running_seconds();
 
 }  // namespace platform
