@@ -487,6 +487,7 @@ TEST_F(ThreadsLayerTest, SwarmIsStoppedAtShutdown) {
 
 TEST_F(ThreadsLayerTest, LockMainThreadPinsTheCallerToTheFirstProcessor) {
   parse_option_tokens("--lock_main_thread");
+  log.clear();  // the option's own log line
   uint64_t before = 0, after = 0;
   std::thread([&] {  // a thread of its own, so the test program stays unpinned
     platform::thread_affinity(&before);
