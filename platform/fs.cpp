@@ -98,6 +98,14 @@ std::string home_folder() {
   return home.empty() ? "/" : home;
 }
 
+std::string current_folder() {
+  char buf[4096];
+  if (!getcwd(buf, sizeof(buf))) return "/";
+  std::string folder = buf;
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
 int start_detached(const std::string& file, const std::vector<std::string>& args) {
   // The grandchild reports a failed exec through a close-on-exec pipe: an empty
   // read means the program is running.

@@ -31,6 +31,7 @@ int fs_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_byte
 std::string program_file_path();
 std::string env(const char* name);  // empty when unset
 std::string home_folder();          // without trailing '/'
+std::string current_folder();       // the working folder, ending '/'
 
 // Starts an executable as a detached process, parameters split at blanks.
 // 0 when it was started, else an errno value.
