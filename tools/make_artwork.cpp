@@ -133,6 +133,12 @@ Mask mask_minus(const Mask& a, const Mask& b) {  // a and not b
   return m;
 }
 
+Mask mask_times(const Mask& a, const Mask& b) {  // a and b
+  Mask m = a;
+  for (size_t i = 0; i < m.v.size(); ++i) m.v[i] = a.v[i] * b.v[i];
+  return m;
+}
+
 Mask mask_shifted(const Mask& a, int dx, int dy) {
   Mask m(a.w, a.h);
   for (int y = 0; y < a.h; ++y)
@@ -545,8 +551,9 @@ void paint_frame14(Canvas& c) {
   paint(c, shape(rounded_rect(5, 5, s - 10, s - 10, 3), c.w, c.h), solid(rgb(34, 50, 70)));
   paint(c, shape(rounded_rect(6, 6, s - 12, s - 12, 2), c.w, c.h), solid(rgb(236, 239, 243)));
   for (int i = 0; i < 3; ++i) {  // inner shadow, fading inwards
-    Mask ring = mask_minus(shape(rounded_rect(6 + i, 6 + i, s - 12 - 2 * i, s - 12 - 2 * i, 2), c.w, c.h),
-                           shape(rounded_rect(7 + i, 7 + i, s - 14 - 2 * i, s - 14 - 2 * i, 2), c.w, c.h));
+    Mask ring = mask_minus(shape(rounded_rect(6 + i, 6 + i, s - 12 - 2 * i, s - 12 - 2 * i, 0), c.w, c.h),
+                           shape(rounded_rect(7 + i, 7 + i, s - 14 - 2 * i, s - 14 - 2 * i, 0), c.w, c.h));
+    ring = mask_times(ring, shape(rounded_rect(6, 6, s - 12, s - 12, 2), c.w, c.h));
     paint(c, ring, solid(rgb(40, 56, 80)), 0.16f - 0.05f * i);
   }
 }
