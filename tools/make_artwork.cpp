@@ -672,19 +672,23 @@ struct LabelLook {
   int shift;        // pressed labels sit a pixel lower
 };
 
-// One language's label cells.  The font size is the largest (up to 14 px) at
-// which every label fits its cell with a margin; a label that still does not fit
-// is narrowed.
+// One language's label cells.  The font size is the largest (up to 13.5 px) at
+// which every label fits its cell with a margin when long ones are narrowed a
+// little (to kMostNarrowed of their width at most).
+constexpr double kMostNarrowed = 0.88;
+
 void paint_labels(Canvas& img, int language, Font& bold) {
   const int* bounds = kLabelBoundaries[language];
   const double margin = 7;
-  TextStyle st{&bold, 14.0, 1.0, 0.6};
+  TextStyle st{&bold, 13.5, 1.0, 0.6};
   for (; st.size > 11.0; st.size -= 0.25) {
     bool fits = true;
     for (int i = 0; i < kLabelCount; ++i)
-      if (text_width(st, kLabelTexts[language][i]) > bounds[i + 1] - bounds[i] - 2 * margin) fits = false;
+      if (text_width(st, kLabelTexts[language][i]) * kMostNarrowed > bounds[i + 1] - bounds[i] - 2 * margin)
+        fits = false;
     if (fits) break;
   }
+  std::printf("make_artwork: %s labels at %.2f px\n", kLanguageNames[language], st.size);
   const LabelLook looks[] = {
       {kLabelRowNormal, rgb(255, 255, 255), rgb(4, 18, 46), 1, 1, 0.75f, 0},
       {kLabelRowHover, rgb(255, 226, 140), rgb(255, 190, 70), 0, 2, 0.55f, 0},
@@ -697,7 +701,7 @@ void paint_labels(Canvas& img, int language, Font& bold) {
     double room = x1 - x0 - 2 * margin;
     double width = text_width(fit, kLabelTexts[language][i]);
     if (width > room) {
-      fit.squeeze = std::max(0.75, room / width);
+      fit.squeeze = std::max(kMostNarrowed - 0.1, room / width);
       width = text_width(fit, kLabelTexts[language][i]);
       if (width > x1 - x0 - 4)
         std::fprintf(stderr, "make_artwork: %s label %d is too wide for its cell\n",
@@ -740,23 +744,39 @@ Canvas make_elements(int language, Font& bold) {
 // ---------------------------------------------------------------------------
 // background.png
 
-Ring airliner(double cx, double cy, double length, double heading_deg) {
-  // Plan view, nose towards +x, in units of the fuselage length.
-  const Pt outline[] = {
-      {0.50, 0.000},  {0.47, 0.030},  {0.40, 0.045},  {0.12, 0.048},  {0.02, 0.42},
-      {-0.06, 0.44},  {-0.04, 0.060}, {-0.30, 0.050}, {-0.36, 0.17},  {-0.42, 0.18},
-      {-0.40, 0.030}, {-0.50, 0.010},
+// A jet airliner seen from below, nose towards the heading (degrees above the
+// horizontal), as a coverage mask.  Outline units are fuselage lengths.
+struct Airliner {
+  double cx, cy, length, heading_deg;
+  Pt place(double x, double y) const {  // y is to the right of the nose
+    double a = heading_deg * kPi / 180, ca = std::cos(a), sa = std::sin(a);
+    return {cx + length * (x * ca + y * sa), cy - length * (x * sa - y * ca)};
+  }
+};
+
+Mask airliner_mask(const Airliner& plane, int w, int h) {
+  const Pt half[] = {
+      {0.50, 0.0},    {0.485, 0.020}, {0.45, 0.036},  {0.38, 0.046},  {0.12, 0.047}, {-0.13, 0.45},
+      {-0.16, 0.47},  {-0.20, 0.47},  {-0.07, 0.12},  {-0.04, 0.047}, {-0.32, 0.040}, {-0.41, 0.165},
+      {-0.455, 0.17}, {-0.44, 0.028}, {-0.50, 0.006},
   };
-  Ring ring;
-  double a = heading_deg * kPi / 180, ca = std::cos(a), sa = std::sin(a);
-  auto put = [&](double x, double y) {
-    ring.push_back({cx + length * (x * ca - y * sa), cy - length * (x * sa + y * ca)});
-  };
-  for (const Pt& p : outline) put(p.x, p.y);
-  for (int i = int(std::size(outline)) - 1; i >= 0; --i)
-    if (outline[i].y != 0) put(outline[i].x, -outline[i].y);
-  return ring;
+  Ring body;
+  for (const Pt& p : half) body.push_back(plane.place(p.x, p.y));
+  for (int i = int(std::size(half)) - 1; i >= 0; --i)
+    if (half[i].y != 0) body.push_back(plane.place(half[i].x, -half[i].y));
+  Mask m = shape(body, w, h);
+  for (int side : {-1, 1}) {  // engine pods hanging ahead of the wings
+    Ring pod;
+    for (int i = 0; i < 32; ++i) {
+      double a = 2 * kPi * i / 32;
+      pod.push_back(plane.place(0.05 + 0.06 * std::cos(a), side * (0.17 + 0.024 * std::sin(a))));
+    }
+    m = mask_max(m, shape(pod, w, h));
+  }
+  return m;
 }
+
+double ridged(double x, double y, int seed);
 
 Canvas make_background(Font& regular, Font& bold) {
   const int W = kBackgroundWidth, H = kBackgroundHeight;
@@ -778,33 +798,43 @@ Canvas make_background(Font& regular, Font& bold) {
       clouds.at(x, y) = float(smoothstep(0.52, 0.78, n * (0.75 + 0.5 * band)) * 0.75);
     }
   paint(img, clouds, [&](double, double y) { return mix(rgb(255, 255, 255), rgb(255, 236, 214), (y - 380) / 170); });
-  // Distant hills, two layers, then the darker foreground.
-  for (int layer = 0; layer < 2; ++layer) {
-    Ring ridge = {{0, double(H)}};
-    for (int x = 0; x <= W; x += 4) {
-      double n = fbm(x / (layer ? 90.0 : 160.0), layer * 5.0, 4, 20 + layer);
-      ridge.push_back({double(x), horizon - (layer ? 2 : 14) - n * (layer ? 14 : 26) + layer * 12});
-    }
-    ridge.push_back({double(W), double(H)});
-    RGBA top = layer ? rgb(32, 46, 66) : rgb(78, 98, 126);
-    RGBA bottom = layer ? rgb(14, 22, 34) : rgb(52, 68, 92);
-    paint(img, shape(ridge, W, H), vgrad(horizon - 30, top, H, bottom));
+  // Distant mountains in the haze, their crests catching the low sun, then the
+  // dark foreground hills under the buttons.
+  std::vector<double> far_crest, near_crest;
+  for (int x = 0; x <= W; x += 2) {
+    far_crest.push_back(horizon - 8 - 22 * fbm(x / 140.0, 0.5, 4, 20) - 14 * ridged(x / 70.0, 3.5, 21));
+    near_crest.push_back(horizon + 14 - 18 * fbm(x / 210.0, 7.5, 3, 22));
   }
+  auto ground = [&](const std::vector<double>& crest) {
+    Ring r = {{0, double(H)}};
+    for (size_t i = 0; i < crest.size(); ++i) r.push_back({2.0 * i, crest[i]});
+    r.push_back({double(W), double(H)});
+    return r;
+  };
+  Mask far = shape(ground(far_crest), W, H);
+  paint(img, far, vgrad(horizon - 40, rgb(96, 116, 146), horizon + 10, rgb(58, 74, 100)));
+  Mask rim = mask_minus(far, mask_shifted(far, 0, 2));
+  paint(img, rim, [&](double x, double) {
+    return rgb(255, 222, 176, float(0.25 + 0.6 * std::exp(-std::pow((x - 600) / 220, 2))));
+  });
+  paint(img, shape(ground(near_crest), W, H), vgrad(horizon, rgb(30, 42, 62), H, rgb(10, 16, 28)));
   // An airliner climbing away, with its contrails.
-  const double ax = 668, ay = 46, len = 64, heading = 14;
+  const Airliner plane = {668, 50, 74, 16};
   for (int side : {-1, 1}) {
-    double a = heading * kPi / 180;
-    Pt engine = {ax + len * (-0.02 * std::cos(a) - side * 0.25 * std::sin(a)),
-                 ay - len * (-0.02 * std::sin(a) + side * 0.25 * std::cos(a))};
-    Pt tail = {engine.x - 420 * std::cos(a), engine.y + 420 * std::sin(a)};
-    Ring trail = {{engine.x, engine.y - 1.2}, {engine.x, engine.y + 1.2}, {tail.x, tail.y + 5}, {tail.x, tail.y - 5}};
-    paint(img, blurred(shape(trail, W, H), 1), [&](double x, double) {
-      return rgb(255, 255, 255, float(0.6 * smoothstep(tail.x, engine.x - 8, x)));
+    Pt start = plane.place(-0.25, side * 0.17), end = plane.place(-6.0, side * 0.17);
+    Pt dir = {end.x - start.x, end.y - start.y};
+    double len = std::hypot(dir.x, dir.y);
+    Pt n = {-dir.y / len, dir.x / len};
+    Ring trail = {{start.x + n.x * 0.6, start.y + n.y * 0.6}, {end.x + n.x * 4.5, end.y + n.y * 4.5},
+                  {end.x - n.x * 4.5, end.y - n.y * 4.5}, {start.x - n.x * 0.6, start.y - n.y * 0.6}};
+    paint(img, blurred(shape(trail, W, H), 1), [&](double x, double y) {
+      double t = ((x - start.x) * dir.x + (y - start.y) * dir.y) / (len * len);  // 0 at the plane
+      return rgb(255, 255, 255, float(0.7 * smoothstep(0.0, 0.04, t) * (1 - smoothstep(0.3, 1.0, t))));
     });
   }
-  Ring plane = airliner(ax, ay, len, heading);
-  paint(img, blurred(shape(plane, W, H), 2), solid(rgb(0, 10, 30)), 0.25f);
-  paint(img, shape(plane, W, H), vgrad(20, rgb(44, 58, 84), 70, rgb(18, 28, 48)));
+  Mask jet = airliner_mask(plane, W, H);
+  paint(img, blurred(jet, 1), solid(rgb(0, 10, 30)), 0.2f);
+  paint(img, jet, vgrad(10, rgb(52, 66, 92), 80, rgb(20, 30, 50)));
   // The product's name in the top band.
   TextStyle title{&bold, 38, 1.0, 1.0};
   TextStyle subtitle{&regular, 13, 1.0, 2.2};
@@ -880,7 +910,7 @@ const Region kDryLands[] = {
     {66, 29, 7, 4, 0.8, 200, 174, 128},     {71, 27, 4, 3, 0.7, 210, 180, 130},
     {84, 39.5, 8, 3, 0.9, 214, 190, 140},   {103, 42.5, 12, 4, 0.85, 196, 178, 132},
     {62, 45, 13, 5, 0.75, 180, 168, 112},   {88, 33, 10, 4, 0.7, 150, 134, 104},
-    {129, -25, 12, 6, 1.0, 198, 122, 72},   {120, -28, 6, 5, 0.8, 204, 150, 96},
+    {130, -24, 12, 7, 0.95, 186, 126, 82},  {121, -27, 7, 6, 0.85, 200, 152, 100},
     {20, -24, 6, 5, 0.8, 196, 164, 110},    {15, -24, 2.5, 7, 0.9, 214, 180, 130},
     {-70, -23, 2.5, 8, 0.9, 196, 172, 140}, {-68, -45, 3.5, 6, 0.7, 172, 156, 116},
     {-114, 36, 7, 6, 0.75, 196, 160, 112},  {-105, 28, 5, 6, 0.5, 190, 160, 114},
@@ -1014,6 +1044,7 @@ Canvas make_map(const Path& land) {
       if (edge) grey = top_left ? mix(grey, rgb(255, 255, 255), 0.35) : scaled(grey, 0.72);
       // Bottom panel: plain, land white on grey.
       RGBA plain = mix(rgb(166, 172, 181), rgb(248, 249, 250), land_cover);
+      if (x == 0 || y == 0 || x == W - 1 || y == P - 1) plain = scaled(plain, 0.8);  // a crisp edge
       const RGBA rows[3] = {sat, grey, plain};
       for (int panel = 0; panel < 3; ++panel) {
         float* p = img.at(x, panel * P + y);

@@ -199,8 +199,8 @@ constexpr const char* kLabelTexts[kLanguageCount][kLabelCount] = {
     {"ВЫХОД", "НАЗАД", "ДАЛЕЕ", "ВЫБРАТЬ ВСЁ", "СБРОС", "КУПИТЬ", "НАСТРОЙКИ"},
     {"ESCI", "TORNA INDIETRO", "CONTINUA", "SELEZIONA TUTTO", "DESELEZIONA TUTTO",
      "ACQUISTA ONLINE", "OPZIONI"},
-    {"SALIR", "VOLVER", "CONTINUAR", "MARCAR TODO", "DESMARCAR TODO", "COMPRAR EN LÍNEA",
-     "OPCIONES"},
+    {"SALIR", "VOLVER", "CONTINUAR", "SELECCIONAR TODO", "DESELECCIONAR TODO",
+     "COMPRAR EN LÍNEA", "OPCIONES"},
 };
 
 // ---------------------------------------------------------------------------
