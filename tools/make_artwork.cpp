@@ -406,7 +406,8 @@ double cap_height(const TextStyle& st) {
 // ---------------------------------------------------------------------------
 // PNG output.
 
-bool write_png(const std::string& path, const Canvas& c, bool with_alpha) {
+// Every picture is written as 8-bit RGBA, the form the texture loader uploads.
+bool write_png(const std::string& path, const Canvas& c) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
     std::fprintf(stderr, "make_artwork: cannot write %s\n", path.c_str());
@@ -422,21 +423,19 @@ bool write_png(const std::string& path, const Canvas& c, bool with_alpha) {
   }
   png_init_io(png, f);
   png_set_compression_level(png, 9);
-  png_set_IHDR(png, info, c.w, c.h, 8, with_alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, c.w, c.h, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  int channels = with_alpha ? 4 : 3;
-  std::vector<png_byte> row(size_t(c.w) * channels);
+  std::vector<png_byte> row(size_t(c.w) * 4);
   for (int y = 0; y < c.h; ++y) {
     for (int x = 0; x < c.w; ++x) {
       const float* p = c.at(x, y);
-      float a = p[3];
+      float a = std::clamp(p[3], 0.f, 1.f);
       for (int k = 0; k < 3; ++k) {
         float straight = a > 0 ? p[k] / a : 0.f;
-        if (!with_alpha) straight = p[k];  // composited over black
-        row[size_t(x) * channels + k] = png_byte(std::lround(std::clamp(straight, 0.f, 1.f) * 255));
+        row[size_t(x) * 4 + k] = png_byte(std::lround(std::clamp(straight, 0.f, 1.f) * 255));
       }
-      if (with_alpha) row[size_t(x) * 4 + 3] = png_byte(std::lround(std::clamp(a, 0.f, 1.f) * 255));
+      row[size_t(x) * 4 + 3] = png_byte(std::lround(a * 255));
     }
     png_write_row(png, row.data());
   }
@@ -458,6 +457,16 @@ Canvas three_slice(int width, int height, int cap, const std::function<void(Canv
   painter(wide);
   Canvas out(width, height);
   int mid = width - 2 * cap, from = wide.w / 2 - mid / 2;
+  // The rounded ends must lie within the caps, or a seam would show where a cap
+  // meets the tiled middle.
+  for (int y = 0; y < height; ++y)
+    for (int k = 0; k < 4; ++k)
+      if (std::fabs(wide.at(cap, y)[k] - wide.at(from, y)[k]) > 0.5f / 255 ||
+          std::fabs(wide.at(wide.w - cap - 1, y)[k] - wide.at(from, y)[k]) > 0.5f / 255) {
+        std::fprintf(stderr, "make_artwork: a %d x %d sprite's caps spill into its middle\n", width, height);
+        y = height;
+        break;
+      }
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       int sx = x < cap ? x : x >= width - cap ? wide.w - (width - x) : from + (x - cap);
@@ -1091,11 +1100,11 @@ int main(int argc, char** argv) {
       !read_land(land_file, land))
     return 1;
 
-  bool ok = write_png(out + "interface.png", make_interface(), true);
+  bool ok = write_png(out + "interface.png", make_interface());
   for (int l = 0; l < kLanguageCount; ++l)
-    ok = write_png(out + "elements_" + kLanguageNames[l] + ".png", make_elements(l, bold), true) && ok;
-  ok = write_png(out + "background.png", make_background(regular, bold), false) && ok;
-  ok = write_png(out + "map.png", make_map(land), false) && ok;
+    ok = write_png(out + "elements_" + kLanguageNames[l] + ".png", make_elements(l, bold)) && ok;
+  ok = write_png(out + "background.png", make_background(regular, bold)) && ok;
+  ok = write_png(out + "map.png", make_map(land)) && ok;
   std::printf("make_artwork: %s\n", ok ? "all pictures written" : "some pictures failed");
   return ok ? 0 : 1;
 }
