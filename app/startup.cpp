@@ -1,9 +1,12 @@
 #include "app/startup.h"
 
 #include "app/app_state.h"
+#include "app/command_line_mode.h"
 #include "app/log.h"
 #include "app/options.h"
 #include "app/preferences.h"
+#include "engine/registry.h"
+#include "io/dvd_discovery.h"
 #include "io/file_ops.h"
 
 namespace {
@@ -37,6 +40,7 @@ void start_up(int argc, char** argv) {
   log_open(special_folder(folder_desktop) + k_log_name);
   log_write_header(program_folder());
   parse_command_line(argc, argv);
+  if (has_option("--dvd_drives")) set_dvd_drives(option_value("--dvd_drives"));
 
   log_folder_lines();
   app().temp_folder = special_folder(folder_temp);
@@ -44,6 +48,7 @@ void start_up(int argc, char** argv) {
 
   prefs().stream_count = 0;
   exchange_preferences(prefs_read);
+  read_installed_copies();
 }
 
 void shut_down(bool save_preferences) {
@@ -55,6 +60,11 @@ void shut_down(bool save_preferences) {
 
 int run_installer(int argc, char** argv) {
   start_up(argc, argv);
+  if (is_command_line_mode()) {
+    int code = run_command_line_mode();
+    shut_down(true);
+    return code;
+  }
   // The window and its main loop come later; until then a run is start-up and shutdown.
   shut_down(true);
   return 0;
