@@ -8,6 +8,7 @@
 #include "engine/registry.h"
 #include "io/dvd_discovery.h"
 #include "io/file_ops.h"
+#include "io/threads.h"
 
 namespace {
 
@@ -41,6 +42,8 @@ void start_up(int argc, char** argv) {
   log_write_header(program_folder());
   parse_command_line(argc, argv);
   if (has_option("--dvd_drives")) set_dvd_drives(option_value("--dvd_drives"));
+  threads_init();
+  app().orderly_shutdown = [] { shut_down(true); };
 
   log_folder_lines();
   app().temp_folder = special_folder(folder_temp);
@@ -54,6 +57,7 @@ void start_up(int argc, char** argv) {
 void shut_down(bool save_preferences) {
   if (save_preferences && !has_option("--fps_test") && !has_option("--qa_script"))
     exchange_preferences(prefs_write);
+  if (save_preferences && threads_state().initialised) threads_shutdown();
   log_flush();
   log_close();
 }
