@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/app_state.h"
+#include "app/crash_log.h"
 #include "app/log.h"
 #include "app/options.h"
 #include "app/startup.h"
@@ -21,12 +22,6 @@ AlertState& state() {
   return s;
 }
 
-// Until the stack crawl exists the crash file records which alert ended the program.
-void append_stack_crawl(const AlertRequest& req, const std::string& where) {
-  std::ofstream out("stack_crawl.txt", std::ios::out | std::ios::app);
-  if (!out) return;
-  out << "Crash alert " << where << ": " << req.lines[0] << "\n";
-}
 
 [[noreturn]] void end_process(int exit_code) {
   app().quit_flag = 1;
@@ -71,7 +66,7 @@ void alert(int prev_ui_mode, const std::string& l1, const std::string& l2, const
   std::string where = alert_location(req.file, line);
   std::string body = l1 + "\n" + l2 + "\n" + l3 + "\n" + l4 + "\n" + where + "\n";
   bool fatal = kind == alert_quit || kind == alert_crash;
-  if (kind == alert_crash) append_stack_crawl(req, where);
+  if (kind == alert_crash) append_stack_crawl("stack_crawl.txt");
 
   // Unattended test runs never wait for a user: the log gets everything.
   if (has_option("--fps_test") || has_option("--qa_script")) {

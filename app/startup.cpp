@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line_mode.h"
+#include "app/crash_log.h"
 #include "app/log.h"
 #include "app/options.h"
 #include "app/preferences.h"
@@ -63,6 +64,7 @@ void shut_down(bool save_preferences) {
 }
 
 int run_installer(int argc, char** argv) {
+  install_crash_handler();
   start_up(argc, argv);
   if (is_command_line_mode()) {
     int code = run_command_line_mode();

@@ -6,6 +6,7 @@
 
 #include "app/alert.h"
 #include "app/app_state.h"
+#include "app/crash_log.h"
 #include "app/log.h"
 #include "app/options.h"
 #include "io/work_tasks.h"
@@ -85,8 +86,30 @@ void* MessageQueue::pop(int timeout_ms) {
 
 // ---------------------------------------------------------------- threads
 
+namespace {
+
+struct ThreadStart {
+  int (*function)(void*);
+  void* argument;
+};
+
+// Every thread of the program reports its crashes, a stack overflow included, which
+// needs a signal stack of its own.
+int run_reporting_crashes(void* raw) {
+  ThreadStart start = *static_cast<ThreadStart*>(raw);
+  delete static_cast<ThreadStart*>(raw);
+  install_crash_handler_for_thread();
+  int code = start.function(start.argument);
+  release_crash_handler_for_thread();
+  return code;
+}
+
+}  // namespace
+
 int create_thread(int (*function)(void*), void* argument, platform::ThreadHandle* thread) {
-  int code = platform::start_thread(function, argument, thread);
+  ThreadStart* start = new ThreadStart{function, argument};
+  int code = platform::start_thread(run_reporting_crashes, start, thread);
+  if (code != 0) delete start;
   if (code != 0)
     ALERT(alert_crash, "\"CreateThread\" OS error", "err=" + std::to_string(code), "", "");
   return code;
