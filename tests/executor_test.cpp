@@ -357,4 +357,40 @@ TEST_F(EngineTest, ACopyFailureIsReportedWithTheCopyMessage) {
   EXPECT_FALSE(file_exists(location(first)));
 }
 
+TEST_F(EngineTest, AHostileArchiveOnTheDiscWritesNothingOutsideTheCopy) {
+  set_install_scope(true, true);
+  scan(false);
+  install_scope().selected_tiles = install_manifest().available_tiles;
+  ASSERT_EQ(build_install_plan(), 1);
+  ASSERT_EQ(create_install_folders(), 0);
+  // The first archive of the disc is replaced by one whose member climbs out of the copy.
+  int first = 0;
+  while (!current_entry(first).install_flag || archive_suffix(first) != ".zip") ++first;
+  std::string archive = dvd_archive_folder() + current_entry(first).path + archive_suffix(first);
+  std::string saved = archive + ".saved";
+  ASSERT_EQ(rename(archive.c_str(), saved.c_str()), 0);
+  TempDir work;
+  mkdir((work / "a").c_str(), 0755);
+  write_file(work / "escaped.txt", "hostile");
+  std::string zip = "cd '" + work.path() + "a' && zip -q '" + archive + "' ../escaped.txt";
+  ASSERT_EQ(std::system(zip.c_str()), 0);
+  ASSERT_EQ(unlink((work / "escaped.txt").c_str()), 0);
+
+  std::string outside = folder_part(location(first)) + "../escaped.txt";
+  int cursor = 0, r;
+  for (int guard = 0; (r = install_step(cursor, 0)) == install_working; ++guard) {
+    ASSERT_LT(guard, 1000000);
+    usleep(200);
+  }
+  rename(saved.c_str(), archive.c_str());
+  ASSERT_EQ(r, install_failed);
+  std::string message;
+  EXPECT_EQ(take_install_error(message), 22);
+  EXPECT_EQ(message.rfind("I was unable to unzip the file ", 0), 0u) << message;
+  abort_install();
+  EXPECT_FALSE(file_exists(outside));
+  EXPECT_FALSE(file_exists(copy.path() + "escaped.txt"));
+  EXPECT_FALSE(file_exists(work / "escaped.txt"));
+}
+
 }  // namespace

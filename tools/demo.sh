@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Sets up, builds, makes the demo disc set (three discs in folders) and runs the
+# installer on it. Extra arguments go to the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash setup.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2
+discs=build/demo-discs
+if [ ! -f "$discs/disc1/dvd_version.txt" ]; then
+  rm -rf "$discs"
+  build/make_disc_set --out="$discs" --discs=3 --size=small
+fi
+drives="$PWD/$discs/disc1:$PWD/$discs/disc2:$PWD/$discs/disc3"
+copy="$PWD/build/demo-copy/Zephiro 9"
+rm -rf "$PWD/build/demo-copy" && mkdir -p "$PWD/build/demo-copy"
+exec build/zephiro-installer --dvd_drives="$drives" --install="$copy" "$@"
