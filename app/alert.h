@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "app/app_state.h"
+
 enum AlertKind { alert_language = 0, alert_info = 1, alert_quit = 2, alert_crash = 3 };
 
 struct AlertRequest {

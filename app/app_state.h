@@ -1,6 +1,7 @@
 #pragma once
 // Process-wide state of the application shell, in one place so tests can reset it.
 
+#include <functional>
 #include <string>
 
 enum TargetPlatform { platform_all = 0, platform_apl = 1, platform_ibm = 2, platform_lin = 3 };
@@ -16,6 +17,9 @@ struct AppState {
   std::string temp_folder;
   bool window_ready = false;  // the window's graphics can draw an in-window alert
   bool command_line_mode = false;  // --install/--modify/--repair/--verify: no window at all
+  // The normal shutdown (preferences saved, threads stopped, window released), run before
+  // the process hands over to another program.
+  std::function<void()> orderly_shutdown;
 };
 
 AppState& app();

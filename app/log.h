@@ -5,6 +5,10 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+struct SystemFacts;
+struct ProcessorFacts;
 
 // Opens (truncating) the log at `path`. A log that cannot be opened is marked failed
 // and every later write is ignored.
@@ -15,7 +19,13 @@ void log_write(std::string_view text);
 void log_flush();
 void log_close();
 bool log_is_open();
+// The last log_open failed; writes are being dropped.
+bool log_failed();
 std::string log_path();
+
+// The header text for the given machine facts (one "CPU i: " line per processor).
+std::string format_log_header(const std::string& program_folder, const SystemFacts& system,
+                              const std::vector<ProcessorFacts>& processors, int processor_count);
 
 // Tests may capture what is logged.
 void log_set_capture(std::string* sink);  // null stops capturing

@@ -2,6 +2,7 @@
 // The command line: options "--name" or "--name=value", parsed once at start-up.
 
 #include <map>
+#include <ostream>
 #include <string>
 
 // Fills the option table from the command-line tokens (logging each), then acts on
@@ -15,5 +16,9 @@ std::string option_value(const std::string& name);
 const std::map<std::string, std::string>& option_table();
 void reset_options();
 
-// The usage text printed by --help.
+// Prints what "--cmnds", "--version" or "-h"/"--help" ask for; true when one was given
+// (the program then ends).
+bool run_printing_options(std::ostream& out);
+
+// The usage text printed by --help, followed by the options of the Linux version.
 const std::string& usage_text();

@@ -44,10 +44,14 @@ const std::string& program_folder();
 // Folders and files
 bool file_exists(const std::string& path);
 bool folder_exists(const std::string& path);
+// Whether the path (without trailing '/') is itself a symbolic link.
+bool is_symbolic_link(const std::string& path);
 // Lists a folder (path ending '/'): names and is-folder flags, sorted case-insensitively,
 // dot-entries dropped. Returns the count.
 int list_folder(const std::string& folder, std::vector<std::string>& names, std::vector<int>& is_folder);
 int create_folder(const std::string& path);
+// Whether a folder-creation code means the folder is there: 0, or it existed already
+// (17 here, 183 where the Windows code is passed through). Callers treat it as success.
 bool is_benign_folder_error(int code);
 int delete_file_or_empty_folder(const std::string& path);
 int delete_folder_tree(const std::string& folder);

@@ -1,0 +1,53 @@
+#include "engine/disk_space.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/install_scope.h"
+#include "engine/manifest.h"
+#include "io/file_ops.h"
+
+void compute_install_totals() {
+  InstallTotals& totals = install_manifest().totals;
+  totals = InstallTotals();
+  const TileGrid& selected = install_scope().selected_tiles;
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    bool wanted = is_entry_wanted(g, manifest_entry_count(g) - 1);
+    if (!wanted) continue;
+    bool gone = e.expected_signature == "GONE";
+    bool tile_on = e.is_scenery_tile && selected.get(e.tile_column, e.tile_row);
+    if (!gone && !e.signature_matches && (!e.is_scenery_tile || tile_on)) {
+      totals.total_installed_size += e.installed_size;
+      totals.files_to_install += 1;
+    }
+    if (gone && e.signature_matches) totals.files_to_delete += 1;
+    if (e.is_scenery_tile && !tile_on && e.signature_matches) totals.files_to_delete += 1;
+  }
+}
+
+std::string size_text(double k) {
+  char buf[64];
+  if (k > 1024000.0)
+    std::snprintf(buf, sizeof(buf), "%.1f GB", k / 1048576.0);
+  else if (k > 1024.0)
+    std::snprintf(buf, sizeof(buf), "%.0f MB", k / 1024.0);
+  else
+    std::snprintf(buf, sizeof(buf), "%.0f KB", k);
+  return buf;
+}
+
+SpaceDecision space_decision_for(const std::string& path) {
+  SpaceDecision d;
+  uint64_t total = 0, free_bytes = 0;
+  if (disk_space(path, &total, &free_bytes) != 0) return d;
+  d.shown = true;
+  d.total_kb = static_cast<double>(total / 1000);
+  d.free_kb = static_cast<double>(free_bytes / 1000);
+  d.needed_kb = install_manifest().totals.total_installed_size;
+  d.status_enough = d.needed_kb <= d.free_kb;
+  d.enough = d.needed_kb < d.free_kb;
+  return d;
+}
+
+SpaceDecision space_decision() { return space_decision_for(install_path()); }

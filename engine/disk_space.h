@@ -1,0 +1,22 @@
+#pragma once
+// How much the coming work needs on disk, and whether the copy's volume has it.
+// Sizes are kilobytes of 1000 bytes.
+
+#include <string>
+
+// Recomputes the Install Totals from the last scan, the scope, the Target Platform and
+// the selected tiles (no plan needed).
+void compute_install_totals();
+
+// "1.0 GB", "1000 MB", "12 KB".
+std::string size_text(double kilobytes);
+
+struct SpaceDecision {
+  bool shown = false;  // false when the volume could not be asked (then enough is true)
+  double total_kb = 0, free_kb = 0, needed_kb = 0;
+  bool enough = true;       // needed < free, strictly
+  bool status_enough = true;  // needed <= free: picks the enough-space status text
+};
+// Asks the volume of the Install Path.
+SpaceDecision space_decision();
+SpaceDecision space_decision_for(const std::string& path);

@@ -1,0 +1,39 @@
+#include "engine/install_scope.h"
+
+#include "app/app_state.h"
+
+namespace {
+InstallScopeState g_scope;
+}
+
+InstallScopeState& install_scope() { return g_scope; }
+void reset_install_scope() { g_scope = InstallScopeState(); }
+std::string& install_path() { return g_scope.install_path; }
+
+void set_install_scope(bool include_base_files, bool include_scenery_tiles) {
+  g_scope.include_base_files = include_base_files;
+  g_scope.include_scenery_tiles = include_scenery_tiles;
+}
+
+bool is_entry_wanted(int group, int entry) {
+  const ManifestEntry& e = manifest_entry(group, entry);
+  if (e.is_scenery_tile && !g_scope.include_scenery_tiles) return false;
+  if (!e.is_scenery_tile && !g_scope.include_base_files) return false;
+  int target = app().target_platform;
+  if (target == platform_all) return true;
+  if (e.platform_code == target) return true;
+  if (e.platform_code == 0) return true;
+  if (e.platform_code == 6) return target == platform_lin;
+  return false;
+}
+
+void select_installed_tiles() {
+  g_scope.selected_tiles.clear();
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    if (e.is_scenery_tile && e.found_signature != "NONE")
+      g_scope.selected_tiles.set(e.tile_column, e.tile_row, true);
+  }
+}
+
+void clear_tile_selection() { g_scope.selected_tiles.clear(); }

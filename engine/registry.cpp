@@ -1,0 +1,98 @@
+#include "engine/registry.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/log.h"
+#include "io/file_ops.h"
+
+namespace {
+
+RegistryState g_registry;
+
+const char* const registry_file_name = "zephiro_install.txt";
+
+// Reads one line as a 2048-byte buffer would hold it: at most 2047 bytes up to and including
+// the LF, cut at the first CR, LF or zero byte. A longer line comes back in pieces.
+bool read_registry_line(std::FILE* f, std::string& line) {
+  char buffer[2048];
+  if (!std::fgets(buffer, sizeof buffer, f)) return false;
+  line.assign(buffer, std::strcspn(buffer, "\r\n"));
+  return true;
+}
+
+std::string preferences_folder() { return special_folder(folder_prefs); }
+
+void log_missing_preferences_folder() { LOG << "WARNING: registration of this nimbrel folder failed!\n"; }
+
+// Whether a line of the file equals `install_path`. `open_last_line` tells that the file's
+// last line has no LF yet, so that an appended line does not run into it.
+bool is_registered(const std::string& file_path, const std::string& install_path, bool* open_last_line) {
+  *open_last_line = false;
+  std::FILE* f = std::fopen(file_path.c_str(), "rb");
+  if (!f) return false;
+  std::string line;
+  bool found = false;
+  while (!found && read_registry_line(f, line)) found = (line == install_path);
+  if (!found && std::fseek(f, -1, SEEK_END) == 0) {
+    int last = std::fgetc(f);
+    *open_last_line = last != EOF && last != '\n';
+  }
+  std::fclose(f);
+  return found;
+}
+
+// On a fresh account the data folder may not exist yet; create it one level at a time.
+void create_folder_chain(const std::string& folder) {
+  for (size_t cut = folder.find('/', 1); cut != std::string::npos; cut = folder.find('/', cut + 1))
+    create_folder(folder.substr(0, cut));
+}
+
+}  // namespace
+
+RegistryState& registry() { return g_registry; }
+
+void reset_registry() { g_registry = RegistryState(); }
+
+std::string registry_file_path() {
+  std::string folder = preferences_folder();
+  return folder.empty() ? std::string() : folder + registry_file_name;
+}
+
+void read_installed_copies() {
+  g_registry.installed_copies.clear();
+  std::string file_path = registry_file_path();
+  if (file_path.empty()) {
+    log_missing_preferences_folder();
+    return;
+  }
+  std::FILE* f = std::fopen(file_path.c_str(), "rb");
+  if (!f) return;
+  std::string line;
+  while (read_registry_line(f, line)) {
+    // An empty line names no folder (it would otherwise stand for the program folder).
+    if (!line.empty() && folder_exists(line)) g_registry.installed_copies.push_back(line);
+  }
+  std::fclose(f);
+}
+
+void register_install_path(const std::string& install_path) {
+  std::string folder = preferences_folder();
+  if (folder.empty()) {
+    log_missing_preferences_folder();
+    return;
+  }
+  std::string file_path = folder + registry_file_name;
+  bool open_last_line = false;
+  if (is_registered(file_path, install_path, &open_last_line)) return;
+  create_folder_chain(folder);
+  std::FILE* f = std::fopen(file_path.c_str(), "ab");
+  if (!f) {
+    LOG << "WARNING: could not append registration file: " << file_path << "\n";
+    return;
+  }
+  std::string line = (open_last_line ? "\n" : "") + install_path + "\n";
+  bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+  if (std::fclose(f) != 0 || !written)
+    LOG << "WARNING: could not append registration file: " << file_path << "\n";
+}

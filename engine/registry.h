@@ -1,0 +1,23 @@
+#pragma once
+// The installed copies registry: "zephiro_install.txt" in the preferences folder, one
+// install folder per line, and the list of copies read from it.
+
+#include <string>
+#include <vector>
+
+struct RegistryState {
+  std::vector<std::string> installed_copies;  // existing folders, in file order
+};
+
+RegistryState& registry();
+void reset_registry();
+
+// Full name of the registry file; empty when the preferences folder is unknown.
+std::string registry_file_path();
+
+// Rebuilds the list from the file; lines naming folders that are gone are left out.
+void read_installed_copies();
+
+// Makes sure `install_path` (a folder path ending '/') is a line of the file,
+// appending it when it is not. Failures are logged only.
+void register_install_path(const std::string& install_path);

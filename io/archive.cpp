@@ -1,0 +1,509 @@
+#include "io/archive.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <libdeflate.h>
+#include <minizip/unzip.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <random>
+
+#include "app/log.h"
+#include "io/file_ops.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The unit name the extraction log lines carry for the failing step.
+const char kSourceUnit[] = "FILE_compress";
+
+// Members up to this size are inflated in one piece (fastest); larger ones stream through
+// a fixed block so memory stays bounded whatever an archive claims.
+constexpr uint64_t kWholeMemberLimit = 64ull << 20;
+constexpr size_t kStreamBlock = 1 << 20;
+
+struct ArchiveState {
+  std::atomic<uint64_t> whole_member_limit{kWholeMemberLimit};
+  std::atomic<uint64_t> temp_counter{0};
+  const uint64_t temp_salt = (uint64_t(std::random_device{}()) << 32) ^ std::random_device{}();
+};
+ArchiveState g_archive;
+
+// Records where a step failed, for the log line, and passes its code on.
+int failed_at(int& site, int line, int code) {
+  site = line;
+  return code;
+}
+#define FAIL_AT(site, code) failed_at((site), __LINE__, (code))
+
+// ---------------------------------------------------------------------------------------
+// Member names and where they land
+
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+// A member may only name something below the out folder: a relative name without a ".."
+// component (either separator counts, as Windows-made archives use both).
+bool member_name_is_safe(const std::string& name) {
+  if (name.empty() || is_absolute_path(name) || is_separator(name[0])) return false;
+  if (name.size() >= 2 && name[1] == ':') return false;
+  if (name.find('\0') != std::string::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = start;
+    while (end < name.size() && !is_separator(name[end])) ++end;
+    if (end - start == 2 && name.compare(start, 2, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+fs::path real_folder(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(fs::path(folder), ec);
+  return ec ? fs::path() : real;
+}
+
+// Whether `target`, followed through any linked folders on the way, stays in the folder
+// whose resolved path is `out_real`.
+bool lands_inside(const fs::path& out_real, const std::string& target) {
+  if (out_real.empty()) return false;
+  std::string parent = target;
+  while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+  size_t cut = parent.find_last_of('/');
+  parent = cut == std::string::npos ? std::string() : parent.substr(0, cut + 1);
+  fs::path real = real_folder(parent);
+  if (real.empty()) return false;
+  auto r = real.begin();
+  for (auto o = out_real.begin(); o != out_real.end(); ++o, ++r) {
+    if (o->empty()) continue;
+    if (r == real.end() || *o != *r) return false;
+  }
+  return true;
+}
+
+int refuse_member(const std::string& name, const std::string& out_folder) {
+  LOG << "Refusing archive member '" << name << "': it would be written outside " << out_folder << "\n";
+  return EINVAL;
+}
+
+// ---------------------------------------------------------------------------------------
+// A member is written under a temporary name beside its target and moved over the target
+// only when complete, so a crash or a full disk never leaves a partial file in its place.
+
+struct MemberFile {
+  std::string target;
+  std::string temp;
+  std::FILE* file = nullptr;
+  ~MemberFile();
+};
+
+void discard(MemberFile& m) {
+  if (m.file) std::fclose(m.file);
+  m.file = nullptr;
+  if (!m.temp.empty()) delete_file_or_empty_folder(m.temp);
+  m.temp.clear();
+}
+
+MemberFile::~MemberFile() { discard(*this); }
+
+std::string temp_name_beside(const std::string& target) {
+  size_t cut = target.find_last_of('/');
+  std::string folder = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
+  char tail[64];
+  std::snprintf(tail, sizeof tail, ".zephiro-part-%016llx-%llu", (unsigned long long)g_archive.temp_salt,
+                (unsigned long long)g_archive.temp_counter.fetch_add(1));
+  return folder + tail;
+}
+
+int open_member(MemberFile& m, const std::string& target) {
+  m.target = target;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp = temp_name_beside(target);
+    errno = 0;
+    m.file = std::fopen(temp.c_str(), "wbx");  // exclusive: never through an existing name or link
+    if (m.file) {
+      m.temp = temp;
+      return 0;
+    }
+    if (errno != EEXIST) return errno ? errno : EIO;
+  }
+  return EEXIST;
+}
+
+int write_member(MemberFile& m, const void* data, size_t size) {
+  if (size == 0) return 0;
+  errno = 0;
+  if (std::fwrite(data, 1, size, m.file) == size) return 0;
+  return errno ? errno : err_zip_write;
+}
+
+// Gives the file the execute permission the archive records, where it may be read.
+void add_execute_bits(const std::string& path, unsigned mode) {
+  using fs::perms;
+  std::error_code ec;
+  perms now = fs::status(path, ec).permissions();
+  if (ec) return;
+  perms add = perms::none;
+  if ((mode & 0100) && (now & perms::owner_read) != perms::none) add |= perms::owner_exec;
+  if ((mode & 0010) && (now & perms::group_read) != perms::none) add |= perms::group_exec;
+  if ((mode & 0001) && (now & perms::others_read) != perms::none) add |= perms::others_exec;
+  if (add != perms::none) fs::permissions(path, add, fs::perm_options::add, ec);
+}
+
+int commit_member(MemberFile& m, unsigned mode) {
+  errno = 0;
+  int closed = std::fclose(m.file);
+  m.file = nullptr;
+  if (closed != 0) return errno ? errno : err_zip_write;
+  if (mode & 0111) add_execute_bits(m.temp, mode);
+  std::error_code ec;
+  fs::rename(m.temp, m.target, ec);
+  if (ec) return ec.value();
+  m.temp.clear();
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Zip
+
+struct ZipWalk {
+  unzFile zip = nullptr;
+  std::string out_folder;  // absolute, ending '/'
+  fs::path out_real;
+  std::string* name = nullptr;
+  bool rename = false;
+  bool first_file_done = false;
+  libdeflate_decompressor* inflater = nullptr;
+  int fail_line = 0;
+};
+
+enum EntryKind { entry_folder, entry_skipped, entry_file };
+
+EntryKind entry_kind(const std::string& name, const unz_file_info64& info) {
+  bool mac_fork = name.compare(0, 8, "__MACOSX") == 0;
+  if (!name.empty() && name.back() == '/') return mac_fork ? entry_skipped : entry_folder;
+  if (mac_fork) return entry_skipped;  // Mac resource-fork data means nothing here
+  if (((info.external_fa >> 16) & 0xA000) == 0xA000) return entry_skipped;  // symbolic link
+  return entry_file;
+}
+
+// The Unix permission bits of an entry made on a Unix system (0 otherwise).
+unsigned unix_mode(const unz_file_info64& info) {
+  return (info.version >> 8) == 3 ? unsigned(info.external_fa >> 16) & 07777 : 0;
+}
+
+int current_entry(unzFile zip, unz_file_info64& info, std::string& name) {
+  int err = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+  if (err != UNZ_OK) return err;
+  // Fetched at its full length: a cut-off name would land somewhere else.
+  name.assign(info.size_filename, '\0');
+  if (info.size_filename == 0) return UNZ_OK;
+  return unzGetCurrentFileInfo64(zip, &info, &name[0], info.size_filename, nullptr, 0, nullptr, 0);
+}
+
+// The name an entry is written under, relative to the out folder.
+const std::string& output_name(const ZipWalk& w, EntryKind kind, const std::string& entry) {
+  if (kind == entry_file && w.name && w.rename && !w.first_file_done) return *w.name;
+  return entry;
+}
+
+// Reads the open entry into `buffer` (`size` bytes); the count read, or a minizip code.
+int64_t read_entry(unzFile zip, unsigned char* buffer, uint64_t size) {
+  uint64_t total = 0;
+  while (total < size) {
+    unsigned ask = unsigned(std::min<uint64_t>(size - total, 1u << 30));
+    int got = unzReadCurrentFile(zip, buffer + total, ask);
+    if (got < 0) return got;
+    if (got == 0) break;
+    total += unsigned(got);
+  }
+  return int64_t(total);
+}
+
+// Inflates a stored or deflated entry from its raw bytes in one piece; the CRC is checked
+// here since minizip does not check raw reads. Nothing is written unless it matches.
+int extract_whole(ZipWalk& w, const unz_file_info64& info, const std::string& target) {
+  int method = 0, level = 0;
+  int err = unzOpenCurrentFile2(w.zip, &method, &level, 1);
+  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+  uint64_t packed_size = info.compressed_size, size = info.uncompressed_size;
+  std::unique_ptr<unsigned char[]> packed(new (std::nothrow) unsigned char[packed_size ? packed_size : 1]);
+  if (!packed) {
+    unzCloseCurrentFile(w.zip);
+    return FAIL_AT(w.fail_line, ENOMEM);
+  }
+  int64_t got = read_entry(w.zip, packed.get(), packed_size);
+  err = unzCloseCurrentFile(w.zip);
+  if (got < 0) return FAIL_AT(w.fail_line, int(got));
+  if (uint64_t(got) != packed_size) return FAIL_AT(w.fail_line, err_zip_read);
+  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+
+  std::unique_ptr<unsigned char[]> inflated;
+  const unsigned char* data = packed.get();
+  if (method == Z_DEFLATED) {
+    inflated.reset(new (std::nothrow) unsigned char[size ? size : 1]);
+    if (!inflated) return FAIL_AT(w.fail_line, ENOMEM);
+    libdeflate_result r = libdeflate_deflate_decompress(w.inflater, packed.get(), packed_size, inflated.get(), size, nullptr);
+    if (r == LIBDEFLATE_BAD_DATA) return FAIL_AT(w.fail_line, Z_DATA_ERROR);
+    if (r != LIBDEFLATE_SUCCESS) return FAIL_AT(w.fail_line, err_zip_read);
+    data = inflated.get();
+  } else if (packed_size != size) {
+    return FAIL_AT(w.fail_line, err_zip_read);
+  }
+  if (libdeflate_crc32(0, data, size) != info.crc) return FAIL_AT(w.fail_line, UNZ_CRCERROR);
+
+  MemberFile member;
+  if ((err = open_member(member, target))) return FAIL_AT(w.fail_line, err);
+  if ((err = write_member(member, data, size))) return FAIL_AT(w.fail_line, err);
+  if ((err = commit_member(member, unix_mode(info)))) return FAIL_AT(w.fail_line, err);
+  return 0;
+}
+
+// Any other entry goes through minizip's own reader, block by block; its CRC check at the
+// close decides whether the temporary file becomes the member.
+int extract_streamed(ZipWalk& w, const unz_file_info64& info, const std::string& target) {
+  int err = unzOpenCurrentFile(w.zip);
+  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kStreamBlock]);
+  MemberFile member;
+  if (!block) err = FAIL_AT(w.fail_line, ENOMEM);
+  if (!err && (err = open_member(member, target))) FAIL_AT(w.fail_line, err);
+  uint64_t total = 0;
+  while (!err) {
+    int got = unzReadCurrentFile(w.zip, block.get(), kStreamBlock);
+    if (got < 0) err = FAIL_AT(w.fail_line, got);
+    if (got <= 0) break;
+    total += unsigned(got);
+    if ((err = write_member(member, block.get(), unsigned(got)))) FAIL_AT(w.fail_line, err);
+  }
+  if (!err && total != info.uncompressed_size) err = FAIL_AT(w.fail_line, err_zip_read);
+  int closed = unzCloseCurrentFile(w.zip);
+  if (!err && closed != UNZ_OK) err = FAIL_AT(w.fail_line, closed);
+  if (!err && (err = commit_member(member, unix_mode(info)))) FAIL_AT(w.fail_line, err);
+  return err;
+}
+
+int extract_entry(ZipWalk& w, const unz_file_info64& info, const std::string& target) {
+  bool simple = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) && !(info.flag & 1) &&
+                info.uncompressed_size <= g_archive.whole_member_limit.load();
+  int err = simple ? extract_whole(w, info, target) : extract_streamed(w, info, target);
+  if (err)
+    LOG << "Zip to file failed with error " << err << ". file = " << kSourceUnit << " line = " << w.fail_line
+        << ". inFile=" << target << ".\n";
+  return err;
+}
+
+int handle_entry(ZipWalk& w, const unz_file_info64& info, const std::string& entry) {
+  EntryKind kind = entry_kind(entry, info);
+  if (kind == entry_skipped) return 0;
+  const std::string& name = output_name(w, kind, entry);
+  std::string target = w.out_folder + name;
+  if (!lands_inside(w.out_real, target)) return FAIL_AT(w.fail_line, refuse_member(name, w.out_folder));
+  if (kind == entry_folder) {
+    int code = create_folder(target);
+    return is_benign_folder_error(code) ? 0 : FAIL_AT(w.fail_line, code);
+  }
+  int err = extract_entry(w, info, target);
+  if (!err && w.name && !w.first_file_done && !w.rename) *w.name = entry;
+  w.first_file_done = true;
+  return err;
+}
+
+// Every name is checked before anything is written, so a hostile archive changes nothing.
+int check_entry_names(ZipWalk& w) {
+  bool first_file = true;
+  int err = unzGoToFirstFile(w.zip);
+  while (err == UNZ_OK) {
+    unz_file_info64 info;
+    std::string entry;
+    if ((err = current_entry(w.zip, info, entry)) != UNZ_OK) break;
+    EntryKind kind = entry_kind(entry, info);
+    if (kind != entry_skipped) {
+      bool renamed = kind == entry_file && first_file && w.name && w.rename;
+      const std::string& name = renamed ? *w.name : entry;
+      if (!member_name_is_safe(name)) return FAIL_AT(w.fail_line, refuse_member(name, w.out_folder));
+      if (kind == entry_file) first_file = false;
+    }
+    err = unzGoToNextFile(w.zip);
+  }
+  return err == UNZ_END_OF_LIST_OF_FILE ? 0 : FAIL_AT(w.fail_line, err);
+}
+
+int walk_entries(ZipWalk& w) {
+  int err = unzGoToFirstFile(w.zip);
+  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+  for (;;) {
+    unz_file_info64 info;
+    std::string entry;
+    err = current_entry(w.zip, info, entry);
+    if (err != UNZ_OK) {
+      LOG << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
+      return FAIL_AT(w.fail_line, err);
+    }
+    err = handle_entry(w, info, entry);
+    if (err) {
+      LOG << "UNZIP zip_to_file failed with err=" << err << "\n";
+      return err;
+    }
+    err = unzGoToNextFile(w.zip);
+    if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
+    if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+  }
+}
+
+struct InflaterFree {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// ---------------------------------------------------------------------------------------
+// 7z
+
+struct ArchiveFree {
+  void operator()(struct archive* a) const { archive_read_free(a); }
+};
+
+// A damaged 7z gives libarchive's own numbers; the user is better served by the program's
+// "cannot read" text, except for plain system failures.
+int sevenzip_code(struct archive* a) {
+  int code = archive_errno(a);
+  if (code == ENOMEM || code == EIO || code == ENOSPC) return code;
+  return err_zip_read;
+}
+
+int extract_7z_entry(struct archive* a, struct archive_entry* entry, const std::string& target) {
+  MemberFile member;
+  int err = open_member(member, target);
+  if (err) return err;
+  int64_t written = 0;
+  for (;;) {
+    const void* block = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    int r = archive_read_data_block(a, &block, &size, &offset);
+    if (r == ARCHIVE_EOF) break;
+    // A warning here is a CRC mismatch: the member is not written.
+    if (r != ARCHIVE_OK) {
+      LOG << "7z extraction of " << target << " failed: " << (archive_error_string(a) ? archive_error_string(a) : "?")
+          << "\n";
+      return sevenzip_code(a);
+    }
+    if (offset > written) {  // a gap reads as zeros
+      static const char zeros[4096] = {};
+      while (written < offset) {
+        size_t n = size_t(std::min<int64_t>(offset - written, sizeof zeros));
+        if ((err = write_member(member, zeros, n))) return err;
+        written += int64_t(n);
+      }
+    }
+    if ((err = write_member(member, block, size))) return err;
+    written += int64_t(size);
+  }
+  return commit_member(member, unsigned(archive_entry_perm(entry)));
+}
+
+const char* entry_name(struct archive_entry* entry) {
+  const char* name = archive_entry_pathname_utf8(entry);
+  return name ? name : archive_entry_pathname(entry);
+}
+
+int walk_7z(struct archive* a, const std::string& out, std::string* name, bool rename) {
+  fs::path out_real = real_folder(out);
+  bool first_file_done = false;
+  for (;;) {
+    struct archive_entry* entry = nullptr;
+    int r = archive_read_next_header(a, &entry);
+    if (r == ARCHIVE_EOF) return 0;
+    if (r < ARCHIVE_WARN) {
+      LOG << "7z archive cannot be read: " << (archive_error_string(a) ? archive_error_string(a) : "?") << "\n";
+      return sevenzip_code(a);
+    }
+    if (archive_entry_filetype(entry) != AE_IFREG) continue;  // folders and links
+    const char* own = entry_name(entry);
+    std::string member = (name && rename && !first_file_done) ? *name : std::string(own ? own : "");
+    std::string target = out + member;
+    if (!member_name_is_safe(member) || !lands_inside(out_real, target)) return refuse_member(member, out);
+    int err = extract_7z_entry(a, entry, target);
+    if (err) {
+      LOG << "7z to folder failed with error " << err << ". archive member=" << member << ", out_dir=" << out
+          << ".\n";
+      return err;
+    }
+    if (name && !rename && !first_file_done) *name = target;
+    first_file_done = true;
+  }
+}
+
+}  // namespace
+
+void set_whole_member_limit(uint64_t bytes) { g_archive.whole_member_limit = bytes; }
+
+void reset_archive_state() { g_archive.whole_member_limit = kWholeMemberLimit; }
+
+int zip_to_file(const std::string& archive, const std::string& out_folder, std::string* name, bool rename) {
+  std::string path = archive;
+  make_absolute(path);
+  ZipWalk w;
+  w.out_folder = out_folder;
+  make_absolute(w.out_folder);
+  w.out_real = real_folder(w.out_folder);
+  w.name = name;
+  w.rename = rename;
+
+  w.zip = unzOpen64(path.c_str());
+  if (!w.zip) {
+    LOG << "OK I am about to report that I could not open a zip file for extraction!\n";
+    LOG << "That incoming file is " << path << "\n";
+    LOG << "In c-form, it is " << path.c_str() << "\n";
+    LOG << "The size is " << path.size() << "\n";
+    return err_zip_open;
+  }
+  std::unique_ptr<libdeflate_decompressor, InflaterFree> inflater(libdeflate_alloc_decompressor());
+  w.inflater = inflater.get();
+
+  unz_global_info64 global;
+  int err = unzGetGlobalInfo64(w.zip, &global);
+  if (err != UNZ_OK) {
+    err = FAIL_AT(w.fail_line, err);
+  } else if (!w.inflater) {
+    err = FAIL_AT(w.fail_line, ENOMEM);
+  } else if (global.number_entry > 0) {
+    err = check_entry_names(w);
+    if (!err) err = walk_entries(w);
+  }
+  unzClose(w.zip);
+  if (err)
+    LOG << "Zip to file failed with error err = " << err << ". file = " << kSourceUnit << " line = " << w.fail_line
+        << ". zip_file=" << path << ", out_dir=" << w.out_folder << ".\n";
+  return err;
+}
+
+int sevenzip_to_folder(const std::string& archive, const std::string& out_folder, std::string* name, bool rename) {
+  std::string path = archive, out = out_folder;
+  make_absolute(path);
+  make_absolute(out);
+  // The C library's code for an archive that is missing or unreadable.
+  errno = 0;
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  if (!probe) return errno ? errno : EIO;
+  std::fclose(probe);
+
+  std::unique_ptr<struct archive, ArchiveFree> a(archive_read_new());
+  if (!a) return ENOMEM;
+  archive_read_support_format_7zip(a.get());
+  if (archive_read_open_filename(a.get(), path.c_str(), kStreamBlock) != ARCHIVE_OK) {
+    LOG << "7z archive " << path << " cannot be opened: "
+        << (archive_error_string(a.get()) ? archive_error_string(a.get()) : "?") << "\n";
+    return err_zip_open;
+  }
+  int err = walk_7z(a.get(), out, name, rename);
+  archive_read_close(a.get());
+  return err;
+}

@@ -1,0 +1,396 @@
+#include "io/file_ops.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+
+#include "app/alert.h"
+#include "app/app_state.h"
+#include "platform/drives.h"
+#include "platform/fs.h"
+
+namespace {
+
+struct FileOpsState {
+  std::string program_folder;
+};
+FileOpsState g_file_ops;
+
+bool has_drive_prefix(const std::string& p) {
+  return p.size() > 2 && p[1] == ':' && p[2] == '\\';
+}
+
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+
+bool is_well_formed_utf8(const std::string& s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t follow;
+    if (c < 0x80) follow = 0;
+    else if ((c & 0xE0) == 0xC0) follow = 1;
+    else if ((c & 0xF0) == 0xE0) follow = 2;
+    else if ((c & 0xF8) == 0xF0) follow = 3;
+    else return false;
+    if (i + follow >= n && follow > 0) return false;
+    for (size_t k = 1; k <= follow; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += follow + 1;
+  }
+  return true;
+}
+
+// Bytes that are not UTF-8 are taken as Latin-1, the code page this port assumes.
+std::string latin1_to_utf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() * 2);
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+bool less_ignoring_case(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int ca = std::tolower(static_cast<unsigned char>(a[i]));
+    int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    if (ca != cb) return ca < cb;
+  }
+  return a.size() < b.size();
+}
+
+std::string strip_trailing_slash(const std::string& p) {
+  if (!p.empty() && p.back() == '/') return p.substr(0, p.size() - 1);
+  return p;
+}
+
+std::string with_slash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string absolute(const std::string& path) {
+  std::string p = path;
+  make_absolute(p);
+  return p;
+}
+
+}  // namespace
+
+void normalise_path(std::string& path) {
+  if (!is_well_formed_utf8(path)) path = latin1_to_utf8(path);
+  // The drive prefix keeps its separator, whichever way it leans.
+  size_t start = (path.size() > 2 && path[1] == ':' && is_separator(path[2])) ? 3 : 0;
+  for (size_t i = start; i < path.size(); ++i)
+    if (path[i] == '\\' || path[i] == ':') path[i] = '/';
+}
+
+bool is_absolute_path(const std::string& path) {
+  if (has_drive_prefix(path)) return true;
+  return !path.empty() && is_separator(path[0]);
+}
+
+void make_absolute(std::string& path) {
+  if (!is_absolute_path(path)) path = g_file_ops.program_folder + path;
+}
+
+void set_program_folder(const std::string& folder) { g_file_ops.program_folder = folder; }
+
+const std::string& program_folder() {
+  if (g_file_ops.program_folder.empty()) g_file_ops.program_folder = special_folder(folder_program);
+  return g_file_ops.program_folder;
+}
+
+std::string special_folder(int code) {
+  std::string result;
+  switch (code) {
+    case folder_program:
+    case folder_program_file: {
+      result = platform::program_file_path();
+      normalise_path(result);
+      if (code == folder_program && result.size() > 3) {
+        size_t cut = result.find_last_of("/\\");
+        if (cut != std::string::npos) result.resize(cut + 1);
+      }
+      return result;
+    }
+    case folder_desktop:
+    case folder_default_apps: {
+      result = platform::env("XDG_DESKTOP_DIR");
+      if (result.empty()) {
+        // The desktop entry of the user's folder settings, e.g. XDG_DESKTOP_DIR="$HOME/Desktop".
+        std::string home = platform::home_folder();
+        FILE* f = std::fopen((home + "/.config/user-dirs.dirs").c_str(), "r");
+        if (f) {
+          char line[1024];
+          while (std::fgets(line, sizeof(line), f)) {
+            std::string s(line);
+            const std::string key = "XDG_DESKTOP_DIR=";
+            size_t k = s.find_first_not_of(" \t");
+            if (k == std::string::npos || s.compare(k, key.size(), key) != 0) continue;
+            std::string v = s.substr(k + key.size());
+            while (!v.empty() && (v.back() == '\n' || v.back() == '\r' || v.back() == ' ')) v.pop_back();
+            if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+            if (v.compare(0, 5, "$HOME") == 0) v = home + v.substr(5);
+            if (!v.empty() && v[0] == '/') result = v;
+          }
+          std::fclose(f);
+        }
+        if (result.empty()) {
+          std::vector<platform::DirEntry> probe;
+          result = platform::read_dir(home + "/Desktop", probe) ? home + "/Desktop" : home;
+        }
+      }
+      break;
+    }
+    case folder_temp:
+      result = platform::env("TMPDIR");
+      if (result.empty()) result = "/tmp";
+      break;
+    case folder_prefs:
+      result = platform::env("XDG_DATA_HOME");
+      if (result.empty()) result = platform::home_folder() + "/.local/share";
+      break;
+    default:
+      return std::string();
+  }
+  result = with_slash(result);
+  normalise_path(result);
+  return result;
+}
+
+bool file_exists(const std::string& path) {
+  FILE* f = std::fopen(absolute(path).c_str(), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
+int list_folder(const std::string& folder, std::vector<std::string>& names, std::vector<int>& is_folder) {
+  names.clear();
+  is_folder.clear();
+  if (folder.size() > 3 && !is_separator(folder.back())) {
+    alert(app().ui_mode, "Working path does not appear to be a directory!",
+          "This is not consistent with my labelling practices!",
+          "I need to end all paths with the directory indicator!", folder, alert_crash, __FILE__,
+          __LINE__);
+    return 0;
+  }
+  std::vector<platform::DirEntry> entries;
+  if (!platform::read_dir(absolute(folder), entries)) return 0;
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [](const platform::DirEntry& e) { return e.name.empty() || e.name[0] == '.'; }),
+                entries.end());
+  for (platform::DirEntry& e : entries) normalise_path(e.name);
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const platform::DirEntry& a, const platform::DirEntry& b) {
+                     return less_ignoring_case(a.name, b.name);
+                   });
+  for (const platform::DirEntry& e : entries) {
+    names.push_back(e.name);
+    is_folder.push_back(e.is_folder ? 1 : 0);
+  }
+  return static_cast<int>(names.size());
+}
+
+bool folder_exists(const std::string& path) {
+  std::string p = absolute(strip_trailing_slash(path));
+  if (p.empty()) return false;
+  std::string parent, name;
+  size_t cut = p.find_last_of("/\\");
+  if (p.size() <= 3 || cut == std::string::npos) {
+    parent = p;
+  } else {
+    parent = p.substr(0, cut + 1);
+    name = p.substr(cut + 1);
+  }
+  if (!is_separator(parent.back())) parent += '/';
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  int n = list_folder(parent, names, folders);
+  for (int i = 0; i < n; ++i) {
+    if (!folders[i]) continue;
+    if (name.empty() || names[i] == name) return true;
+  }
+  return false;
+}
+
+bool is_symbolic_link(const std::string& path) { return platform::is_symlink(absolute(strip_trailing_slash(path))); }
+
+int create_folder(const std::string& path) {
+  std::string p = absolute(strip_trailing_slash(path));
+  if (p.empty()) return 2;
+  return platform::make_dir(p);
+}
+
+bool is_benign_folder_error(int code) { return code == 0 || code == 17 || code == 183; }
+
+int delete_file_or_empty_folder(const std::string& path) {
+  if (path.empty()) return 2;
+  std::string p = absolute(path);
+  if (p.back() == '/') return platform::remove_dir(strip_trailing_slash(p));
+  return platform::remove_file(p);
+}
+
+int delete_folder_tree(const std::string& folder) {
+  std::string p = with_slash(absolute(folder));
+  // A folder that is really a link is removed as a link; its target is never entered.
+  if (platform::is_symlink(strip_trailing_slash(p))) return platform::remove_file(strip_trailing_slash(p));
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  int n = list_folder(p, names, folders);
+  for (int i = 0; i < n; ++i) {
+    int code;
+    if (folders[i] && !platform::is_symlink(p + names[i]))
+      code = delete_folder_tree(p + names[i] + "/");
+    else
+      code = delete_file_or_empty_folder(p + names[i]);
+    if (code) return code;
+  }
+  // Dot-files are not listed but must go too, or the folder cannot be removed.
+  std::vector<platform::DirEntry> hidden;
+  platform::read_dir(p, hidden);
+  for (const platform::DirEntry& e : hidden) {
+    if (e.name.empty() || e.name[0] != '.') continue;
+    int code = (e.is_folder && !platform::is_symlink(p + e.name)) ? delete_folder_tree(p + e.name + "/")
+                                                                  : platform::remove_file(p + e.name);
+    if (code) return code;
+  }
+  return delete_file_or_empty_folder(p);
+}
+
+int clear_read_only(const std::string& path) { return platform::add_owner_write(absolute(path)); }
+
+int copy_file(const std::string& source, const std::string& target) {
+  return platform::copy_file(absolute(source), absolute(target));
+}
+
+int copy_tree(const std::string& source, const std::string& target) {
+  if (!folder_exists(source)) return copy_file(source, target);
+  create_folder(target);
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  int n = list_folder(with_slash(source), names, folders);
+  for (int i = 0; i < n; ++i) {
+    int code = copy_tree(strip_trailing_slash(source) + "/" + names[i], strip_trailing_slash(target) + "/" + names[i]);
+    if (code) return code;
+  }
+  return 0;
+}
+
+int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes) {
+  std::string p = absolute(path);
+  if (p.size() > 3) {
+    std::string trimmed = p;
+    if (is_separator(trimmed.back())) trimmed.pop_back();
+    size_t cut = trimmed.find_last_of("/\\");
+    p = cut == std::string::npos ? trimmed : trimmed.substr(0, cut + 1);
+  }
+  return platform::fs_space(p, total_bytes, free_bytes);
+}
+
+int eject_disc(const std::string& path) { return platform::eject_mounted_disc(absolute(path)); }
+
+int open_and_quit(const std::string& file, const std::string& parameters, bool orderly) {
+  std::string target = absolute(file);
+  if (!platform::is_regular_file(target) && !folder_exists(target)) return 2;  // file not found
+  std::vector<std::string> args;
+  int code;
+  if (platform::is_executable_file(target)) {
+    size_t i = 0;
+    while (i < parameters.size()) {
+      size_t start = parameters.find_first_not_of(" \t", i);
+      if (start == std::string::npos) break;
+      size_t end = parameters.find_first_of(" \t", start);
+      if (end == std::string::npos) end = parameters.size();
+      args.push_back(parameters.substr(start, end - start));
+      i = end;
+    }
+    code = platform::start_detached(target, args);
+  } else {
+    if (!platform::find_program("xdg-open")) return 31;  // no application is associated
+    args.push_back(target);
+    code = platform::start_detached("/usr/bin/xdg-open", args);
+  }
+  if (code) return code == 13 ? 5 : (code == 2 ? 2 : 31);
+  if (orderly && app().orderly_shutdown) app().orderly_shutdown();
+  std::exit(1);
+}
+
+std::string error_message_for_code(int code) {
+  static const struct {
+    int code;
+    const char* text;
+  } table[] = {
+      {20001, "We were unable to open a zip file. It may be missing or damaged"},
+      {20002, "We were unable to read from a zip file (short-read error). It may be missing or damaged"},
+      {20003, "We were unable to create a zip file"},
+      {20004, "We were unable to write to a zip file. It may be missing or damaged"},
+      {20005, "We cannot compress a zip file because its source file resource fork is more than 2 GB. The source file is probably damaged"},
+      {20006, "We could not open a file to read from it"},
+      {20007, "We were unable to connct to the network due to an internal reconnect error"},
+      {20008, "We wre unable to connect to the network due to a bad state error"},
+      {20009, "We could not allocate a connection to the network"},
+      {20010, "We could not write the incoming file from the web to disk"},
+      {20011, "We could not find the server over the network"},
+      {20012, "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
+      {11, "Resource temporarily unavailable"},
+      {35, "Resource deadlock avoided"},
+      {36, "File name too long"},
+      {38, "Function not implemented"},
+      {39, "Directory not empty"},
+      {88, "Wide character encoding error"},
+      {7, "Argument list too long"},
+      {13, "Permission denied. Perhaps you do not have access to a directory or file system"},
+      {9, "Bad file descriptor"},
+      {16, "Device busy"},
+      {10, "No child processes"},
+      {33, "Numerical argument out of domain"},
+      {17, "File exists"},
+      {14, "Bad address"},
+      {27, "File too large"},
+      {40, "File Position Error"},
+      {4, "Interrupted system call"},
+      {22, "Invalid argument"},
+      {5, "Input/output error"},
+      {21, "Is a directory"},
+      {24, "Too many open files"},
+      {31, "Too many links"},
+      {23, "Too many open files in system"},
+      {19, "Operation not supported by device"},
+      {2, "No such file or directory"},
+      {0, "No error detected"},
+      {8, "Exec format error"},
+      {77, "No locks available"},
+      {12, "Out of memory"},
+      {28, "No space left on device. Perhaps your hard drive is full"},
+      {20, "Not a directory"},
+      {25, "Inappropriate ioctl for device"},
+      {6, "Device not configured"},
+      {1, "Operation not permitted. Perhaps you do not have access to a directory or file system"},
+      {32, "Broken pipe"},
+      {34, "Result too large"},
+      {30, "The destination file system is read-only"},
+      {26, "Signal error"},
+      {29, "Illegal seek"},
+      {3, "No such process"},
+      {99, "Unknown error"},
+      {18, "Cross-device link"},
+  };
+  if (code == 0) return std::string();
+  for (const auto& row : table)
+    if (row.code == code) return row.text;
+  std::string system = platform::system_error_text(code);
+  if (!system.empty()) return system;
+  char buf[32];
+  std::snprintf(buf, sizeof(buf), "Error code %d", code);
+  return buf;
+}

@@ -1,0 +1,173 @@
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace platform {
+
+bool read_dir(const std::string& path, std::vector<DirEntry>& entries) {
+  DIR* dir = opendir(path.c_str());
+  if (!dir) return false;
+  while (dirent* e = readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    DirEntry entry;
+    entry.name = e->d_name;
+    if (e->d_type == DT_DIR) {
+      entry.is_folder = true;
+    } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      struct stat st;
+      std::string full = path;
+      if (!full.empty() && full.back() != '/') full += '/';
+      full += e->d_name;
+      entry.is_folder = stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);
+  return true;
+}
+
+bool is_symlink(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool is_regular_file(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_executable_file(const std::string& path) {
+  return is_regular_file(path) && access(path.c_str(), X_OK) == 0;
+}
+
+int make_dir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }
+int remove_file(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : errno; }
+int remove_dir(const std::string& path) { return rmdir(path.c_str()) == 0 ? 0 : errno; }
+
+int add_owner_write(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno;
+  if (st.st_mode & S_IWUSR) return 0;
+  return chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0 ? 0 : errno;
+}
+
+int copy_file(const std::string& source, const std::string& target) {
+  std::error_code ec;
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec);
+  return ec ? (ec.value() ? ec.value() : EIO) : 0;
+}
+
+int fs_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes) {
+  struct statvfs s;
+  if (statvfs(path.c_str(), &s) != 0) return errno;
+  if (total_bytes) *total_bytes = static_cast<uint64_t>(s.f_blocks) * s.f_frsize;
+  if (free_bytes) *free_bytes = static_cast<uint64_t>(s.f_bavail) * s.f_frsize;
+  return 0;
+}
+
+std::string program_file_path() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  if (n <= 0) return std::string();
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+std::string home_folder() {
+  std::string home = env("HOME");
+  if (home.empty()) {
+    if (passwd* pw = getpwuid(getuid())) home = pw->pw_dir ? pw->pw_dir : "";
+  }
+  while (home.size() > 1 && home.back() == '/') home.pop_back();
+  return home.empty() ? "/" : home;
+}
+
+std::string current_folder() {
+  char buf[4096];
+  if (!getcwd(buf, sizeof(buf))) return "/";
+  std::string folder = buf;
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+int start_detached(const std::string& file, const std::vector<std::string>& args) {
+  // The grandchild reports a failed exec through a close-on-exec pipe: an empty
+  // read means the program is running.
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+  pid_t child = fork();
+  if (child < 0) {
+    int e = errno;
+    close(fds[0]);
+    close(fds[1]);
+    return e;
+  }
+  if (child == 0) {
+    close(fds[0]);
+    setsid();
+    pid_t grandchild = fork();
+    if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(file.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(file.c_str(), argv.data());
+    int e = errno;
+    ssize_t w = write(fds[1], &e, sizeof(e));
+    (void)w;
+    _exit(127);
+  }
+  close(fds[1]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  int exec_error = 0;
+  ssize_t n;
+  do {
+    n = read(fds[0], &exec_error, sizeof(exec_error));
+  } while (n < 0 && errno == EINTR);
+  close(fds[0]);
+  if (n == static_cast<ssize_t>(sizeof(exec_error))) return exec_error ? exec_error : ENOEXEC;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return ECHILD;
+  return 0;
+}
+
+bool find_program(const std::string& name) {
+  std::string path = env("PATH");
+  if (path.empty()) path = "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    std::string dir = path.substr(start, end - start);
+    if (!dir.empty() && is_executable_file(dir + "/" + name)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string system_error_text(int code) {
+  if (code <= 0) return std::string();
+  char buf[256];
+  // GNU strerror_r returns the message, which may not be in buf.
+  const char* text = strerror_r(code, buf, sizeof(buf));
+  if (!text || std::strncmp(text, "Unknown error", 13) == 0) return std::string();
+  return text;
+}
+
+}  // namespace platform

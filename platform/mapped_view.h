@@ -1,0 +1,15 @@
+#pragma once
+// Read-only memory mapping of files. Returns 0 or the system's error number.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Opens `path` (absolute) for reading; `handle` receives the descriptor.
+int open_for_mapping(const std::string& path, int* handle);
+int mapping_file_size(int handle, uint64_t* size);
+// Maps `length` bytes from `offset`, which must be a multiple of mapping_granularity().
+int map_view(int handle, uint64_t offset, size_t length, void** base);
+void unmap_view(void* base, size_t length);
+void close_mapping_handle(int handle);
+uint64_t mapping_granularity();

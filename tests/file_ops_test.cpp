@@ -1,0 +1,264 @@
+#include "io/file_ops.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "tests/test_util.h"
+
+namespace {
+
+std::string normalised(std::string p) {
+  normalise_path(p);
+  return p;
+}
+
+// Sets an environment variable for the length of a test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+    else unsetenv(name_.c_str());
+  }
+
+ private:
+  std::string name_, old_;
+  bool had_ = false;
+};
+
+}  // namespace
+
+TEST(Paths, NormaliseKeepsDrivePrefixAndTurnsSeparators) {
+  EXPECT_EQ(normalised("C:\\Program Files\\Zephiro 9\\"), "C:\\Program Files/Zephiro 9/");
+  EXPECT_EQ(normalised("C:/a:b"), "C:/a/b");
+  EXPECT_EQ(normalised("/home/u/a\\b"), "/home/u/a/b");
+  EXPECT_EQ(normalised("plain/relative"), "plain/relative");
+}
+
+TEST(Paths, NormaliseReadsMalformedUtf8AsLatin1) {
+  EXPECT_EQ(normalised("caf\xE9"), "caf\xC3\xA9");
+  // Well-formed multi-byte text is left alone.
+  EXPECT_EQ(normalised("caf\xC3\xA9/\xE2\x82\xAC/\xF0\x9F\x98\x80"), "caf\xC3\xA9/\xE2\x82\xAC/\xF0\x9F\x98\x80");
+  // A lead byte cut off at the end is not UTF-8.
+  EXPECT_EQ(normalised("a\xC3"), "a\xC3\x83");
+  // A lead byte followed by a non-continuation byte is not UTF-8 either.
+  EXPECT_EQ(normalised("\xE2(x"), "\xC3\xA2(x");
+}
+
+TEST(Paths, AbsoluteAndRelative) {
+  EXPECT_TRUE(is_absolute_path("/usr/"));
+  EXPECT_TRUE(is_absolute_path("\\share"));
+  EXPECT_TRUE(is_absolute_path("C:\\x"));
+  EXPECT_FALSE(is_absolute_path("C:"));
+  EXPECT_FALSE(is_absolute_path("Resources/x.txt"));
+  EXPECT_FALSE(is_absolute_path(""));
+  std::string saved = program_folder();
+  set_program_folder("/opt/zephiro/");
+  std::string rel = "Resources/x.txt", abs = "/etc/x";
+  make_absolute(rel);
+  make_absolute(abs);
+  EXPECT_EQ(rel, "/opt/zephiro/Resources/x.txt");
+  EXPECT_EQ(abs, "/etc/x");
+  set_program_folder(saved);
+}
+
+TEST(SpecialFolders, FromTheEnvironmentEndingWithSlash) {
+  TempDir home;
+  ScopedEnv h("HOME", home.path().c_str());
+  ScopedEnv t("TMPDIR", "/var/tmp");
+  ScopedEnv d("XDG_DATA_HOME", nullptr);
+  ScopedEnv x("XDG_DESKTOP_DIR", nullptr);
+  EXPECT_EQ(special_folder(folder_temp), "/var/tmp/");
+  EXPECT_EQ(special_folder(folder_prefs), home.path() + ".local/share/");
+  // No desktop folder at all: the home folder.
+  EXPECT_EQ(special_folder(folder_desktop), home.path());
+  mkdir((home / "Desktop").c_str(), 0755);
+  EXPECT_EQ(special_folder(folder_desktop), home / "Desktop/");
+  // The user's folder settings win over ~/Desktop.
+  mkdir((home / ".config").c_str(), 0755);
+  write_file(home / ".config/user-dirs.dirs", "# comment\nXDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+  EXPECT_EQ(special_folder(folder_desktop), home / "Bureau/");
+  EXPECT_EQ(special_folder(folder_default_apps), special_folder(folder_desktop));
+  {
+    ScopedEnv xd("XDG_DESKTOP_DIR", "/srv/desk");
+    EXPECT_EQ(special_folder(folder_desktop), "/srv/desk/");
+  }
+  ScopedEnv t2("TMPDIR", nullptr);
+  EXPECT_EQ(special_folder(folder_temp), "/tmp/");
+}
+
+TEST(SpecialFolders, ProgramFolderHoldsProgramFile) {
+  std::string file = special_folder(folder_program_file);
+  std::string folder = special_folder(folder_program);
+  ASSERT_FALSE(file.empty());
+  ASSERT_EQ(folder.back(), '/');
+  EXPECT_EQ(file.compare(0, folder.size(), folder), 0);
+  EXPECT_EQ(file.find('/', folder.size()), std::string::npos);
+  EXPECT_TRUE(file_exists(file));
+}
+
+TEST(ListFolder, SortedIgnoringCaseWithoutDotEntries) {
+  TempDir dir;
+  write_file(dir / ".hidden", "x");
+  write_file(dir / "b", "x");
+  mkdir((dir / "A").c_str(), 0755);
+  write_file(dir / "a", "x");
+  write_file(dir / "ab", "x");
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  ASSERT_EQ(list_folder(dir.path(), names, folders), 4);
+  ASSERT_EQ(names.size(), 4u);
+  // A and a compare equal, so either order; the rest is fixed.
+  EXPECT_TRUE((names[0] == "A" && names[1] == "a") || (names[0] == "a" && names[1] == "A"));
+  EXPECT_EQ(names[2], "ab");
+  EXPECT_EQ(names[3], "b");
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(folders[i], names[i] == "A" ? 1 : 0) << names[i];
+  EXPECT_EQ(list_folder(dir / "missing/", names, folders), 0);
+  EXPECT_TRUE(names.empty());
+}
+
+TEST(FolderExists, ExactNameInTheParentListing) {
+  TempDir dir;
+  mkdir((dir / "Zephiro 9 old").c_str(), 0755);
+  write_file(dir / "Zephiro 9", "a file, not a folder");
+  EXPECT_FALSE(folder_exists(dir / "Zephiro 9"));
+  EXPECT_FALSE(folder_exists(dir / "Zephiro"));
+  EXPECT_FALSE(folder_exists(dir / "zephiro 9 old"));
+  EXPECT_TRUE(folder_exists(dir / "Zephiro 9 old"));
+  EXPECT_TRUE(folder_exists(dir / "Zephiro 9 old/"));
+  EXPECT_TRUE(folder_exists(dir.path()));
+  EXPECT_FALSE(folder_exists(dir / "missing/deeper/"));
+}
+
+TEST(Folders, CreateDeleteAndBenignCodes) {
+  TempDir dir;
+  EXPECT_EQ(create_folder(dir / "new/"), 0);
+  int again = create_folder(dir / "new");
+  EXPECT_EQ(again, 17);
+  EXPECT_TRUE(is_benign_folder_error(again));
+  EXPECT_TRUE(is_benign_folder_error(0));
+  EXPECT_TRUE(is_benign_folder_error(183));
+  int missing_parent = create_folder(dir / "no/such/folder/");
+  EXPECT_EQ(missing_parent, 2);
+  EXPECT_FALSE(is_benign_folder_error(missing_parent));
+  EXPECT_FALSE(is_benign_folder_error(13));
+
+  EXPECT_EQ(delete_file_or_empty_folder(""), 2);
+  write_file(dir / "new/f", "x");
+  EXPECT_EQ(delete_file_or_empty_folder(dir / "new/"), 39);  // not empty
+  EXPECT_EQ(delete_file_or_empty_folder(dir / "new/f"), 0);
+  EXPECT_EQ(delete_file_or_empty_folder(dir / "new/f"), 2);
+  EXPECT_EQ(delete_file_or_empty_folder(dir / "new/"), 0);
+  EXPECT_FALSE(folder_exists(dir / "new"));
+}
+
+TEST(Folders, DeleteTreeRemovesLinksButNeverWhatTheyPointTo) {
+  TempDir dir;
+  mkdir((dir / "keep").c_str(), 0755);
+  write_file(dir / "keep/precious.txt", "user data");
+  mkdir((dir / "tree").c_str(), 0755);
+  mkdir((dir / "tree/sub").c_str(), 0755);
+  write_file(dir / "tree/sub/a", "a");
+  write_file(dir / "tree/.dotfile", "d");
+  write_file(dir / "tree/b", "b");
+  ASSERT_EQ(symlink((dir / "keep").c_str(), (dir / "tree/sub/link_to_folder").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "keep/precious.txt").c_str(), (dir / "tree/link_to_file").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "keep").c_str(), (dir / "toplink").c_str()), 0);
+
+  EXPECT_EQ(delete_folder_tree(dir / "tree/"), 0);
+  EXPECT_FALSE(folder_exists(dir / "tree"));
+  EXPECT_EQ(read_file(dir / "keep/precious.txt"), "user data");
+
+  // A tree that is itself a link: the link goes, the folder it names stays whole.
+  EXPECT_EQ(delete_folder_tree(dir / "toplink/"), 0);
+  EXPECT_EQ(read_file(dir / "keep/precious.txt"), "user data");
+  struct stat st;
+  EXPECT_NE(lstat((dir / "toplink").c_str(), &st), 0);
+}
+
+TEST(Folders, DeleteTreeStopsAtTheFirstFailure) {
+  if (geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+  TempDir dir;
+  mkdir((dir / "t").c_str(), 0755);
+  mkdir((dir / "t/locked").c_str(), 0755);
+  write_file(dir / "t/locked/f", "x");
+  chmod((dir / "t/locked").c_str(), 0555);
+  EXPECT_EQ(delete_folder_tree(dir / "t/"), 13);
+  chmod((dir / "t/locked").c_str(), 0755);
+}
+
+TEST(Files, CopyTreeCopyFileAndReadOnly) {
+  TempDir dir;
+  mkdir((dir / "src").c_str(), 0755);
+  mkdir((dir / "src/inner").c_str(), 0755);
+  write_file(dir / "src/inner/x.txt", "hello");
+  write_file(dir / "src/run", "#!/bin/sh\n");
+  chmod((dir / "src/run").c_str(), 0755);
+  EXPECT_EQ(copy_tree(dir / "src", dir / "dst"), 0);
+  EXPECT_EQ(read_file(dir / "dst/inner/x.txt"), "hello");
+  EXPECT_EQ(access((dir / "dst/run").c_str(), X_OK), 0);
+
+  write_file(dir / "dst/inner/x.txt", "old");
+  EXPECT_EQ(copy_file(dir / "src/inner/x.txt", dir / "dst/inner/x.txt"), 0);  // replaces
+  EXPECT_EQ(read_file(dir / "dst/inner/x.txt"), "hello");
+  EXPECT_EQ(copy_file(dir / "nothing", dir / "dst/n"), 2);
+  EXPECT_FALSE(file_exists(dir / "dst/n"));
+
+  chmod((dir / "dst/inner/x.txt").c_str(), 0444);
+  EXPECT_EQ(clear_read_only(dir / "dst/inner/x.txt"), 0);
+  struct stat st;
+  ASSERT_EQ(stat((dir / "dst/inner/x.txt").c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IWUSR);
+  EXPECT_EQ(clear_read_only(dir / "nothing"), 2);
+}
+
+TEST(Files, DiskSpaceOfFileFolderAndMissingParent) {
+  TempDir dir;
+  write_file(dir / "f", "x");
+  uint64_t total = 0, free_bytes = 0;
+  ASSERT_EQ(disk_space(dir / "f", &total, &free_bytes), 0);
+  EXPECT_GT(total, 0u);
+  EXPECT_LE(free_bytes, total);
+  // A folder that does not exist yet is measured at its parent.
+  EXPECT_EQ(disk_space(dir / "not yet/", &total, nullptr), 0);
+  EXPECT_EQ(disk_space(dir / "a/b/c", nullptr, &free_bytes), 2);
+}
+
+TEST(ErrorMessages, TableFirstThenSystemThenCode) {
+  EXPECT_EQ(error_message_for_code(0), "");
+  EXPECT_EQ(error_message_for_code(28), "No space left on device. Perhaps your hard drive is full");
+  EXPECT_EQ(error_message_for_code(20001), "We were unable to open a zip file. It may be missing or damaged");
+  EXPECT_EQ(error_message_for_code(2), "No such file or directory");
+  // Not in the table: the system's own message.
+  EXPECT_EQ(error_message_for_code(110), "Connection timed out");
+  EXPECT_EQ(error_message_for_code(-105), "Error code -105");
+  EXPECT_EQ(error_message_for_code(987654), "Error code 987654");
+}
+
+TEST(OpenAndQuit, FailureReturnsAndSuccessEndsTheProcess) {
+  TempDir dir;
+  EXPECT_EQ(open_and_quit(dir / "missing program", "", false), 2);
+  // A file that claims to be a program but cannot run: the shell fails, the caller goes on.
+  write_file(dir / "bad", "not a program");
+  chmod((dir / "bad").c_str(), 0755);
+  EXPECT_LE(open_and_quit(dir / "bad", "", false), 32);
+
+  std::string script = dir / "record.sh";
+  write_file(script, "#!/bin/sh\necho \"$@\" > \"" + dir.path() + "args.txt\"\n");
+  chmod(script.c_str(), 0755);
+  EXPECT_EXIT(open_and_quit(script, "one two", false), testing::ExitedWithCode(1), "");
+  for (int i = 0; i < 200 && read_file(dir / "args.txt").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(read_file(dir / "args.txt"), "one two\n");
+}

@@ -1,0 +1,154 @@
+#include "engine/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/log.h"
+#include "tests/test_util.h"
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_DATA_HOME");
+    had_old_ = old != nullptr;
+    if (had_old_) old_ = old;
+    prefs_ = dir / "share/";
+    setenv("XDG_DATA_HOME", prefs_.c_str(), 1);
+    reset_registry();
+    log_set_capture(&log_);
+  }
+  void TearDown() override {
+    log_set_capture(nullptr);
+    reset_registry();
+    if (had_old_)
+      setenv("XDG_DATA_HOME", old_.c_str(), 1);
+    else
+      unsetenv("XDG_DATA_HOME");
+  }
+
+  std::string make_folder(const std::string& name) {
+    std::filesystem::create_directories(dir / name);
+    return dir / (name + "/");
+  }
+  std::string file() const { return prefs_ + "zephiro_install.txt"; }
+  void write_registry(const std::string& text) {
+    std::filesystem::create_directories(prefs_);
+    write_file(file(), text);
+  }
+
+  TempDir dir;
+  std::string prefs_;
+  std::string log_;
+
+ private:
+  bool had_old_ = false;
+  std::string old_;
+};
+
+// A folder path under `base` of exactly `length` bytes, ending with '/', created on disk.
+std::string make_folder_of_length(const std::string& base, size_t length) {
+  std::string path = base;
+  while (path.size() < length) {
+    size_t left = length - path.size();
+    size_t name = std::min<size_t>(200, left - 1);
+    if (left - (name + 1) == 1) --name;  // never leave room for an empty name
+    path += std::string(name, 'd') + "/";
+  }
+  std::filesystem::create_directories(path);
+  return path;
+}
+
+TEST_F(RegistryTest, FileIsInThePreferencesFolder) {
+  EXPECT_EQ(registry_file_path(), prefs_ + "zephiro_install.txt");
+}
+
+TEST_F(RegistryTest, ReadKeepsExistingFoldersInFileOrder) {
+  std::string a = make_folder("copy a");
+  std::string c = make_folder("copy c");
+  std::string text = c + "\n" + dir / "gone/\n" + a + "\n" + c + "\n";
+  write_registry(text);
+  registry().installed_copies = {"stale"};
+  read_installed_copies();
+  EXPECT_EQ(registry().installed_copies, (std::vector<std::string>{c, a, c}));
+  EXPECT_EQ(read_file(file()), text);  // never rewritten
+}
+
+TEST_F(RegistryTest, LinesAreCutAtCarriageReturnAndZeroByte) {
+  std::string a = make_folder("a");
+  std::string b = make_folder("b");
+  write_registry(a + "\r\n\n" + b + std::string(1, '\0') + "junk\n" + a);  // last line without LF
+  read_installed_copies();
+  EXPECT_EQ(registry().installed_copies, (std::vector<std::string>{a, b, a}));
+}
+
+TEST_F(RegistryTest, MissingFileGivesEmptyListQuietly) {
+  registry().installed_copies = {"stale"};
+  read_installed_copies();
+  EXPECT_TRUE(registry().installed_copies.empty());
+  EXPECT_EQ(log_, "");
+}
+
+TEST_F(RegistryTest, LongLineIsReadInPiecesOf2047Bytes) {
+  std::string first = make_folder_of_length(dir.path(), 2047);
+  std::string second = make_folder_of_length(dir / "x/", 953);
+  ASSERT_EQ(first.size(), 2047u);
+  ASSERT_EQ(second.size(), 953u);
+  write_registry(first + second + "\n");
+  read_installed_copies();
+  EXPECT_EQ(registry().installed_copies, (std::vector<std::string>{first, second}));
+
+  // The whole 3000-byte path never equals a piece, so registering it appends it again.
+  std::string whole = first + second;
+  register_install_path(whole);
+  EXPECT_EQ(read_file(file()), whole + "\n" + whole + "\n");
+}
+
+TEST_F(RegistryTest, RegisterCreatesFolderAndFile) {
+  prefs_ = dir / "new/deeper/";
+  setenv("XDG_DATA_HOME", prefs_.c_str(), 1);
+  std::string copy = make_folder("Zephiro 9");
+  register_install_path(copy);
+  EXPECT_EQ(read_file(file()), copy + "\n");
+  EXPECT_EQ(log_, "");
+  read_installed_copies();
+  EXPECT_EQ(registry().installed_copies, (std::vector<std::string>{copy}));
+}
+
+TEST_F(RegistryTest, RegisterAppendsOnlyNewPaths) {
+  std::string a = make_folder("Zephiro 9");
+  write_registry("/elsewhere/\r\n" + a + "\n");
+  register_install_path(a);
+  EXPECT_EQ(read_file(file()), "/elsewhere/\r\n" + a + "\n");
+
+  std::string upper = dir / "ZEPHIRO 9/";  // another copy as far as the registry knows
+  register_install_path(upper);
+  register_install_path(upper);
+  register_install_path("/elsewhere/");  // matches the CRLF line
+  EXPECT_EQ(read_file(file()), "/elsewhere/\r\n" + a + "\n" + upper + "\n");
+}
+
+TEST_F(RegistryTest, RegisterDoesNotRunIntoAnUnfinishedLastLine) {
+  write_registry("/first/");  // edited by hand, no final LF
+  register_install_path("/second/");
+  EXPECT_EQ(read_file(file()), "/first/\n/second/\n");
+  register_install_path("/first/");
+  register_install_path("/second/");
+  EXPECT_EQ(read_file(file()), "/first/\n/second/\n");
+}
+
+TEST_F(RegistryTest, UnwritableFileIsLoggedOnly) {
+  // A folder in the place of the file cannot be appended to.
+  std::filesystem::create_directories(file());
+  register_install_path("/copy/");
+  EXPECT_EQ(log_, "WARNING: could not append registration file: " + file() + "\n");
+  read_installed_copies();
+  EXPECT_TRUE(registry().installed_copies.empty());
+}
+
+}  // namespace
