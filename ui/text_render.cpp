@@ -164,7 +164,8 @@ LineSpan walk_line(Font& f, const std::string& text, size_t pos, float wrap, boo
       last_space = start;
       sum_before_space = sum;
     }
-    sum += fixed > 0 ? fixed : std::floor(advance_of(f, cp) + 0.5f);
+    const float advance = advance_of(f, cp);  // also puts the glyph in the atlas
+    if (cp != '\t') sum += fixed > 0 ? fixed : std::floor(advance + 0.5f);
     if (wrapping && sum >= wrap) break;
   }
   line.next = i;
