@@ -168,7 +168,10 @@ int text_field(float x, float y, std::string& text, size_t max_length, const std
   if (c.focus && c.focus != &text && c.focus_seen_frame < c.frame - 1) c.focus = nullptr;
   const bool clicked_in = in.drag == -1 && in.button_went_down && in.mouse_x >= x && in.mouse_x <= x + width &&
                           in.mouse_y >= y && in.mouse_y <= y + 8;
-  if (clicked_in || (auto_focus && c.focus == nullptr)) {
+  // A click elsewhere takes the focus away, so that the keys of this frame reach the
+  // field that was clicked even when it is drawn later.
+  if (c.focus == &text && in.button_went_down && !clicked_in) c.focus = nullptr;
+  if (clicked_in || (auto_focus && c.focus == nullptr && !in.button_went_down)) {
     if (c.focus != &text) c.caret = c.anchor = text.size();
     c.focus = &text;
   }
