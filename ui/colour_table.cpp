@@ -9,6 +9,10 @@ namespace {
 
 ColourTable g_colours;
 
+void average_colour_44() {
+  for (int c = 0; c < 3; ++c) g_colours.rgb[44][c] = (g_colours.rgb[40][c] + g_colours.rgb[43][c]) / 2;
+}
+
 void set255(int i, float r, float g, float b) { set_colour(i, r / 255.0f, g / 255.0f, b / 255.0f); }
 
 }  // namespace
@@ -20,6 +24,7 @@ void reset_colour_table() {
   set_colour(colour_text, 0, 0, 0);
   set_colour(colour_current_step, 0.2f, 0.2f, 0.8f);
   for (const SwatchValue& s : k_swatches) set255(s.colour, s.r, s.g, s.b);
+  average_colour_44();
   update_pulsing_colours(0.0);
 }
 
@@ -43,7 +48,7 @@ int take_interface_colours(const Image& image) {
     const unsigned char* p = image.pixel(s.x, s.row);
     set255(s.colour, p[0], p[1], p[2]);
   }
-  for (int c = 0; c < 3; ++c) g_colours.rgb[44][c] = (g_colours.rgb[40][c] + g_colours.rgb[43][c]) / 2;
+  average_colour_44();
   return 0;
 }
 
