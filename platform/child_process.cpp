@@ -106,6 +106,8 @@ bool process_running(int pid) {
 
 void set_environment(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
 
+void unset_environment(const std::string& name) { unsetenv(name.c_str()); }
+
 std::string get_environment(const std::string& name) {
   const char* v = std::getenv(name.c_str());
   return v ? v : "";

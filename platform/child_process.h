@@ -23,5 +23,6 @@ void stop_process(int pid);
 bool process_running(int pid);
 
 void set_environment(const std::string& name, const std::string& value);
+void unset_environment(const std::string& name);
 std::string get_environment(const std::string& name);
 int current_process_id();

@@ -274,7 +274,10 @@ void window_swap() {
 void window_clear(float r, float g, float b) {
   glClearColor(r, g, b, 1.0f);
   glClearDepth(1.0);
+  // The depth mask also guards clearing; drawing keeps depth writes off.
+  glDepthMask(GL_TRUE);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDepthMask(GL_FALSE);
 }
 
 int window_pump_events(int wait_ms) {
@@ -293,6 +296,30 @@ int window_pump_events(int wait_ms) {
     }
   }
   return count;
+}
+
+void window_push_mouse(int client_x, int client_y, int button) {
+  SDL_Event e;
+  SDL_zero(e);
+  if (button == 0) {
+    e.type = SDL_MOUSEMOTION;
+    e.motion.x = client_x;
+    e.motion.y = client_y;
+  } else {
+    e.type = button > 0 ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = button > 0 ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = client_x;
+    e.button.y = client_y;
+  }
+  SDL_PushEvent(&e);
+}
+
+void window_push_close() {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
 }
 
 int window_read_pixels(Image& out) {

@@ -45,6 +45,11 @@ void window_clear(float r, float g, float b);
 // `wait_ms` for one. Closing the window sets the Quit Flag. Returns events handled.
 int window_pump_events(int wait_ms);
 
+// Queues input as if the user had given it (scripted runs and tests): a mouse move to a
+// client pixel with the left button going down, up or neither (0); a close request.
+void window_push_mouse(int client_x, int client_y, int button);  // 1 down, -1 up, 0 move
+void window_push_close();
+
 // The back buffer as RGBA, bottom row first (alpha forced opaque).
 int window_read_pixels(Image& out);
 
