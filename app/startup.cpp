@@ -32,8 +32,6 @@ void log_folder_lines() {
 }
 
 void start_up(int argc, char** argv) {
-  app().temp_folder = special_folder(folder_temp);
-
   // The log exists before the command line is read, so even --version leaves one.
   set_program_folder(special_folder(folder_program));
   log_open(special_folder(folder_desktop) + k_log_name);

@@ -1,0 +1,110 @@
+#include "io/work_tasks.h"
+
+#include "app/log.h"
+#include "app/preferences.h"
+#include "engine/install_scope.h"
+#include "engine/manifest.h"
+#include "io/archive.h"
+#include "io/dvd_discovery.h"
+#include "io/file_ops.h"
+#include "io/md5.h"
+
+// ---------------------------------------------------------------- dvd_unpack_task
+
+dvd_unpack_task::dvd_unpack_task(int group, const std::string& temp_folder)
+    : dvd_unpack_task(group, temp_folder, dvd_archive_folder(), install_path()) {}
+
+dvd_unpack_task::dvd_unpack_task(int group, const std::string& temp_folder,
+                                 const std::string& archive_folder, const std::string& install_folder)
+    : group_(group) {
+  const ManifestEntry& entry = current_entry(group);
+  std::string suffix = archive_suffix(group);
+  source_ = archive_folder + entry.path + suffix;
+  temp_copy_ = temp_folder + entry.expected_signature + "_" + std::to_string(group) + suffix;
+  destination_ = install_location(install_folder, entry);
+}
+
+dvd_unpack_task::~dvd_unpack_task() {
+  if (!prefs().log_actions) return;
+  LogLine line;
+  line << "EXPANDING file " << destination_ << ", with result=" << result_ << ".";
+  if (result_ != 0) line << " " << message_;
+  line << "\n";
+}
+
+void dvd_unpack_task::run() {
+  if (phase_ == 0)
+    copy_from_disc();
+  else if (result_ == 0)
+    extract();
+}
+
+void dvd_unpack_task::copy_from_disc() {
+  phase_ = 1;
+  result_ = copy_file(source_, temp_copy_);
+  if (result_ == 0) return;
+  message_ = "I was unable to copy the file " + source_ + " from the DVD to the hard drive.";
+  // What a failed copy left behind is never extracted; it need not fill the temporary folder.
+  delete_file_or_empty_folder(temp_copy_);
+}
+
+static bool ends_with(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The folder the destination lies in, ending '/'.
+static std::string destination_folder(const std::string& destination) {
+  if (destination.size() <= 3) return destination;
+  size_t slash = destination.rfind('/');
+  return slash == std::string::npos ? destination : destination.substr(0, slash + 1);
+}
+
+void dvd_unpack_task::extract() {
+  clear_read_only(destination_);
+  clear_read_only(temp_copy_);
+  std::string folder = destination_folder(destination_);
+  result_ = ends_with(temp_copy_, ".7z") ? sevenzip_to_folder(temp_copy_, folder, nullptr, false)
+                                         : zip_to_file(temp_copy_, folder, nullptr, false);
+  if (result_ != 0) {
+    message_ = "I was unable to unzip the file " + temp_copy_ + " to the folder " + folder + ".";
+    return;
+  }
+  delete_file_or_empty_folder(temp_copy_);
+  ManifestEntry& entry = current_entry(group_);
+  entry.found_signature = entry.expected_signature;
+  entry.signature_matches = true;
+}
+
+int dvd_unpack_task::result(std::string& message) {
+  message = message_;
+  return result_;
+}
+
+// ---------------------------------------------------------------- checksum_task
+
+checksum_task::checksum_task(int first, int end, bool quick)
+    : checksum_task(first, end, quick, install_path()) {}
+
+checksum_task::checksum_task(int first, int end, bool quick, const std::string& install_folder)
+    : first_(first), end_(end), quick_(quick), install_folder_(install_folder) {}
+
+void checksum_task::run() {
+  int end = end_ < manifest_group_count() ? end_ : manifest_group_count();
+  for (int g = first_ < 0 ? 0 : first_; g < end; ++g) {
+    int last = manifest_entry_count(g) - 1;
+    if (last < 0 || !is_entry_wanted(g, last)) continue;
+    ManifestEntry& entry = manifest_entry(g, last);
+    std::string path = install_location(install_folder_, entry);
+    entry.found_signature = "NONE";
+    if (!quick_)
+      md5_of_file(path, entry.found_signature);  // a file that cannot be read stays "NONE"
+    else if (file_exists(path))
+      entry.found_signature = entry.expected_signature;
+    entry.signature_matches = entry.found_signature == entry.expected_signature;
+  }
+}
+
+int checksum_task::result(std::string& message) {
+  message.clear();
+  return 0;
+}

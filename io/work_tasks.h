@@ -1,0 +1,73 @@
+#pragma once
+// The background tasks the install engine hands to worker stages: copying an archive
+// from the DVD and extracting it into the copy, and taking the signatures of installed files.
+
+#include <string>
+
+// A background job. A worker stage calls run() on one of its threads; the owner reads
+// the outcome with result() once the task has come back, then deletes it.
+class UTL_work_task {
+ public:
+  virtual ~UTL_work_task() {}
+  // May be called more than once (dvd_unpack_task copies on its first run, extracts on its second).
+  virtual void run() = 0;
+  // 0 on success; otherwise the error code, with the user's message in `message`.
+  virtual int result(std::string& message) = 0;
+};
+
+// Brings one group's archive from the disc into the copy, in two runs on two stages: the
+// first copies it from the DVD to the temporary folder, the second extracts it next to its
+// destination and records the group's current entry as installed. A failed copy makes the
+// second run do nothing, so the task always passes both stages.
+class dvd_unpack_task : public UTL_work_task {
+ public:
+  // The archive of `group` in the DVD's archive folder, the copy at the Install Path.
+  dvd_unpack_task(int group, const std::string& temp_folder);
+  // The same with the archive folder (ending '/') and the copy's folder given.
+  dvd_unpack_task(int group, const std::string& temp_folder, const std::string& archive_folder,
+                  const std::string& install_folder);
+  ~dvd_unpack_task() override;  // logs the outcome when installer actions are logged
+
+  void run() override;
+  int result(std::string& message) override;
+
+  int group() const { return group_; }
+  bool copied() const { return phase_ == 1; }
+  const std::string& source() const { return source_; }
+  const std::string& temp_copy() const { return temp_copy_; }
+  const std::string& destination() const { return destination_; }
+
+ private:
+  void copy_from_disc();
+  void extract();
+
+  int group_;
+  int phase_ = 0;  // 0 before the copy, 1 after it
+  std::string source_;
+  std::string temp_copy_;
+  std::string destination_;
+  std::string message_;
+  int result_ = 0;
+};
+
+// Takes the signatures of the installed files of groups [first, end): each wanted group's
+// current entry gets the MD5 of its file in the copy (or "NONE"); with `quick` a file that
+// exists counts as matching without being read.
+class checksum_task : public UTL_work_task {
+ public:
+  // Works on the copy at the Install Path as it is when the task is made.
+  checksum_task(int first, int end, bool quick);
+  checksum_task(int first, int end, bool quick, const std::string& install_folder);
+
+  void run() override;
+  int result(std::string& message) override;
+
+  int first() const { return first_; }
+  int end() const { return end_; }
+
+ private:
+  int first_;
+  int end_;
+  bool quick_;
+  std::string install_folder_;
+};

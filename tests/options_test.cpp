@@ -1,0 +1,147 @@
+#include "app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "app/log.h"
+
+namespace {
+
+struct OptionsTest : ::testing::Test {
+  std::string log;
+  void SetUp() override {
+    reset_options();
+    log_set_capture(&log);
+  }
+  void TearDown() override {
+    log_set_capture(nullptr);
+    reset_options();
+  }
+};
+
+// Position of `entry` as a line of its own, searching from `from`.
+size_t line_at(const std::string& text, const std::string& entry, size_t from) {
+  return text.find("\n" + entry + "\n", from);
+}
+
+}  // namespace
+
+TEST_F(OptionsTest, TokensSplitAtTheFirstEqualsSign) {
+  parse_option_tokens("--a=b=c  --flag\t--lang=fr\n--empty=");
+  EXPECT_EQ(option_value("--a"), "b=c");
+  EXPECT_TRUE(has_option("--flag"));
+  EXPECT_EQ(option_value("--flag"), "");
+  EXPECT_EQ(option_value("--lang"), "fr");
+  EXPECT_TRUE(has_option("--empty"));
+  EXPECT_FALSE(has_option("--missing"));
+  EXPECT_FALSE(has_option("--LANG"));  // names compare exactly
+  EXPECT_EQ(option_table().size(), 4u);
+  EXPECT_EQ(log, "     '--a'='b=c'\n     '--flag'\n     '--lang'='fr'\n     '--empty'\n");
+}
+
+TEST_F(OptionsTest, TokensWithoutANameAreDropped) {
+  parse_option_tokens("=value   ==  ");
+  EXPECT_TRUE(option_table().empty());
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(OptionsTest, RepeatedOptionWarnsAndTheLastValueWins) {
+  parse_option_tokens("--os=APL --os=LIN");
+  EXPECT_EQ(option_value("--os"), "LIN");
+  EXPECT_EQ(log,
+            "     '--os'='APL'\n"
+            "WARNING: command line option --osLINused twice.\n"
+            "     '--os'='LIN'\n");
+}
+
+TEST_F(OptionsTest, ArgumentsAreTakenWholeFromTheShell) {
+  char prog[] = "zephiro-installer";
+  char a[] = "--install=/home/me/Zephiro 9";
+  char b[] = "--pref:_log_actions=1";
+  char* argv[] = {prog, a, b, nullptr};
+  parse_command_line(3, argv);  // nothing that prints: it returns
+  EXPECT_EQ(option_value("--install"), "/home/me/Zephiro 9");
+  EXPECT_EQ(option_value("--pref:_log_actions"), "1");
+  EXPECT_FALSE(has_option("zephiro-installer"));
+}
+
+TEST_F(OptionsTest, PrintingOptions) {
+  std::ostringstream out;
+  EXPECT_FALSE(run_printing_options(out));
+  EXPECT_EQ(out.str(), "");
+
+  parse_option_tokens("--version");
+  EXPECT_TRUE(run_printing_options(out));
+  EXPECT_EQ(out.str(), "Zephiro DVD Installer 2.06r1\n");
+
+  // The command list comes first and is empty in this program.
+  reset_options();
+  parse_option_tokens("--version --cmnds=all");
+  std::ostringstream cmnds;
+  EXPECT_TRUE(run_printing_options(cmnds));
+  EXPECT_EQ(cmnds.str(), "");
+
+  reset_options();
+  parse_option_tokens("-h");
+  std::ostringstream help;
+  EXPECT_TRUE(run_printing_options(help));
+  EXPECT_EQ(help.str(), usage_text());
+}
+
+TEST(Usage, EntriesInOrderUnderFourHeadings) {
+  const std::string& text = usage_text();
+  ASSERT_EQ(text.rfind("Usage: Zephiro [options...]\n", 0), 0u);
+  EXPECT_NE(text.find("--flag or --flag=value"), std::string::npos);
+
+  const std::vector<std::string> entries = {
+      "--help", "-h", "--no_sound", "--missing_strings", "--lang=<lang code>", "--allow_rosetta",
+      "--pref:<key>=<value>", "--dref:<ref>=<value>", "--no_vbos", "--no_fbos", "--no_pbos",
+      "--no_sprites", "--no_pixel_counters", "--no_aniso_filtering", "--no_hw_mipmap",
+      "--no_fshaders", "--no_vshaders", "--no_glsl", "--limited_glsl", "--unlimited_glsl",
+      "--no_threaded_ogl", "--use_vbos", "--use_sprites", "--use_fshaders", "--use_vshaders",
+      "--use_glsl", "--use_fbos", "--force_run", "--fps_test=n", "--require_fps=n",
+      "--qa_script=<file>"};
+  size_t at = 0;
+  std::vector<size_t> positions;
+  for (const std::string& e : entries) {
+    size_t p = line_at(text, e, at);
+    ASSERT_NE(p, std::string::npos) << e;
+    // Each entry is followed by at least one explanation line.
+    size_t next = text.find('\n', p + 1);
+    EXPECT_EQ(text.compare(next + 1, 4, "    "), 0) << e;
+    positions.push_back(p);
+    at = p + 1;
+  }
+
+  // Upper-case headings: lines without a lower-case letter that end with ':'.
+  std::vector<size_t> headings;
+  std::istringstream lines(text);
+  std::string line;
+  size_t offset = 0;
+  while (std::getline(lines, line)) {
+    bool upper = !line.empty() && line.back() == ':';
+    for (char c : line)
+      if (c >= 'a' && c <= 'z') upper = false;
+    if (upper) headings.push_back(offset);
+    offset += line.size() + 1;
+  }
+  ASSERT_EQ(headings.size(), 4u);
+  EXPECT_LT(headings[0], positions[0]);                          // --help
+  EXPECT_TRUE(headings[1] > positions[7] && headings[1] < positions[8]);    // before --no_vbos
+  EXPECT_TRUE(headings[2] > positions[20] && headings[2] < positions[21]);  // before --use_vbos
+  EXPECT_TRUE(headings[3] > positions[27] && headings[3] < positions[28]);  // before --fps_test=n
+}
+
+TEST(Usage, LinuxOptionsFollowTheUsageBlock) {
+  const std::string& text = usage_text();
+  size_t last_entry = line_at(text, "--qa_script=<file>", 0);
+  size_t at = last_entry;
+  for (const char* e : {"--dvd_drives=DIR[:DIR...]", "--install=DIR", "--modify=DIR", "--repair=DIR",
+                        "--verify=DIR", "--scenery=all|none|TILE,...", "--conflicts=keep|overwrite|cancel"}) {
+    size_t p = line_at(text, e, at);
+    ASSERT_NE(p, std::string::npos) << e;
+    at = p + 1;
+  }
+}

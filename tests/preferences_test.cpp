@@ -1,0 +1,153 @@
+#include "app/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/alert.h"
+#include "app/log.h"
+#include "app/options.h"
+#include "tests/test_util.h"
+
+namespace {
+
+// Points the preferences folder at a fresh temporary folder for one test.
+struct PreferencesTest : ::testing::Test {
+  TempDir dir;
+  std::string old_data_home;
+  bool had_data_home = false;
+
+  void SetUp() override {
+    const char* old = std::getenv("XDG_DATA_HOME");
+    had_data_home = old != nullptr;
+    if (old) old_data_home = old;
+    setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+    reset_options();
+    reset_preferences();
+  }
+  void TearDown() override {
+    if (had_data_home)
+      setenv("XDG_DATA_HOME", old_data_home.c_str(), 1);
+    else
+      unsetenv("XDG_DATA_HOME");
+    reset_options();
+    reset_preferences();
+  }
+  std::string file() const { return dir / "Zephiro Installer.prf"; }
+};
+
+}  // namespace
+
+TEST_F(PreferencesTest, FileLivesInThePreferencesFolder) {
+  EXPECT_EQ(preferences_file_path(), file());
+}
+
+TEST_F(PreferencesTest, EmptyTextPreferencesAreNotWritten) {
+  exchange_preferences(prefs_write);
+  EXPECT_EQ(read_file(file()),
+            "I\n10 version\n_stream_count 0\n_log_actions 0\n_proxy_port_int 0\n_get_beta 0\n");
+}
+
+TEST_F(PreferencesTest, RoundTrip) {
+  Preferences& p = prefs();
+  p.message[0] = "first message";
+  p.message[3] = "fourth";
+  p.stream_count = 3;
+  p.log_actions = 1;
+  p.proxy_host = "proxy.example  with inner blanks";
+  p.proxy_port = "8080";
+  p.proxy_port_int = 8080;
+  p.get_beta = -2;
+  exchange_preferences(prefs_write);
+  EXPECT_EQ(read_file(file()),
+            "I\n10 version\n_message_1 first message\n_message_4 fourth\n_stream_count 3\n"
+            "_log_actions 1\n_proxy_host proxy.example  with inner blanks\n_proxy_port 8080\n"
+            "_proxy_port_int 8080\n_get_beta -2\n");
+
+  reset_preferences();
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().message[0], "first message");
+  EXPECT_EQ(prefs().message[1], "");
+  EXPECT_EQ(prefs().message[3], "fourth");
+  EXPECT_EQ(prefs().stream_count, 3);
+  EXPECT_EQ(prefs().log_actions, 1);
+  EXPECT_EQ(prefs().proxy_host, "proxy.example  with inner blanks");
+  EXPECT_EQ(prefs().proxy_port, "8080");
+  EXPECT_EQ(prefs().proxy_port_int, 8080);
+  EXPECT_EQ(prefs().get_beta, -2);
+}
+
+TEST_F(PreferencesTest, ReadingToleratesLayoutAndKeepsAbsentKeys) {
+  write_file(file(),
+             "\xEF\xBB\xBF" "I\r\n10 version\r\n\r\n   _log_actions\t 1\r\n"
+             "_proxy_host first\n_proxy_host  second value \n\n_get_beta 7x\n_unknown 5\n_proxy_port");
+  prefs().proxy_port_int = 99;
+  prefs().proxy_port = "kept?";
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().log_actions, 1);
+  EXPECT_EQ(prefs().proxy_host, "second value ");  // later lines win, inner blanks kept
+  EXPECT_EQ(prefs().get_beta, 7);                  // atoi
+  EXPECT_EQ(prefs().proxy_port_int, 99);           // absent: unchanged
+  EXPECT_EQ(prefs().proxy_port, "");               // a key with no value
+}
+
+TEST_F(PreferencesTest, ForeignOrMissingFilesAreIgnored) {
+  prefs().log_actions = 5;
+  exchange_preferences(prefs_read);  // no file at all
+  EXPECT_EQ(prefs().log_actions, 5);
+
+  write_file(file(), "I\n9 version\n_log_actions 1\n_get_beta 4\n");
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().log_actions, 5);
+  EXPECT_EQ(prefs().get_beta, 0);
+
+  write_file(file(), "_log_actions 1\n");
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().log_actions, 5);
+}
+
+TEST_F(PreferencesTest, CommandLineOverridesTheFile) {
+  write_file(file(), "I\n10 version\n_log_actions 0\n_proxy_host from file\n_get_beta 3\n");
+  std::string log;
+  log_set_capture(&log);
+  parse_option_tokens("--pref:_log_actions=1 --lang=fr --pref:_proxy_host=cmd");
+  log_set_capture(nullptr);
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().log_actions, 1);
+  EXPECT_EQ(prefs().proxy_host, "cmd");
+  EXPECT_EQ(prefs().get_beta, 3);
+  EXPECT_EQ(option_value("--lang"), "fr");
+
+  // Overrides apply even without a file.
+  reset_preferences();
+  write_file(file(), "");
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().log_actions, 1);
+}
+
+TEST_F(PreferencesTest, NotWrittenInTestModes) {
+  for (const char* mode : {"--fps_test=1", "--qa_script=x.txt"}) {
+    reset_options();
+    std::string log;
+    log_set_capture(&log);
+    parse_option_tokens(mode);
+    log_set_capture(nullptr);
+    exchange_preferences(prefs_write);
+    EXPECT_TRUE(read_file(file()).empty()) << mode;
+  }
+}
+
+TEST_F(PreferencesTest, ValuesCannotAddLines) {
+  prefs().proxy_host = "host\n_log_actions 1";
+  exchange_preferences(prefs_write);
+  reset_preferences();
+  exchange_preferences(prefs_read);
+  EXPECT_EQ(prefs().proxy_host, "host");
+  EXPECT_EQ(prefs().log_actions, 0);
+}
+
+TEST_F(PreferencesTest, MissingFolderIsCreated) {
+  setenv("XDG_DATA_HOME", (dir / "share").c_str(), 1);
+  exchange_preferences(prefs_write);
+  EXPECT_EQ(read_file(dir / "share/Zephiro Installer.prf").rfind("I\n10 version\n", 0), 0u);
+}
