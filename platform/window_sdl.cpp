@@ -384,3 +384,5 @@ void window_delete_context(void* context) {
 bool window_bind_main_context() {
   return g_window.window && SDL_GL_MakeCurrent(g_window.window, g_window.context) == 0;
 }
+
+void window_finish_drawing() { glFinish(); }

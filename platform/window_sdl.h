@@ -67,5 +67,8 @@ int window_message_box(const std::string& title, const std::string& text, bool e
 void* window_create_shared_context();
 bool window_bind_context(void* context);  // null releases the calling thread's context
 void window_delete_context(void* context);
+// Waits until the calling thread's drawing commands are done (a worker's texture is
+// then usable from the main thread's context).
+void window_finish_drawing();
 // Makes the window's own context current on the calling (main) thread again.
 bool window_bind_main_context();
