@@ -18,6 +18,7 @@
 #include "ui/text_field.h"
 #include "ui/text_render.h"
 #include "ui/texture_slots.h"
+#include "ui/texture_workers.h"
 #include "ui/ui_context.h"
 #include "ui/widgets.h"
 
@@ -111,6 +112,7 @@ void draw_sample_frame(std::string& folder, int& agreed) {
 class WindowSdl : public ::testing::Test {
  protected:
   void TearDown() override {
+    swarm_stop();
     window_destroy();
     reset_texture_slots();
     reset_text_render();
@@ -228,6 +230,50 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   EXPECT_EQ(app().quit_flag, 1);
   window_destroy();
   EXPECT_FALSE(window_exists());
+}
+
+// Makes a small solid texture in the worker's own context.
+class SolidTextureTask : public UTL_pool_task {
+ public:
+  bool run(int worker) override {
+    std::vector<unsigned char> pixels(4 * 4 * 4);
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+      pixels[i] = 200;
+      pixels[i + 1] = 30;
+      pixels[i + 2] = 90;
+      pixels[i + 3] = 255;
+    }
+    name = draw_backend().create_texture(4, 4, 4, pixels.data());
+    window_finish_drawing();
+    ran_on = worker;
+    return false;
+  }
+  unsigned name = 0;
+  int ran_on = -1;
+};
+
+TEST_F(WindowSdl, SwarmWorkersShareTexturesWithTheWindow) {
+  ASSERT_EQ(display.start(), "") << "no display for the window test";
+  ASSERT_EQ(window_create(WindowSettings()), window_ok);
+  ASSERT_TRUE(swarm_graphics_possible());
+  ASSERT_EQ(swarm_start(1, true), 1);
+  EXPECT_TRUE(swarm_has_graphics());
+  SolidTextureTask task;
+  swarm_submit(&task, false);
+  while (swarm_pending() > 0) std::this_thread::yield();
+  EXPECT_EQ(task.ran_on, 1);
+  ASSERT_NE(task.name, 0u);
+
+  window_clear(0, 0, 0);
+  const float white[4] = {1, 1, 1, 1};
+  draw_textured_rect(task.name, white, 100, 100, 200, 200, 0, 0, 1, 1);
+  Image frame;
+  ASSERT_EQ(window_read_pixels(frame), 0);
+  expect_pixel(frame, 150, 150, 200, 30, 90, 1, "texture made by a worker");
+  expect_pixel(frame, 250, 150, 0, 0, 0, 0, "outside it");
+  queue_texture_deletion(task.name);
+  EXPECT_EQ(drain_texture_deletions(), 1);
+  swarm_stop();
 }
 
 }  // namespace
