@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/app_state.h"
+#include "app/log.h"
 #include "platform/child_process.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
@@ -230,6 +231,34 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   EXPECT_EQ(app().quit_flag, 1);
   window_destroy();
   EXPECT_FALSE(window_exists());
+}
+
+TEST_F(WindowSdl, AWindowLargerThanTheMonitorFallsBackTo1024x768) {
+  ASSERT_EQ(display.start(), "") << "no display for the window test";
+  std::string logged;
+  log_set_capture(&logged);
+  WindowSettings s;
+  s.width = 1100;  // wider than the 1024 x 768 virtual screen
+  s.height = 700;
+  const int r = window_create(s);
+  log_set_capture(nullptr);
+  ASSERT_EQ(r, window_ok);
+  if (window_info().monitor_width != 1024) GTEST_SKIP() << "a display of another size was given";
+  EXPECT_NE(logged.find("The window was last: 1100,700 and my monitor is 1024,768.  Setting window to 1024x768 it "
+                        "fits on screen.\n"),
+            std::string::npos)
+      << logged;
+  EXPECT_EQ(window_info().width, 1024);
+  EXPECT_EQ(window_info().height, 768);
+  // The page sits in the middle of the larger window, and the mouse follows it.
+  EXPECT_EQ(ui().page_origin_x, 112);
+  EXPECT_EQ(ui().page_origin_y, 84);
+  while (window_pump_events(50) > 0) {
+  }
+  window_push_mouse(112, 768 - 84, 0);
+  window_pump_events(100);
+  EXPECT_EQ(ui().in.mouse_x, 0);
+  EXPECT_EQ(ui().in.mouse_y, 0);
 }
 
 // Makes a small solid texture in the worker's own context.
