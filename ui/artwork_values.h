@@ -61,3 +61,7 @@ constexpr int k_label_row_normal = 46;
 constexpr int k_label_row_hover = 0;
 constexpr int k_label_row_pressed = 23;
 constexpr int k_label_row_height = 22;
+
+// Caption bar of style 14: a three-slice 14 pixels high with 4-pixel caps.
+constexpr SpriteRect kFrame14CaptionBar = {0, 359, 1, 340, 100, 14, 4};
+constexpr int kFrame23CaptionIndent = 10;

@@ -71,6 +71,21 @@ float sprite_height(int sprite) {
   return s ? static_cast<float>(s->height) : 0.0f;
 }
 
+// Left cap, middle tiled (the last tile cut), right cap, between left and right.
+static void draw_three_slice(const SpriteRect& s, float left, float right, float bottom, float h, float alpha) {
+  const float width = right - left, cap = static_cast<float>(s.cap);
+  if (width <= 2 * cap) {
+    // Too narrow for the middle: the two caps, each cut to half the width.
+    const float half = width / 2;
+    draw_slot_pixels(s.slot, s.x, s.y, half, h, left, bottom, left + half, bottom + h, alpha);
+    draw_slot_pixels(s.slot, s.x + s.width - half, s.y, half, h, left + half, bottom, right, bottom + h, alpha);
+    return;
+  }
+  draw_slot_pixels(s.slot, s.x, s.y, cap, h, left, bottom, left + cap, bottom + h, alpha);
+  tile(s.slot, s.x + cap, s.y, s.width - 2 * cap, h, left + cap, bottom, right - cap, bottom + h, alpha);
+  draw_slot_pixels(s.slot, s.x + s.width - cap, s.y, cap, h, right - cap, bottom, right, bottom + h, alpha);
+}
+
 void draw_sprite(int sprite, float cx, float cy, float width, float height_limit, float alpha) {
   const SpriteRect* s = find_sprite(sprite);
   if (!s) {
@@ -79,19 +94,7 @@ void draw_sprite(int sprite, float cx, float cy, float width, float height_limit
   }
   float h = static_cast<float>(s->height);
   if (height_limit > 0 && height_limit < h) h = height_limit;
-  const float left = cx - width / 2, right = cx + width / 2;
-  const float bottom = cy - s->height / 2.0f, top = bottom + h;
-  const float cap = static_cast<float>(s->cap);
-  if (width <= 2 * cap) {
-    // Too narrow for the middle: the two caps, each cut to half the width.
-    const float half = width / 2;
-    draw_slot_pixels(s->slot, s->x, s->y, half, h, left, bottom, cx, top, alpha);
-    draw_slot_pixels(s->slot, s->x + s->width - half, s->y, half, h, cx, bottom, right, top, alpha);
-  } else {
-    draw_slot_pixels(s->slot, s->x, s->y, cap, h, left, bottom, left + cap, top, alpha);
-    tile(s->slot, s->x + cap, s->y, s->width - 2 * cap, h, left + cap, bottom, right - cap, top, alpha);
-    draw_slot_pixels(s->slot, s->x + s->width - cap, s->y, cap, h, right - cap, bottom, right, top, alpha);
-  }
+  draw_three_slice(*s, cx - width / 2, cx + width / 2, cy - s->height / 2.0f, h, alpha);
   SpriteNote note;
   note.sprite = sprite;
   note.cx = cx;
@@ -124,10 +127,14 @@ void draw_frame(int style, float x, float y, float width, float height, const st
   tile(f->slot, sx + n - r, sy + b, r, in_h, x1 - r, y + b, x1, y1 - t, alpha);
   tile(f->slot, sx + l, sy + b, in_w, in_h, x + l, y + b, x1 - r, y1 - t, alpha);
   if (!caption.empty()) {
-    // Caption bar: a dark band under the top border with the caption in white.
-    const float bar_top = y1 - t, bar_bottom = bar_top - 16;
-    fill_rect(46, x + l, bar_bottom, x1 - r, bar_top, alpha);
-    draw_text(43, x + l + 10, bar_bottom + 5, caption, 0, weight_bold, align_left);
+    if (style == 14) {
+      // The caption bar runs along the top edge inside the border.
+      const SpriteRect& bar = kFrame14CaptionBar;
+      draw_three_slice(bar, x + l, x1 - r, y1 - t - bar.height, static_cast<float>(bar.height), alpha);
+      draw_text(43, x + l + 10, y1 - t - bar.height + 4, caption, 0, weight_bold, align_left);
+    } else {
+      draw_text(colour_label, x + kFrame23CaptionIndent, y1 - 16, caption, 0, weight_bold, align_left);
+    }
   }
   FrameNote note;
   note.style = style;
