@@ -292,8 +292,12 @@ int extract_streamed(ZipWalk& w, const unz_file_info64& info, const std::string&
 }
 
 int extract_entry(ZipWalk& w, const unz_file_info64& info, const std::string& target) {
+  // Deflate never grows data by more than a few bytes a block; a larger claim is damage
+  // that minizip's own reader reports.
+  uint64_t size = info.uncompressed_size;
+  bool plausible = info.compressed_size <= size + size / 16 + 4096;
   bool simple = (info.compression_method == 0 || info.compression_method == Z_DEFLATED) && !(info.flag & 1) &&
-                info.uncompressed_size <= g_archive.whole_member_limit.load();
+                size <= g_archive.whole_member_limit.load() && plausible;
   int err = simple ? extract_whole(w, info, target) : extract_streamed(w, info, target);
   if (err)
     LOG << "Zip to file failed with error " << err << ". file = " << kSourceUnit << " line = " << w.fail_line
@@ -453,6 +457,7 @@ int zip_to_file(const std::string& archive, const std::string& out_folder, std::
   ZipWalk w;
   w.out_folder = out_folder;
   make_absolute(w.out_folder);
+  if (w.out_folder.back() != '/') w.out_folder += '/';
   w.out_real = real_folder(w.out_folder);
   w.name = name;
   w.rename = rename;
@@ -489,6 +494,7 @@ int sevenzip_to_folder(const std::string& archive, const std::string& out_folder
   std::string path = archive, out = out_folder;
   make_absolute(path);
   make_absolute(out);
+  if (out.empty() || out.back() != '/') out += '/';
   // The C library's code for an archive that is missing or unreadable.
   errno = 0;
   std::FILE* probe = std::fopen(path.c_str(), "rb");
