@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "ui/artwork_values.h"
+#include "ui/artwork_layout.h"
 #include "ui/png_image.h"
 
 namespace {
@@ -23,7 +23,7 @@ void reset_colour_table() {
   for (int i = 0; i < colour_count; ++i) set_colour(i, 1, 1, 1);
   set_colour(colour_text, 0, 0, 0);
   set_colour(colour_current_step, 0.2f, 0.2f, 0.8f);
-  for (const SwatchValue& s : k_swatches) set255(s.colour, s.r, s.g, s.b);
+  for (const ArtColour& c : kColourTable) set255(c.index, c.r, c.g, c.b);
   average_colour_44();
   update_pulsing_colours(0.0);
 }
@@ -42,11 +42,11 @@ void set_colour(int index, float r, float g, float b) {
 }
 
 int take_interface_colours(const Image& image) {
-  for (const SwatchValue& s : k_swatches)
-    if (s.x >= image.width || s.row >= image.height) return 1;
-  for (const SwatchValue& s : k_swatches) {
-    const unsigned char* p = image.pixel(s.x, s.row);
-    set255(s.colour, p[0], p[1], p[2]);
+  for (const ColourSwatch& s : kColourSwatches)
+    if (s.x >= image.width || s.y >= image.height) return 1;
+  for (const ColourSwatch& s : kColourSwatches) {
+    const unsigned char* p = image.pixel(s.x, s.y);
+    set255(s.index, p[0], p[1], p[2]);
   }
   average_colour_44();
   return 0;

@@ -1,18 +1,20 @@
 #pragma once
 // The indexed colour table every draw call takes its colour from.
 
+#include "ui/artwork_layout.h"
+
 struct Image;
 
 enum {
-  colour_count = 128,
-  colour_text = 12,           // page title, body text, progress caption
-  colour_modal_fill = 39,     // fill behind modal screens
-  colour_label = 48,          // widget labels and modal texts
-  colour_step = 50,           // step titles, text-field text, choice side captions
-  colour_interface_tint = 57,  // sprites are modulated by it; always white
-  colour_current_step = 73,
-  colour_highlight = 91,  // highlighted widget labels (pulsing)
-  colour_background_tint = 113,
+  colour_count = kColourCount,
+  colour_text = kColourText,
+  colour_modal_fill = kColourModalFill,
+  colour_label = kColourWidgetLabel,
+  colour_step = kColourStep,
+  colour_interface_tint = kColourInterfaceTint,  // sprites are modulated by it; always white
+  colour_current_step = kColourCurrentStep,
+  colour_highlight = kColourHighlight,  // pulsing
+  colour_background_tint = kColourBackgroundTint,
 };
 
 struct ColourTable {

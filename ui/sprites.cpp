@@ -4,7 +4,7 @@
 
 #include "app/alert.h"
 #include "app/app_state.h"
-#include "ui/artwork_values.h"
+#include "ui/artwork_layout.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
 #include "ui/texture_slots.h"
@@ -12,17 +12,9 @@
 
 namespace {
 
-const SpriteRect* find_sprite(int sprite) {
-  for (const SpriteRect& s : k_sprites)
-    if (s.sprite == sprite) return &s;
-  return nullptr;
-}
+const SpriteRect* find_sprite(int sprite) { return find_sprite_rect(sprite); }
 
-const FrameSquare* find_frame(int style) {
-  for (const FrameSquare& f : k_frames)
-    if (f.style == style) return &f;
-  return nullptr;
-}
+const FrameSquare* find_frame(int style) { return find_frame_square(style); }
 
 // Texture sizes when a slot is still empty, so coordinates stay right for the recorder.
 void slot_size(int slot, float& w, float& h) {
@@ -111,7 +103,7 @@ void draw_frame(int style, float x, float y, float width, float height, const st
     bad_call("Bad BTN_frame2 call!", __LINE__);
     return;
   }
-  const float l = f->border_left, r = f->border_right, b = f->border_bottom, t = f->border_top;
+  const float l = f->border, r = f->border, b = f->border, t = f->border;
   const float sx = f->x, sy = f->y, n = f->size;
   const float x1 = x + width, y1 = y + height;
   const float in_w = n - l - r, in_h = n - b - t;

@@ -3,15 +3,17 @@
 
 #include <string>
 
+#include "ui/artwork_layout.h"
+
 struct Image;
 
 enum TextureSlotId {
-  slot_interface = 359,
-  slot_font_regular = 360,
-  slot_font_bold = 361,
-  slot_button_atlas = 362,
-  slot_map = 363,
-  slot_background = 364,
+  slot_interface = kSlotInterface,
+  slot_font_regular = kSlotFontRegular,
+  slot_font_bold = kSlotFontBold,
+  slot_button_atlas = kSlotLabelAtlas,
+  slot_map = kSlotWorldMap,
+  slot_background = kSlotBackground,
 };
 
 struct TextureSlot {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/app_state.h"
-#include "ui/artwork_values.h"
+#include "ui/artwork_layout.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
 #include "ui/sprites.h"
@@ -21,7 +21,7 @@ bool mouse_in(float x0, float y0, float x1, float y1) {
 
 const int* label_boundaries() {
   const int lang = app().language;
-  return k_label_boundaries[lang >= 0 && lang < 6 ? lang : 0];
+  return kLabelBoundaries[lang >= 0 && lang < kLanguageCount ? lang : 0];
 }
 
 size_t count_chars(const std::string& s) {
@@ -57,16 +57,16 @@ void note_widget(const char* kind, const std::string& label, float x0, float y0,
   draw_backend().note_widget(n);
 }
 
-void draw_check_image(const int centre[2], float x, float y) {
-  const float half = k_check_size / 2.0f;
-  draw_slot_pixels(slot_interface, centre[0] - half, centre[1] - half, k_check_size, k_check_size, x - half,
+void draw_check_image(const IconRect& icon, float x, float y) {
+  const float half = icon.size / 2.0f;
+  draw_slot_pixels(slot_interface, icon.centre_x - half, icon.centre_y - half, icon.size, icon.size, x - half,
                    y + 3 - half, x + half, y + 3 + half);
 }
 
 int check_widget(const char* kind, float x, float y, bool ticked, const std::string& label, bool alt) {
   const WidgetLabel parts = split_widget_label(label);
-  draw_check_image(k_check_box[alt ? 1 : 0], x, y);
-  if (ticked) draw_check_image(k_check_tick[alt ? 1 : 0], x, y);
+  draw_check_image(alt ? kRadioBoxImage : kCheckBoxImage, x, y);
+  if (ticked) draw_check_image(alt ? kRadioTickImage : kCheckTickImage, x, y);
   draw_beside(parts.left, x - 12, y, align_right);
   draw_beside(parts.right, x + 12, y, align_left);
   const bool over = mouse_in(x - 8, y - 4, x + 8, y + 12);
@@ -146,9 +146,9 @@ int bottom_button(float x, float y, int label, int align, int* out_width, bool e
   else if (!hover && look == look_disabled) sprite = 13;
   draw_sprite(sprite, left + lw / 2, y + 11 - 0.5f, lw + 20);
 
-  int row = k_label_row_normal;
-  if (hover) row = in.button_held ? k_label_row_pressed : k_label_row_hover;
-  draw_slot_pixels(slot_button_atlas, b[label], row, lw, k_label_row_height, left, y, right, top,
+  LabelRow row = kLabelRowNormal;
+  if (hover) row = in.button_held ? kLabelRowPressed : kLabelRowHover;
+  draw_slot_pixels(slot_button_atlas, b[label], row.v0, lw, row.v1 - row.v0, left, y, right, top,
                    look == look_disabled ? 0.5f : 1.0f);
   const bool clicked = inside && in.button_went_down;
   note_widget("bottom_button", std::to_string(label), left, y, right, top, enabled, clicked);
