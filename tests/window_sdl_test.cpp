@@ -36,20 +36,24 @@ class VirtualDisplay {
     const std::string xvfb = find_program("Xvfb");
     if (xvfb.empty()) return "Xvfb is missing: install the package xvfb (setup.sh lists it)";
     int n = 100 + current_process_id() % 800;
-    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
-           std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-      ++n;
-    const std::string display = ":" + std::to_string(n);
-    pid_ = start_process({xvfb, display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-    if (pid_ < 0) return "Xvfb could not be started";
-    // Ready when its socket appears; give up if the server ends.
-    for (int i = 0; i < 400; ++i) {
-      if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
-        set_environment("DISPLAY", display);
-        return "";
+    // Another test process may take the same number at the same moment: try the next.
+    for (int attempt = 0; attempt < 5; ++attempt, ++n) {
+      while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
+             std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+        ++n;
+      const std::string display = ":" + std::to_string(n);
+      pid_ = start_process({xvfb, display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+      if (pid_ < 0) return "Xvfb could not be started";
+      // Ready when its socket appears; give up on this number if the server ends.
+      for (int i = 0; i < 400 && process_running(pid_); ++i) {
+        if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
+          set_environment("DISPLAY", display);
+          return "";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
       }
-      if (!process_running(pid_)) return "Xvfb ended at start-up";
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+      stop_process(pid_);
+      pid_ = -1;
     }
     return "Xvfb did not open its socket";
   }
