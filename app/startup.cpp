@@ -1,10 +1,14 @@
 #include "app/startup.h"
 
 #include "app/app_state.h"
+#include "app/command_line_mode.h"
 #include "app/log.h"
 #include "app/options.h"
 #include "app/preferences.h"
+#include "engine/registry.h"
+#include "io/dvd_discovery.h"
 #include "io/file_ops.h"
+#include "io/threads.h"
 
 namespace {
 
@@ -37,6 +41,9 @@ void start_up(int argc, char** argv) {
   log_open(special_folder(folder_desktop) + k_log_name);
   log_write_header(program_folder());
   parse_command_line(argc, argv);
+  if (has_option("--dvd_drives")) set_dvd_drives(option_value("--dvd_drives"));
+  threads_init();
+  app().orderly_shutdown = [] { shut_down(true); };
 
   log_folder_lines();
   app().temp_folder = special_folder(folder_temp);
@@ -44,17 +51,24 @@ void start_up(int argc, char** argv) {
 
   prefs().stream_count = 0;
   exchange_preferences(prefs_read);
+  read_installed_copies();
 }
 
 void shut_down(bool save_preferences) {
   if (save_preferences && !has_option("--fps_test") && !has_option("--qa_script"))
     exchange_preferences(prefs_write);
+  if (save_preferences && threads_state().initialised) threads_shutdown();
   log_flush();
   log_close();
 }
 
 int run_installer(int argc, char** argv) {
   start_up(argc, argv);
+  if (is_command_line_mode()) {
+    int code = run_command_line_mode();
+    shut_down(true);
+    return code;
+  }
   // The window and its main loop come later; until then a run is start-up and shutdown.
   shut_down(true);
   return 0;

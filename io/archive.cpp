@@ -228,25 +228,29 @@ int64_t read_entry(unzFile zip, unsigned char* buffer, uint64_t size) {
   return int64_t(total);
 }
 
+// Reads the current entry's raw (still compressed) bytes whole.
+int read_raw_entry(ZipWalk& w, const unz_file_info64& info, std::unique_ptr<unsigned char[]>& packed, int& method) {
+  int level = 0;
+  int err = unzOpenCurrentFile2(w.zip, &method, &level, 1);
+  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+  uint64_t packed_size = info.compressed_size;
+  packed.reset(new (std::nothrow) unsigned char[packed_size ? packed_size : 1]);
+  int64_t got = packed ? read_entry(w.zip, packed.get(), packed_size) : 0;
+  err = unzCloseCurrentFile(w.zip);
+  if (!packed) return FAIL_AT(w.fail_line, ENOMEM);
+  if (got < 0) return FAIL_AT(w.fail_line, int(got));
+  if (uint64_t(got) != packed_size) return FAIL_AT(w.fail_line, err_zip_read);
+  return err == UNZ_OK ? 0 : FAIL_AT(w.fail_line, err);
+}
+
 // Inflates a stored or deflated entry from its raw bytes in one piece; the CRC is checked
 // here since minizip does not check raw reads. Nothing is written unless it matches.
 int extract_whole(ZipWalk& w, const unz_file_info64& info, const std::string& target) {
-  int method = 0, level = 0;
-  int err = unzOpenCurrentFile2(w.zip, &method, &level, 1);
-  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
+  std::unique_ptr<unsigned char[]> packed, inflated;
+  int method = 0;
+  int err = read_raw_entry(w, info, packed, method);
+  if (err) return err;
   uint64_t packed_size = info.compressed_size, size = info.uncompressed_size;
-  std::unique_ptr<unsigned char[]> packed(new (std::nothrow) unsigned char[packed_size ? packed_size : 1]);
-  if (!packed) {
-    unzCloseCurrentFile(w.zip);
-    return FAIL_AT(w.fail_line, ENOMEM);
-  }
-  int64_t got = read_entry(w.zip, packed.get(), packed_size);
-  err = unzCloseCurrentFile(w.zip);
-  if (got < 0) return FAIL_AT(w.fail_line, int(got));
-  if (uint64_t(got) != packed_size) return FAIL_AT(w.fail_line, err_zip_read);
-  if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
-
-  std::unique_ptr<unsigned char[]> inflated;
   const unsigned char* data = packed.get();
   if (method == Z_DEFLATED) {
     inflated.reset(new (std::nothrow) unsigned char[size ? size : 1]);

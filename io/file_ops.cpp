@@ -24,23 +24,6 @@ bool has_drive_prefix(const std::string& p) {
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
-bool is_well_formed_utf8(const std::string& s) {
-  size_t i = 0, n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t follow;
-    if (c < 0x80) follow = 0;
-    else if ((c & 0xE0) == 0xC0) follow = 1;
-    else if ((c & 0xF0) == 0xE0) follow = 2;
-    else if ((c & 0xF8) == 0xF0) follow = 3;
-    else return false;
-    if (i + follow >= n && follow > 0) return false;
-    for (size_t k = 1; k <= follow; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += follow + 1;
-  }
-  return true;
-}
 
 // Bytes that are not UTF-8 are taken as Latin-1, the code page this port assumes.
 std::string latin1_to_utf8(const std::string& s) {
@@ -84,6 +67,24 @@ std::string absolute(const std::string& path) {
 }
 
 }  // namespace
+
+bool is_well_formed_utf8(const std::string& s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t follow;
+    if (c < 0x80) follow = 0;
+    else if ((c & 0xE0) == 0xC0) follow = 1;
+    else if ((c & 0xF0) == 0xE0) follow = 2;
+    else if ((c & 0xF8) == 0xF0) follow = 3;
+    else return false;
+    if (i + follow >= n && follow > 0) return false;
+    for (size_t k = 1; k <= follow; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += follow + 1;
+  }
+  return true;
+}
 
 void normalise_path(std::string& path) {
   if (!is_well_formed_utf8(path)) path = latin1_to_utf8(path);

@@ -34,6 +34,8 @@ enum SpecialFolderCode {
 
 // Paths
 void normalise_path(std::string& path);
+// Whether every byte from 0x80 up leads a complete UTF-8 sequence.
+bool is_well_formed_utf8(const std::string& text);
 bool is_absolute_path(const std::string& path);
 void make_absolute(std::string& path);
 std::string special_folder(int code);

@@ -188,7 +188,6 @@ void reset_threads() {
   g_threads.main_thread_id = 0;
   g_threads.graphics_workers = 0;
   g_threads.swarm_shutdown = nullptr;
-  g_threads.orderly_shutdown = nullptr;
 }
 
 bool is_main_thread() { return platform::current_thread_id() == g_threads.main_thread_id; }
@@ -233,7 +232,6 @@ int workers_init(bool graphics_workers_possible) {
 }
 
 void set_swarm_shutdown(void (*stop)()) { g_threads.swarm_shutdown = stop; }
-void set_orderly_shutdown(void (*shutdown)()) { g_threads.orderly_shutdown = shutdown; }
 
 void threads_shutdown() {
   if (g_threads.swarm_shutdown) g_threads.swarm_shutdown();
@@ -289,7 +287,7 @@ static void show_queued_alert(const AlertRequest& r) {
         << r.lines[0] << "\n" << r.lines[1] << "\n" << r.lines[2] << "\n" << r.lines[3] << "\n";
     log_flush();
     app().quit_flag = 1;
-    if (g_threads.orderly_shutdown) g_threads.orderly_shutdown();
+    if (app().orderly_shutdown) app().orderly_shutdown();
     std::exit(0);
   }
   alert(app().ui_mode, r.lines[0], r.lines[1], r.lines[2], r.lines[3], r.kind, r.file.c_str(), r.line);

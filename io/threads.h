@@ -106,7 +106,6 @@ struct ThreadsState {
   MessageQueue* fatal_alerts = nullptr;  // kinds 2 and 3
   int graphics_workers = 0;              // what workers_init gave the texture swarm
   void (*swarm_shutdown)() = nullptr;    // stops the texture swarm, set by the window
-  void (*orderly_shutdown)() = nullptr;  // the program's shutdown with saving
 };
 
 ThreadsState& threads_state();
@@ -126,9 +125,8 @@ int graphics_worker_count(int cpus, const char* num_workers_option, bool graphic
 void threads_shutdown();
 bool is_main_thread();
 
-// Where the window's texture swarm registers its stop, and the shell its shutdown.
+// Where the window's texture swarm registers its stop.
 void set_swarm_shutdown(void (*stop)());
-void set_orderly_shutdown(void (*shutdown)());
 
 // The alert router: an alert raised on a worker while threads run is queued for the
 // main thread (true). Kind 1 returns to the worker; kinds 2 and 3 end the worker at once.

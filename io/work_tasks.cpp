@@ -11,6 +11,19 @@
 
 // ---------------------------------------------------------------- dvd_unpack_task
 
+namespace {
+
+// The signature as it may stand in a file name: a damaged manifest could hold separators
+// or ".." there, which must not steer the copy out of the temporary folder.
+std::string signature_for_file_name(const std::string& signature) {
+  std::string out;
+  for (char c : signature)
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) out += c;
+  return out;
+}
+
+}  // namespace
+
 dvd_unpack_task::dvd_unpack_task(int group, const std::string& temp_folder)
     : dvd_unpack_task(group, temp_folder, dvd_archive_folder(), install_path()) {}
 
@@ -20,7 +33,7 @@ dvd_unpack_task::dvd_unpack_task(int group, const std::string& temp_folder,
   const ManifestEntry& entry = current_entry(group);
   std::string suffix = archive_suffix(group);
   source_ = archive_folder + entry.path + suffix;
-  temp_copy_ = temp_folder + entry.expected_signature + "_" + std::to_string(group) + suffix;
+  temp_copy_ = temp_folder + signature_for_file_name(entry.expected_signature) + "_" + std::to_string(group) + suffix;
   destination_ = install_location(install_folder, entry);
 }
 

@@ -137,7 +137,7 @@ void raw_7z(const std::string& path, const std::vector<std::pair<std::string, st
   archive_write_free(a);
 }
 
-// Flips one byte of a file, `from_end` bytes before its end.
+// Flips the byte at offset `at` of a file.
 void flip_byte(const std::string& path, size_t at) {
   std::string bytes = read_file(path);
   ASSERT_LT(at, bytes.size());

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/manifest.h"
 #include "io/archive.h"
 #include "io/md5.h"
 #include "tests/test_util.h"
@@ -149,6 +150,33 @@ TEST(DiscSet, ThreeDiscSetExtractsToItsManifestSignatures) {
   EXPECT_TRUE(three_versions);
   EXPECT_EQ(archive_discs, (std::set<int>{0, 1, 2}));
   EXPECT_GE(tile_discs.size(), 2u);
+}
+
+TEST(DiscSet, InstallerManifestReaderReadsTheSameSet) {
+  TempDir dir, scratch;
+  ASSERT_TRUE(make_set(dir / "set", "--discs=2 --seed=3"));
+  std::vector<Group> groups = manifest_of(dir / "set", scratch);
+  ASSERT_EQ(read_install_manifest(scratch / "directory.txt"), 3);
+  ASSERT_EQ(manifest_group_count(), int(groups.size()));
+  EXPECT_TRUE(install_manifest().has_base_files);
+  EXPECT_TRUE(install_manifest().has_scenery_tiles);
+  int tiles = 0;
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    SCOPED_TRACE(e.path);
+    EXPECT_EQ(manifest_entry_count(g), int(groups[g].size()));
+    EXPECT_EQ(e.path, groups[g].back().path);
+    EXPECT_EQ(e.expected_signature, groups[g].back().signature);
+    EXPECT_EQ(e.disc_number, groups[g].back().disc);
+    EXPECT_EQ(archive_suffix(g), is_scenery(e.path) ? ".7z" : ".zip");
+    EXPECT_EQ(e.is_scenery_tile, is_scenery(e.path));
+    if (e.is_scenery_tile) {
+      ++tiles;
+      EXPECT_TRUE(install_manifest().available_tiles.get(e.tile_column, e.tile_row));
+    }
+  }
+  EXPECT_GE(tiles, 4);
+  reset_install_manifest();
 }
 
 TEST(DiscSet, SeedDecidesTheContent) {

@@ -405,6 +405,11 @@ TEST_F(LocalizationTest, LocaleVariablesInOrder) {
   EXPECT_EQ(choose_initial_language(), language_italian);
   setenv("LC_ALL", "e", 1);
   EXPECT_EQ(choose_initial_language(), -1);
+  // The plain C locale of servers and containers reads English text.
+  for (const char* c : {"C", "C.UTF-8", "POSIX"}) {
+    setenv("LC_ALL", c, 1);
+    EXPECT_EQ(choose_initial_language(), language_english) << c;
+  }
 }
 
 TEST_F(LocalizationTest, LangOptionOverridesTheLocale) {

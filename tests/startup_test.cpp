@@ -13,48 +13,6 @@
 #include "app/options.h"
 #include "tests/test_util.h"
 
-namespace {
-
-struct RunResult {
-  int exit_code = -1;
-  std::string out;
-};
-
-// The real program with its desktop, data and temporary folders in `root`, so a run
-// never touches the user's own files.
-struct ProgramRun {
-  TempDir root;
-  ProgramRun() {
-    for (const char* sub : {"desktop", "data", "tmp"}) mkdir((root / sub).c_str(), 0700);
-  }
-  std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
-  std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
-
-  RunResult run(const std::vector<std::string>& args, const std::string& desktop = "") {
-    std::string exe = ZEPHIRO_BINARY_DIR "/zephiro-installer";
-    std::string out_file = root / "stdout.txt";
-    pid_t pid = fork();
-    if (pid == 0) {
-      setenv("XDG_DESKTOP_DIR", (desktop.empty() ? root / "desktop" : desktop).c_str(), 1);
-      setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-      setenv("TMPDIR", (root / "tmp").c_str(), 1);
-      if (!freopen(out_file.c_str(), "w", stdout)) _exit(120);
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(exe.c_str()));
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(exe.c_str(), argv.data());
-      _exit(121);
-    }
-    RunResult r;
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
-    r.out = read_file(out_file);
-    return r;
-  }
-};
-
-}  // namespace
 
 TEST(Program, VersionPrintsAndLeavesALog) {
   ProgramRun p;

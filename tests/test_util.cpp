@@ -2,6 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -36,4 +40,34 @@ std::string read_file(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+ProgramRun::ProgramRun() {
+  for (const char* sub : {"desktop", "data", "tmp"}) mkdir((root / sub).c_str(), 0700);
+}
+
+RunResult ProgramRun::run(const std::vector<std::string>& args, const std::string& desktop) {
+  std::string exe = ZEPHIRO_BINARY_DIR "/zephiro-installer";
+  std::string out_file = root / "stdout.txt", err_file = root / "stderr.txt";
+  pid_t pid = fork();
+  if (pid == 0) {
+    setenv("XDG_DESKTOP_DIR", (desktop.empty() ? root / "desktop" : desktop).c_str(), 1);
+    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    setenv("TMPDIR", (root / "tmp").c_str(), 1);
+    if (!freopen(out_file.c_str(), "w", stdout) || !freopen(err_file.c_str(), "w", stderr) ||
+        !freopen("/dev/null", "r", stdin))
+      _exit(120);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(121);
+  }
+  RunResult r;
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+  r.out = read_file(out_file);
+  r.err = read_file(err_file);
+  return r;
 }

@@ -2,6 +2,7 @@
 // Helpers shared by the tests.
 
 #include <string>
+#include <vector>
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
 // path() ends with '/'.
@@ -18,3 +19,18 @@ class TempDir {
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
+
+struct RunResult {
+  int exit_code = -1;  // -1 when the program did not exit normally
+  std::string out, err;
+};
+
+// The real program with its desktop, data and temporary folders in a fresh folder, so a
+// run never touches the user's own files. Standard input is empty.
+struct ProgramRun {
+  TempDir root;
+  ProgramRun();
+  std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
+  std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
+  RunResult run(const std::vector<std::string>& args, const std::string& desktop = "");
+};

@@ -199,6 +199,14 @@ TEST_F(WorkTaskTest, UnpackFindsTheDiscAndTheCopyByDefault) {
   EXPECT_EQ(copy.path() + "Zephiro", task.destination());
 }
 
+TEST_F(WorkTaskTest, ADamagedSignatureCannotMoveTheTemporaryCopy) {
+  int g = add_group("Zephiro 9/Zephiro", {{"../../x/..//evil"}});
+  set_dvd_root(disc.path());
+  install_path() = copy.path();
+  dvd_unpack_task task(g, temp.path());
+  EXPECT_EQ(temp.path() + "xevil_0.zip", task.temp_copy());
+}
+
 // The install pipeline in small: one copying worker feeding several extracting ones.
 TEST_F(WorkTaskTest, UnpackTasksPassThroughACopyStageAndAnUnzipStage) {
   const int files = 12;

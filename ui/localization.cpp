@@ -8,6 +8,7 @@
 #include "app/alert.h"
 #include "app/app_state.h"
 #include "app/log.h"
+#include "io/file_ops.h"
 #include "app/options.h"
 #include "io/mapped_file.h"
 #include "platform/fs.h"
@@ -65,7 +66,10 @@ int language_with_code(const std::string& code) {
 int language_from_locale() {
   for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
     std::string value = platform::env(name);
-    if (!value.empty()) return language_with_code(value.substr(0, 2));
+    if (value.empty()) continue;
+    // The "C" and "POSIX" locales name no language; their texts are English.
+    if (value == "C" || value == "POSIX" || value.rfind("C.", 0) == 0) return 0;
+    return language_with_code(value.substr(0, 2));
   }
   return -1;
 }
@@ -101,29 +105,6 @@ std::string escape_line_ends(const std::string& s) {
   return out;
 }
 
-// The same test file names get: every byte from 0x80 up leads a complete sequence.
-bool is_well_formed_utf8(const std::string& s) {
-  size_t i = 0, n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t follow;
-    if (c < 0x80)
-      follow = 0;
-    else if ((c & 0xE0) == 0xC0)
-      follow = 1;
-    else if ((c & 0xF0) == 0xE0)
-      follow = 2;
-    else if ((c & 0xF8) == 0xF0)
-      follow = 3;
-    else
-      return false;
-    if (follow > n - i - 1) return false;
-    for (size_t k = 1; k <= follow; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += follow + 1;
-  }
-  return true;
-}
 
 // One "%n:name%" found from `from` on: where it opens and closes and its number (0 when
 // no digits follow the '%'). False when no further parameter can exist.

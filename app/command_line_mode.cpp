@@ -1,0 +1,380 @@
+#include "app/command_line_mode.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/alert.h"
+#include "app/app_state.h"
+#include "app/log.h"
+#include "app/options.h"
+#include "app/startup.h"
+#include "engine/disk_space.h"
+#include "engine/executor.h"
+#include "engine/install_plan.h"
+#include "engine/install_scope.h"
+#include "engine/manifest.h"
+#include "engine/registry.h"
+#include "io/dvd_discovery.h"
+#include "io/file_ops.h"
+#include "io/threads.h"
+#include "platform/fs.h"
+#include "platform/terminal.h"
+#include "wizards/copy_selection.h"
+
+namespace {
+
+enum class Action { install, modify, repair, verify };
+
+struct CommandLineRun {
+  Action action = Action::install;
+  std::string folder;
+  bool terminal_progress = false;
+  int last_percent = -1;
+  std::string last_caption;
+  int failed_files = 0;
+};
+
+const char* const kActionOptions[] = {"--install", "--modify", "--repair", "--verify"};
+
+std::string replace_parameter(std::string text, int number, const std::string& value) {
+  std::string key = "%" + std::to_string(number) + ":";
+  size_t start = text.find(key);
+  if (start == std::string::npos) return text;
+  size_t end = text.find('%', start + key.size());
+  if (end == std::string::npos) return text;
+  return text.replace(start, end - start + 1, value);
+}
+
+void say(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  LOG << line << "\n";
+}
+
+int fail_to_start(const std::string& why) {
+  say("ERROR: " + why);
+  return cli_not_started;
+}
+
+// Progress on standard error: a redrawn bar on a terminal, a plain line otherwise.
+void show_progress(CommandLineRun& run, float share, const std::string& caption) {
+  int percent = static_cast<int>(share * 100.0f + 0.5f);
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  if (percent == run.last_percent && caption == run.last_caption) return;
+  run.last_percent = percent;
+  run.last_caption = caption;
+  if (run.terminal_progress) {
+    const int width = 30;
+    int filled = percent * width / 100;
+    std::string text = caption.size() > 60 ? "..." + caption.substr(caption.size() - 57) : caption;
+    std::fprintf(stderr, "\r[%s%s] %3d%% %-60s", std::string(filled, '#').c_str(),
+                 std::string(width - filled, ' ').c_str(), percent, text.c_str());
+  } else {
+    std::fprintf(stderr, "%3d%% %s\n", percent, caption.c_str());
+  }
+  std::fflush(stderr);
+}
+
+void end_progress(CommandLineRun& run) {
+  if (run.terminal_progress && run.last_percent >= 0) std::fputc('\n', stderr);
+  run.last_percent = -1;
+  run.last_caption.clear();
+}
+
+// The answer to a changed file: --conflicts, else the user at the terminal, else keep it.
+int answer_conflict(const std::string& location, bool delete_form) {
+  if (has_option("--conflicts")) {
+    std::string v = option_value("--conflicts");
+    return v == "overwrite" ? 1 : v == "cancel" ? 3 : 2;
+  }
+  if (!platform::stdin_is_terminal()) {
+    say("Keeping the changed file " + location);
+    return 2;
+  }
+  std::fprintf(stderr, "\n%s\n%s\n%s\n", delete_form ? "I am about to DELETE:" : "I am about to install:",
+               location.c_str(),
+               delete_form ? "because we no longer use this file, but it appears you have modified it. What to do?"
+                           : "but it appears you have modified this file. What to do?");
+  std::fprintf(stderr, "  1) %s\n  2) KEEP THE OLD FILE\n  3) CANCEL THE WHOLE INSTALLATION!\n  4) %s\n"
+                       "  5) KEEP EVERY OLD FILE IN THIS DIRECTORY\n",
+               delete_form ? "DELETE THE OLD FILE" : "OVERWRITE THE OLD FILE",
+               delete_form ? "DELETE EVERY OLD FILE IN THIS DIRECTORY" : "OVERWRITE EVERY OLD FILE IN THIS DIRECTORY");
+  for (;;) {
+    std::fprintf(stderr, "Answer 1-5: ");
+    std::fflush(stderr);
+    std::string line;
+    if (!platform::read_stdin_line(line)) return 2;
+    if (line.size() == 1 && line[0] >= '1' && line[0] <= '5') return line[0] - '0';
+  }
+}
+
+// Alerts have no window here: their lines go to standard error and the log; a fatal
+// one ends the run.
+void command_line_alert(const AlertRequest& req) {
+  std::string text;
+  for (const std::string& line : req.lines)
+    if (!line.empty()) text += line + "\n";
+  text += alert_location(req.file, req.line) + "\n";
+  std::fputs(text.c_str(), stderr);
+  std::fflush(stderr);
+  LOG << "\n" << text;
+  log_flush();
+  if (req.kind == alert_quit || req.kind == alert_crash) {
+    shut_down(false);
+    std::exit(cli_not_started);
+  }
+}
+
+void pause_briefly() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
+
+// Reads a tile name such as "+40-080" (latitude then longitude of the south-west corner).
+bool parse_tile(const std::string& name, int* column, int* row) {
+  if (name.size() != 7) return false;
+  auto number = [](const std::string& s, int* out) {
+    if (s[0] != '+' && s[0] != '-') return false;
+    int v = 0;
+    for (size_t i = 1; i < s.size(); ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v = v * 10 + (s[i] - '0');
+    }
+    *out = s[0] == '-' ? -v : v;
+    return true;
+  };
+  int lat, lon;
+  if (!number(name.substr(0, 3), &lat) || !number(name.substr(3), &lon)) return false;
+  if (lat < -90 || lat >= 90 || lon < -180 || lon >= 180) return false;
+  *row = (lat + 90) / 10;
+  *column = (lon + 180) / 10;
+  return true;
+}
+
+// Applies --scenery to the tile selection. False (after saying why) for a bad list.
+bool select_scenery(bool keep_when_absent) {
+  TileGrid& selected = install_scope().selected_tiles;
+  if (!has_option("--scenery")) {
+    if (keep_when_absent) return true;
+    selected = install_manifest().available_tiles;
+    return true;
+  }
+  std::string list = option_value("--scenery");
+  if (list == "all") {
+    selected = install_manifest().available_tiles;
+    return true;
+  }
+  selected.clear();
+  if (list == "none") return true;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    std::string name = list.substr(start, end - start);
+    int column, row;
+    if (!parse_tile(name, &column, &row)) {
+      say("ERROR: \"" + name + "\" is not a scenery tile name (use all, none, or tiles such as +40-080,-10+110).");
+      return false;
+    }
+    if (!install_manifest().available_tiles.get(column, row)) {
+      say("ERROR: the discs hold no scenery for the tile " + name + ".");
+      return false;
+    }
+    selected.set(column, row, true);
+    start = end + 1;
+  }
+  return true;
+}
+
+void scan_copy(CommandLineRun& run, bool quick) {
+  int cursor = 0;
+  float progress = 0;
+  const int total = manifest_group_count();
+  while (!checksum_step(cursor, quick, progress)) {
+    drain_main_thread_queues();
+    std::string caption = replace_parameter(replace_parameter("Scanning %1:number% of %2:total% files.", 1,
+                                                              std::to_string(cursor)),
+                                            2, std::to_string(total));
+    show_progress(run, progress, caption);
+    pause_briefly();
+  }
+  end_progress(run);
+}
+
+// Waits for the disc that holds `group`: every drive is searched; then a terminal user is
+// asked to insert it. False when it cannot be had.
+bool change_disc(int group) {
+  if (find_needed_disc(group)) return true;
+  int wanted = current_entry(group).disc_number + 1;
+  std::string request =
+      replace_parameter("Please insert DVD number %1:disk number% and click continue.", 1, std::to_string(wanted));
+  if (!platform::stdin_is_terminal()) {
+    say("ERROR: " + request);
+    return false;
+  }
+  eject_disc(dvd_root());
+  set_dvd_root("");
+  for (;;) {
+    std::fprintf(stderr, "\nPlease insert DVD number %d and press Enter (or type q to stop): ", wanted);
+    std::fflush(stderr);
+    std::string line;
+    if (!platform::read_stdin_line(line) || line == "q") return false;
+    if (find_needed_disc(group)) return true;
+    std::fprintf(stderr, "That is not the DVD I need.\n");
+  }
+}
+
+// Runs the executor over the plan, disc after disc. cli_ok, cli_failed_files, or
+// cli_not_started when a needed disc could not be had.
+int carry_out_plan(CommandLineRun& run) {
+  int cursor = 0;
+  int disc = current_disc_number();
+  const int groups = manifest_group_count();
+  for (;;) {
+    int r = install_step(cursor, disc);
+    drain_main_thread_queues();
+    if (r == install_done) break;
+    if (r == install_failed) {
+      std::string message;
+      int code = take_install_error(message);
+      end_progress(run);
+      say("ERROR: " + message + " (" + error_message_for_code(code) + ")");
+      ++run.failed_files;
+      continue;
+    }
+    if (r == install_needs_disc) {
+      end_progress(run);
+      if (!change_disc(cursor)) {
+        abort_install();
+        return cli_not_started;
+      }
+      disc = current_disc_number();
+      say("Using DVD number " + std::to_string(disc + 1) + " in " + dvd_root());
+      continue;
+    }
+    if (cursor < groups)
+      show_progress(run, current_entry(cursor).progress_start,
+                    replace_parameter("Installing: %1:file%", 1, current_entry(cursor).path));
+    else
+      show_progress(run, 1.0f, "Finishing up...");
+    pause_briefly();
+  }
+  show_progress(run, 1.0f, "Finishing up...");
+  end_progress(run);
+  return run.failed_files ? cli_failed_files : cli_ok;
+}
+
+int verify_copy(CommandLineRun& run) {
+  set_install_scope(true, true);
+  scan_copy(run, false);
+  int checked = 0, missing = 0, damaged = 0;
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    if (!is_entry_wanted(g, manifest_entry_count(g) - 1) || e.expected_signature == "GONE") continue;
+    // Scenery is wanted where it is installed; a tile the user never chose is not missing.
+    if (e.is_scenery_tile && e.found_signature == "NONE") continue;
+    ++checked;
+    if (e.signature_matches) continue;
+    bool absent = e.found_signature == "NONE";
+    (absent ? missing : damaged) += 1;
+    std::printf("%s\t%s\n", absent ? "missing" : "damaged", install_relative_path(e.path).c_str());
+  }
+  std::printf("%d files checked: %d missing, %d damaged.\n", checked, missing, damaged);
+  std::fflush(stdout);
+  return missing + damaged ? cli_failed_files : cli_ok;
+}
+
+}  // namespace
+
+bool is_command_line_mode() {
+  for (const char* option : kActionOptions)
+    if (has_option(option)) return true;
+  return false;
+}
+
+int run_command_line_mode() {
+  CommandLineRun run;
+  int actions = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (!has_option(kActionOptions[i])) continue;
+    ++actions;
+    run.action = static_cast<Action>(i);
+    run.folder = option_value(kActionOptions[i]);
+  }
+  app().command_line_mode = true;
+  set_alert_handler(command_line_alert);
+  run.terminal_progress = platform::stderr_is_terminal();
+  if (actions != 1) return fail_to_start("give exactly one of --install, --modify, --repair and --verify.");
+  if (run.folder.empty()) return fail_to_start(std::string(kActionOptions[static_cast<int>(run.action)]) + " needs a folder.");
+  if (has_option("--conflicts")) {
+    std::string v = option_value("--conflicts");
+    if (v != "keep" && v != "overwrite" && v != "cancel")
+      return fail_to_start("--conflicts takes keep, overwrite or cancel.");
+  }
+
+  std::string folder = run.folder;
+  normalise_path(folder);
+  if (!is_absolute_path(folder)) {
+    folder = platform::current_folder() + folder;
+  }
+  if (folder.back() != '/') folder += '/';
+
+  if (run.action == Action::install) {
+    if (folder_exists(folder) || file_exists(folder.substr(0, folder.size() - 1)))
+      return fail_to_start("the folder " + folder + " exists already; give a new folder for the copy.");
+    if (!folder_exists(folder_part(folder.substr(0, folder.size() - 1))))
+      return fail_to_start("the folder that is to hold " + folder + " does not exist.");
+  } else if (!folder_exists(folder) || !is_installed_copy(folder)) {
+    return fail_to_start(folder + " is not an installed copy of Zephiro.");
+  }
+
+  threads_init();
+  set_conflict_prompt(answer_conflict);
+  read_disc_identity();
+  if (dvd_root().empty()) return fail_to_start("Please insert Zephiro 9 DVD number one to begin.");
+  if (dvd_version().empty() || manifest_read_status() != 3)
+    return fail_to_start("This DVD does not appear to be an Zephiro 9 DVD.");
+  say("Found " + dvd_version() + " in " + dvd_root());
+  install_path() = folder;
+
+  if (run.action == Action::verify) return verify_copy(run);
+
+  switch (run.action) {
+    case Action::install:
+      set_install_scope(true, true);
+      scan_copy(run, false);
+      if (!select_scenery(false)) return cli_not_started;
+      break;
+    case Action::modify:
+      set_install_scope(false, true);
+      scan_copy(run, true);
+      select_installed_tiles();
+      if (!select_scenery(true)) return cli_not_started;
+      break;
+    default:
+      set_install_scope(true, false);
+      scan_copy(run, false);
+      break;
+  }
+
+  compute_install_totals();
+  const InstallTotals& totals = install_manifest().totals;
+  SpaceDecision space = space_decision();
+  if (space.shown) {
+    say("Disk size: " + size_text(space.total_kb) + "; free disk space: " + size_text(space.free_kb) +
+        "; disk space needed to install: " + size_text(space.needed_kb));
+    if (!space.enough) return fail_to_start("there is not enough free disk space for this work.");
+  }
+  say(std::to_string(totals.files_to_install) + " files to install, " + std::to_string(totals.files_to_delete) +
+      " files to delete.");
+
+  if (!build_install_plan()) return fail_to_start("The installation was cancelled.");
+  if (create_install_folders() != 0) return cli_not_started;
+  register_install_path(install_path());
+  delete_unwanted_files();
+  int result = carry_out_plan(run);
+  if (result == cli_ok) say("Done: " + install_path());
+  else if (result == cli_failed_files)
+    say("Finished with " + std::to_string(run.failed_files) + " failed files: " + install_path());
+  return result;
+}

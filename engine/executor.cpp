@@ -1,0 +1,200 @@
+#include "engine/executor.h"
+
+#include <set>
+
+#include "app/alert.h"
+#include "app/app_state.h"
+#include "app/log.h"
+#include "app/preferences.h"
+#include "engine/install_plan.h"
+#include "engine/install_scope.h"
+#include "engine/manifest.h"
+#include "io/file_ops.h"
+#include "io/threads.h"
+#include "io/work_tasks.h"
+
+namespace {
+
+struct ExecutorState {
+  WorkQueueStage* copy_stage = nullptr;
+  WorkQueueStage* unzip_stage = nullptr;
+  int error_code = 0;
+  std::string error_message;
+};
+ExecutorState g_exec;
+
+const int kStageRoom = 30;
+
+void folder_error_report(const std::string& folder, int code) {
+  ALERT(alert_info,
+        "I am unable to install or update Zephiro. An error occurred while creating new folders. Make sure "
+        "you are installing to a directory that you have access to!",
+        "Error: " + error_message_for_code(code), "Install Location: " + install_path(), "Install Path:" + folder);
+}
+
+// Creates one folder; a code that means "it is there" counts as success.
+int make_folder(const std::string& folder) {
+  int code = create_folder(folder);
+  return is_benign_folder_error(code) ? 0 : code;
+}
+
+// Whether some folder between the copy and `location` is a symbolic link, so that acting
+// on the location would reach outside the copy.
+bool crosses_link(const std::string& location) {
+  const std::string& root = install_path();
+  for (size_t slash = location.find('/', root.size()); slash != std::string::npos;
+       slash = location.find('/', slash + 1))
+    if (is_symbolic_link(location.substr(0, slash))) return true;
+  return false;
+}
+
+void destroy_stage(WorkQueueStage*& stage) {
+  stage->destroy();
+  delete stage;
+  stage = nullptr;
+}
+
+std::string temporary_folder() {
+  return app().temp_folder.empty() ? special_folder(folder_temp) : app().temp_folder;
+}
+
+}  // namespace
+
+int create_install_folders() {
+  // The chain of folders down to the copy, one level at a time; the first component
+  // (the root or a drive) is never made.
+  const std::string& root = install_path();
+  std::string chain = root.empty() ? root : root.substr(0, root.size() - 1);
+  size_t first = chain.find('/');
+  if (first != std::string::npos) {
+    for (size_t slash = chain.find('/', first + 1);; slash = chain.find('/', slash + 1)) {
+      std::string folder = slash == std::string::npos ? chain : chain.substr(0, slash);
+      if (!folder.empty()) {
+        int code = make_folder(folder);
+        if (code) {
+          folder_error_report(folder, code);
+          return code;
+        }
+      }
+      if (slash == std::string::npos) break;
+    }
+  }
+
+  std::set<std::string> plan_folders;
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    if (!e.install_flag || !is_entry_wanted(g, manifest_entry_count(g) - 1)) continue;
+    std::string rel = install_relative_path(e.path);
+    if (!stays_inside_copy(rel)) continue;
+    for (size_t cut = rel.rfind('/'); cut != std::string::npos; cut = rel.rfind('/')) {
+      rel.resize(cut);
+      if (!rel.empty()) plan_folders.insert(rel);
+    }
+  }
+  for (const std::string& folder : plan_folders) {
+    int code = make_folder(root + folder);
+    if (code) {
+      folder_error_report(root + folder, code);
+      return code;
+    }
+  }
+
+  static const char* const kUserFolders[] = {
+      "Output/", "Output/FMS plans", "Output/logbooks", "Output/replays",
+      "Output/situations", "Resources/", "Output/preferences"};
+  for (const char* folder : kUserFolders) {
+    int code = make_folder(root + folder);
+    if (code) folder_error_report(root + folder, code);
+  }
+  return 0;
+}
+
+void delete_unwanted_files() {
+  const std::string& root = install_path();
+  std::set<std::string> prune;
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    ManifestEntry& e = current_entry(g);
+    if (!e.delete_flag) continue;
+    std::string location = install_location(root, e);
+    int code;
+    if (!stays_inside_copy(install_relative_path(e.path)) || crosses_link(location)) {
+      code = 1;  // not permitted: the file is not inside the copy
+    } else {
+      clear_read_only(location);
+      code = delete_file_or_empty_folder(location);
+    }
+    if (prefs().log_actions) LOG << "DELETING  file " << location << ", with result=" << code << ".\n";
+    for (std::string folder = folder_part(location); folder.size() > root.size();) {
+      prune.insert(folder);
+      folder.pop_back();
+      folder = folder_part(folder);
+    }
+    e.signature_matches = false;
+    e.found_signature = "NONE";
+  }
+  for (auto it = prune.rbegin(); it != prune.rend(); ++it) {
+    const std::string& folder = *it;
+    if (crosses_link(folder) || is_symbolic_link(folder.substr(0, folder.size() - 1))) continue;
+    std::vector<std::string> names;
+    std::vector<int> folders;
+    if (list_folder(folder, names, folders) != 0) continue;
+    int code = delete_file_or_empty_folder(folder);
+    if (prefs().log_actions) LOG << "cleanup: DELETING  file " << folder << ", with result=" << code << ".\n";
+  }
+}
+
+int install_step(int& next_group, int disc) {
+  if (!g_exec.copy_stage) g_exec.copy_stage = new WorkQueueStage(1, kStageRoom);
+  if (!g_exec.unzip_stage) g_exec.unzip_stage = new WorkQueueStage(cpu_count(), kStageRoom);
+  const int groups = manifest_group_count();
+  while (next_group < groups && !current_entry(next_group).install_flag) ++next_group;
+  while (next_group < groups && g_exec.copy_stage->has_room() &&
+         current_entry(next_group).disc_number == disc) {
+    if (current_entry(next_group).install_flag)
+      g_exec.copy_stage->submit(new dvd_unpack_task(next_group, temporary_folder()));
+    ++next_group;
+  }
+  while (g_exec.unzip_stage->has_room()) {
+    UTL_work_task* copied = g_exec.copy_stage->take_finished();
+    if (!copied) break;
+    g_exec.unzip_stage->submit(copied);
+  }
+  while (UTL_work_task* done = g_exec.unzip_stage->take_finished()) {
+    g_exec.error_code = done->result(g_exec.error_message);
+    delete done;
+    if (g_exec.error_code != 0) return install_failed;
+  }
+  bool idle = g_exec.copy_stage->in_flight() == 0 && g_exec.unzip_stage->in_flight() == 0;
+  if (next_group == groups && idle) {
+    destroy_stage(g_exec.copy_stage);
+    destroy_stage(g_exec.unzip_stage);
+    return install_done;
+  }
+  if (next_group < groups && idle && current_entry(next_group).disc_number != disc &&
+      current_entry(next_group).install_flag)
+    return install_needs_disc;
+  return install_working;
+}
+
+bool abort_install() {
+  if (g_exec.copy_stage) {
+    while (UTL_work_task* copied = g_exec.copy_stage->wait_finished()) g_exec.unzip_stage->submit(copied);
+    while (UTL_work_task* done = g_exec.unzip_stage->wait_finished()) delete done;
+    destroy_stage(g_exec.copy_stage);
+    destroy_stage(g_exec.unzip_stage);
+  }
+  return true;
+}
+
+int take_install_error(std::string& message) {
+  message = g_exec.error_message;
+  int code = g_exec.error_code;
+  g_exec.error_code = 0;
+  g_exec.error_message.clear();
+  return code;
+}
+
+void reset_executor() {
+  abort_install();
+  g_exec = ExecutorState();
+}
