@@ -1,0 +1,28 @@
+#pragma once
+// Child processes: the system's file dialogs run as helper programs, and tests start
+// a virtual display server.
+
+#include <string>
+#include <vector>
+
+// Full path of a program found on the search path (`search_path` in the PATH format;
+// empty means the process's PATH), or "" when there is none.
+std::string find_program(const std::string& name, const std::string& search_path = "");
+
+// Runs argv[0] (a path) with its arguments, waits for it, and collects its standard
+// output. Returns 0 when it ran, else an errno value; `exit_status` gets its exit code
+// (-1 when it was ended by a signal).
+int run_and_capture(const std::vector<std::string>& argv, std::string& output, int& exit_status);
+
+// Starts argv[0] in the background with its output discarded. Returns the process id,
+// or -1.
+int start_process(const std::vector<std::string>& argv);
+// Ends a process started by start_process and waits for it.
+void stop_process(int pid);
+// Whether the process started by start_process is still running.
+bool process_running(int pid);
+
+void set_environment(const std::string& name, const std::string& value);
+void unset_environment(const std::string& name);
+std::string get_environment(const std::string& name);
+int current_process_id();

@@ -1,0 +1,388 @@
+#include "platform/window_sdl.h"
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_opengl.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/log.h"
+#include "app/options.h"
+#include "ui/draw_gl.h"
+#include "ui/png_image.h"
+#include "ui/texture_slots.h"
+#include "ui/ui_context.h"
+
+namespace {
+
+struct WindowState {
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  WindowInfo info;
+  SDL_Cursor* cursors[3] = {nullptr, nullptr, nullptr};
+  bool video_started = false;
+};
+
+WindowState g_window;
+
+// Multisampling level to samples a pixel: 1 -> 2, 2 -> 4, 3 -> 8, 4 -> 16.
+int samples_for_level(int level) { return level <= 0 ? 0 : 1 << level; }
+
+void set_format(int colour_depth, bool alpha, int depth_bits, int level) {
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  const bool deep = colour_depth >= 24;
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, deep ? 8 : 5);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, deep ? 8 : 6);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, deep ? 8 : 5);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha && deep ? 8 : 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, level > 0 ? 1 : 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples_for_level(level));
+}
+
+// One attempt at a window and context with one pixel format.
+bool try_window(const WindowSettings& s, int width, int height, Uint32 flags) {
+  g_window.window = SDL_CreateWindow("Nimbrel", s.offset_x, s.offset_y, width, height, flags);
+  if (!g_window.window) return false;
+  g_window.context = SDL_GL_CreateContext(g_window.window);
+  if (!g_window.context) {
+    SDL_DestroyWindow(g_window.window);
+    g_window.window = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void set_fixed_state(bool multisampled) {
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.0f);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  glShadeModel(GL_SMOOTH);
+  glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+  glEnable(GL_COLOR_MATERIAL);
+  if (multisampled) glEnable(GL_MULTISAMPLE);
+  else glDisable(GL_MULTISAMPLE);
+  glEnableClientState(GL_VERTEX_ARRAY);
+}
+
+int key_of(SDL_Keycode k) {
+  switch (k) {
+    case SDLK_LEFT: return key_left;
+    case SDLK_RIGHT: return key_right;
+    case SDLK_UP: return key_up;
+    case SDLK_DOWN: return key_down;
+    case SDLK_HOME: return key_home;
+    case SDLK_END: return key_end;
+    case SDLK_BACKSPACE: return key_backspace;
+    case SDLK_DELETE: return key_delete;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return key_return;
+    case SDLK_ESCAPE: return key_escape;
+    case SDLK_TAB: return key_tab;
+    default: break;
+  }
+  if ((k >= 'a' && k <= 'z') || (k >= '0' && k <= '9')) return static_cast<int>(k);
+  return key_other;
+}
+
+void set_mouse(int client_x, int client_y) {
+  UiContext& c = ui();
+  c.in.mouse_x = static_cast<float>(client_x) - c.page_origin_x;
+  c.in.mouse_y = static_cast<float>(g_window.info.height - client_y) - c.page_origin_y;
+}
+
+void handle(const SDL_Event& e) {
+  UiInput& in = ui().in;
+  switch (e.type) {
+    case SDL_QUIT: app().quit_flag = 1; break;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) app().quit_flag = 1;
+      break;
+    case SDL_MOUSEMOTION: set_mouse(e.motion.x, e.motion.y); break;
+    case SDL_MOUSEBUTTONDOWN:
+      set_mouse(e.button.x, e.button.y);
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        in.button_went_down = true;
+        in.button_held = true;
+      } else if (e.button.button == SDL_BUTTON_RIGHT) {
+        in.right_went_down = true;
+      }
+      break;
+    case SDL_MOUSEBUTTONUP:
+      set_mouse(e.button.x, e.button.y);
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        in.button_went_up = true;
+        in.button_held = false;
+      }
+      break;
+    case SDL_MOUSEWHEEL: in.wheel += static_cast<float>(e.wheel.y); break;
+    case SDL_KEYDOWN: {
+      in.key_went_down = true;
+      const SDL_Keycode k = e.key.keysym.sym;
+      if (k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_EQUALS) in.return_pressed = true;
+      if (k == SDLK_ESCAPE) in.escape_pressed = true;
+      const Uint16 m = e.key.keysym.mod;
+      KeyEvent ev;
+      ev.key = key_of(k);
+      ev.mods = ((m & KMOD_SHIFT) ? mod_shift : 0) | ((m & KMOD_CTRL) ? mod_ctrl : 0) | ((m & KMOD_ALT) ? mod_alt : 0);
+      // Printable keys arrive as text; letters matter here only as Ctrl commands.
+      if (ev.key >= 256 || (ev.mods & mod_ctrl)) in.keys.push_back(ev);
+      break;
+    }
+    case SDL_TEXTINPUT: {
+      KeyEvent ev;
+      ev.key = key_text;
+      ev.text = e.text.text;
+      in.keys.push_back(ev);
+      break;
+    }
+    default: break;
+  }
+}
+
+}  // namespace
+
+WindowSettings window_settings_from_options() {
+  WindowSettings s;
+  if (has_option("--monitor_offset_x")) s.offset_x = std::atoi(option_value("--monitor_offset_x").c_str());
+  if (has_option("--monitor_offset_y")) s.offset_y = std::atoi(option_value("--monitor_offset_y").c_str());
+  return s;
+}
+
+int window_create(const WindowSettings& s) {
+  window_destroy();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    LOG << "Could not start the video system: " << SDL_GetError() << "\n";
+    return window_no_video;
+  }
+  g_window.video_started = true;
+  WindowInfo& info = g_window.info;
+  info = WindowInfo();
+  int width = s.width, height = s.height;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    info.monitor_width = mode.w;
+    info.monitor_height = mode.h;
+  } else {
+    info.monitor_width = width;
+    info.monitor_height = height;
+  }
+  if (info.monitor_width < width || info.monitor_height < height) {
+    LOG << "The window was last: " << width << "," << height << " and my monitor is " << info.monitor_width << ","
+        << info.monitor_height << ".  Setting window to 1024x768 it fits on screen.\n";
+    width = 1024;
+    height = 768;
+  }
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  if (height >= info.monitor_height) flags |= SDL_WINDOW_BORDERLESS;
+
+  // The preferred multisampling level first, down to 1, then none; for each the
+  // deepest depth buffer, with and without destination alpha.
+  const int preferred = s.antialias < 0 ? 0 : (s.antialias > 4 ? 4 : s.antialias);
+  bool made = false;
+  for (int level = preferred; level >= 0 && !made; --level)
+    for (int depth : {32, 24})
+      for (bool alpha : {true, false}) {
+        if (made) break;
+        set_format(s.colour_depth, alpha, depth, level);
+        if (try_window(s, width, height, flags)) {
+          made = true;
+          info.antialias = level;
+        }
+      }
+  if (!made) {
+    LOG << "Could not make the window and its OpenGL context: " << SDL_GetError() << "\n";
+    return window_no_context;
+  }
+  int depth_bits = 0;
+  SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth_bits);
+  info.depth_bits = depth_bits;
+  SDL_GetWindowSize(g_window.window, &info.width, &info.height);
+  SDL_GL_GetDrawableSize(g_window.window, &info.width, &info.height);
+
+  info.vsync = SDL_GL_SetSwapInterval(s.swap_interval) == 0;
+  if (!info.vsync)
+    LOG << "Warning: unable to set vsync - your video card's driver does not support setting v-sync from Zephiro.\n";
+
+  set_fixed_state(info.antialias > 0);
+  UiContext& c = ui();
+  c.window_width = info.width;
+  c.window_height = info.height;
+  // A window larger than the page shows the page in its middle.
+  c.page_origin_x = static_cast<float>((info.width - 800) / 2 > 0 ? (info.width - 800) / 2 : 0);
+  c.page_origin_y = static_cast<float>((info.height - 600) / 2 > 0 ? (info.height - 600) / 2 : 0);
+  c.get_clipboard = window_clipboard;
+  c.set_clipboard = window_set_clipboard;
+  window_set_projection();
+  set_graphics_thread();
+  use_gl_draw_backend();
+  SDL_ShowWindow(g_window.window);
+  SDL_StartTextInput();
+  app().window_ready = true;
+  return window_ok;
+}
+
+void window_destroy() {
+  if (g_window.context) {
+    stop_gl_draw_backend();
+    SDL_GL_DeleteContext(g_window.context);
+  }
+  if (g_window.window) SDL_DestroyWindow(g_window.window);
+  for (SDL_Cursor*& cur : g_window.cursors)
+    if (cur) {
+      SDL_FreeCursor(cur);
+      cur = nullptr;
+    }
+  g_window.context = nullptr;
+  g_window.window = nullptr;
+  if (g_window.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  g_window.video_started = false;
+  UiContext& c = ui();
+  c.get_clipboard = nullptr;
+  c.set_clipboard = nullptr;
+  app().window_ready = false;
+}
+
+bool window_exists() { return g_window.window != nullptr; }
+
+const WindowInfo& window_info() { return g_window.info; }
+
+void window_set_projection() {
+  glViewport(0, 0, g_window.info.width, g_window.info.height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, g_window.info.width, 0, g_window.info.height, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void window_swap() {
+  if (g_window.window) SDL_GL_SwapWindow(g_window.window);
+}
+
+void window_clear(float r, float g, float b) {
+  glClearColor(r, g, b, 1.0f);
+  glClearDepth(1.0);
+  // The depth mask also guards clearing; drawing keeps depth writes off.
+  glDepthMask(GL_TRUE);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glDepthMask(GL_FALSE);
+}
+
+int window_pump_events(int wait_ms) {
+  int count = 0;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    handle(e);
+    ++count;
+  }
+  if (count == 0 && wait_ms > 0 && SDL_WaitEventTimeout(&e, wait_ms)) {
+    handle(e);
+    ++count;
+    while (SDL_PollEvent(&e)) {
+      handle(e);
+      ++count;
+    }
+  }
+  return count;
+}
+
+void window_push_mouse(int client_x, int client_y, int button) {
+  SDL_Event e;
+  SDL_zero(e);
+  if (button == 0) {
+    e.type = SDL_MOUSEMOTION;
+    e.motion.x = client_x;
+    e.motion.y = client_y;
+  } else {
+    e.type = button > 0 ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = button > 0 ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = client_x;
+    e.button.y = client_y;
+  }
+  SDL_PushEvent(&e);
+}
+
+void window_push_close() {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+}
+
+int window_read_pixels(Image& out) {
+  out = Image();
+  if (!g_window.window) return 1;
+  out.width = g_window.info.width;
+  out.height = g_window.info.height;
+  out.rgba.assign(static_cast<size_t>(out.width) * out.height * 4, 0);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, out.width, out.height, GL_RGBA, GL_UNSIGNED_BYTE, out.rgba.data());
+  for (size_t i = 3; i < out.rgba.size(); i += 4) out.rgba[i] = 255;
+  return glGetError() == GL_NO_ERROR ? 0 : 2;
+}
+
+std::string window_clipboard() {
+  char* text = SDL_GetClipboardText();
+  std::string out = text ? text : "";
+  SDL_free(text);
+  return out;
+}
+
+void window_set_clipboard(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
+
+void window_set_cursor(int cursor) {
+  if (cursor < 0 || cursor > 2 || !g_window.window) return;
+  static const SDL_SystemCursor kinds[3] = {SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_HAND, SDL_SYSTEM_CURSOR_IBEAM};
+  if (!g_window.cursors[cursor]) g_window.cursors[cursor] = SDL_CreateSystemCursor(kinds[cursor]);
+  if (g_window.cursors[cursor]) SDL_SetCursor(g_window.cursors[cursor]);
+}
+
+int window_message_box(const std::string& title, const std::string& text, bool error) {
+  return SDL_ShowSimpleMessageBox(error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION, title.c_str(),
+                                  text.c_str(), g_window.window);
+}
+
+void* window_create_shared_context() {
+  if (!g_window.window || !g_window.context) return nullptr;
+  SDL_GL_MakeCurrent(g_window.window, g_window.context);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+  SDL_GLContext shared = SDL_GL_CreateContext(g_window.window);
+  SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+  if (!shared) LOG << "Could not make loader gl context: " << SDL_GetError() << "\n";
+  // Creating a context makes it current: give the main thread its own back.
+  if (SDL_GL_MakeCurrent(g_window.window, g_window.context) != 0)
+    LOG << "Failed to release GL context frmo main thread: " << SDL_GetError() << "\n";
+  return shared;
+}
+
+bool window_bind_context(void* context) {
+  if (!g_window.window) return false;
+  if (SDL_GL_MakeCurrent(g_window.window, static_cast<SDL_GLContext>(context)) != 0) {
+    LOG << "Could not set loader ctx: " << SDL_GetError() << "\n";
+    return false;
+  }
+  return true;
+}
+
+void window_delete_context(void* context) {
+  if (context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
+}
+
+bool window_bind_main_context() {
+  return g_window.window && SDL_GL_MakeCurrent(g_window.window, g_window.context) == 0;
+}
+
+void window_finish_drawing() { glFinish(); }

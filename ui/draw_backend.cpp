@@ -1,0 +1,43 @@
+#include "ui/draw_backend.h"
+
+#include "ui/colour_table.h"
+#include "ui/ui_context.h"
+
+namespace {
+
+class NullBackend : public DrawBackend {
+ public:
+  unsigned create_texture(int, int, int, const unsigned char*) override { return ++last_; }
+  void update_texture(unsigned, int, int, int, const unsigned char*) override {}
+  void delete_texture(unsigned) override {}
+  void quads(unsigned, const float*, const DrawQuad*, int) override {}
+
+ private:
+  unsigned last_ = 0;
+};
+
+NullBackend g_null_backend;
+DrawBackend* g_backend = &g_null_backend;
+
+}  // namespace
+
+DrawBackend& draw_backend() { return *g_backend; }
+
+void set_draw_backend(DrawBackend* backend) { g_backend = backend ? backend : &g_null_backend; }
+
+void draw_textured_rect(unsigned texture, const float rgba[4], float x0, float y0, float x1, float y1,
+                        float u0, float v0, float u1, float v1) {
+  const float ox = ui().page_origin_x, oy = ui().page_origin_y;
+  DrawQuad q;
+  q.x[0] = x0 + ox; q.y[0] = y0 + oy; q.u[0] = u0; q.v[0] = v0;
+  q.x[1] = x1 + ox; q.y[1] = y0 + oy; q.u[1] = u1; q.v[1] = v0;
+  q.x[2] = x1 + ox; q.y[2] = y1 + oy; q.u[2] = u1; q.v[2] = v1;
+  q.x[3] = x0 + ox; q.y[3] = y1 + oy; q.u[3] = u0; q.v[3] = v1;
+  g_backend->quads(texture, rgba, &q, 1);
+}
+
+void fill_rect(int colour, float x0, float y0, float x1, float y1, float alpha) {
+  const float* c = colour_rgb(colour);
+  const float rgba[4] = {c[0], c[1], c[2], alpha};
+  draw_textured_rect(0, rgba, x0, y0, x1, y1, 0, 0, 0, 0);
+}

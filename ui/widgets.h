@@ -1,0 +1,42 @@
+#pragma once
+// Immediate-mode widgets: each call draws the widget for this frame, hit-tests the mouse
+// and reports a click in the same breath. The caller owns every bound value.
+
+#include <string>
+#include <vector>
+
+enum BottomLabel {
+  label_quit = 0,
+  label_go_back = 1,
+  label_continue = 2,
+  label_select_all = 3,
+  label_select_none = 4,
+  label_buy_online = 5,
+  label_options = 6,
+};
+enum ButtonAlign { button_centred = 0, button_starts_at = 1, button_ends_at = -1 };
+enum ButtonLook { look_normal = 0, look_disabled = 2 };
+
+// Label syntax "left|right{help": the left part before the last "|", the right part
+// between it and the last "{", the help after that.
+struct WidgetLabel {
+  std::string left, right, help;
+};
+WidgetLabel split_widget_label(const std::string& label);
+// The lines a label part takes beside a widget: a leading "-" keeps it on one line (and
+// is dropped); a part longer than 12 characters splits at the space, "-" or "/" nearest
+// its middle (a space is dropped, "-" and "/" stay on the first line).
+std::vector<std::string> label_lines(const std::string& part);
+
+// Width of a Bottom Button label in the current language's atlas.
+int bottom_label_width(int label);
+
+// Returns 1 when the mouse button went down on it this frame, enabled or not.
+int bottom_button(float x, float y, int label, int align, int* out_width, bool enabled, int look);
+// Centred on (x, y); width <= 0 fits the label. Side caption "-" means none.
+int choice_button(float x, float y, float width, bool on, int kind, const std::string& label,
+                  const std::string& side_caption);
+// Flips `bound` on a click and returns 1.
+int check_box(float x, float y, int& bound, const std::string& label, bool alternative_look);
+// Ticked while bound == value; a click on an unticked item stores value. Returns 1 on a click.
+int radio_item(float x, float y, int& bound, int value, const std::string& label);
