@@ -15,20 +15,28 @@ struct AlertRequest {
   int kind = alert_info;
 };
 
-// Shows (or logs) the alert. Returns only for kinds 0 and 1 (and, in tests, when a
-// handler is installed).
+// Shows the alert: a native message box before the window exists (standard error without
+// a display), else a panel in the window until the user answers it; under "--fps_test"
+// and "--qa_script" only the log gets it. Returns only for kinds 0 and 1 (and, in tests,
+// when a handler is installed): kind 2 ends the program with exit code 0, kind 3 with 1
+// after appending a stack crawl to "stack_crawl.txt".
 void alert(int prev_ui_mode, const std::string& l1, const std::string& l2, const std::string& l3,
            const std::string& l4, int kind, const char* file, int line);
 
 // "(file line N)" with a negative line written as "-N".
 std::string alert_location(const std::string& file, int line);
 
-// Replaces the showing of alerts (the window installs one; tests capture with one).
+// Replaces the showing of alerts (tests capture with one; the command-line mode prints).
 // The handler is called on the main thread with the request; it decides what happens.
 void set_alert_handler(std::function<void(const AlertRequest&)> handler);
 
 // Called first by alert(): the thread pool installs a router that queues an alert raised
 // on a worker thread for the main thread and returns true; false means "show it here".
 void set_alert_router(bool (*router)(const AlertRequest&));
+
+// Whether an alert is on screen now (another one then ends the program).
+bool alert_showing();
+// Drops the handler, the router and the showing flag (tests).
+void reset_alert();
 
 #define ALERT(kind, l1, l2, l3, l4) alert(app().ui_mode, (l1), (l2), (l3), (l4), (kind), __FILE__, __LINE__)

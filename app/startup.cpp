@@ -1,21 +1,129 @@
 #include "app/startup.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "app/alert.h"
 #include "app/app_state.h"
 #include "app/command_line_mode.h"
 #include "app/crash_log.h"
 #include "app/log.h"
+#include "app/main_loop.h"
 #include "app/options.h"
 #include "app/preferences.h"
+#include "app/qa_script.h"
+#include "engine/install_plan.h"
 #include "engine/registry.h"
 #include "io/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
+#include "platform/window_sdl.h"
+#include "ui/colour_table.h"
+#include "ui/draw_backend.h"
+#include "ui/localization.h"
+#include "ui/page_framework.h"
+#include "ui/sprites.h"
+#include "ui/text_render.h"
+#include "ui/texture_slots.h"
+#include "ui/texture_workers.h"
+#include "ui/ui_context.h"
 
 namespace {
 
 const char k_log_name[] = "Zephiro Installer Log.txt";
 
+struct StartupState {
+  int status_messages = 0;
+};
+
+StartupState& state() {
+  static StartupState s;
+  return s;
+}
+
+// Options that make the run a tool for a script or a terminal: such a run reports
+// through its exit code and its output, so it never hands over to a copy of itself.
+bool runs_without_window(int argc, char** argv) {
+  const char* const kOptions[] = {"--install", "--modify", "--repair", "--verify",
+                                  "--version", "--help",   "-h",       "--cmnds"};
+  for (const char* option : kOptions)
+    if (early_option(argc, argv, option, nullptr)) return true;
+  return false;
+}
+
+[[noreturn]] void graphics_failed() {
+  alert(app().ui_mode, "I could not set up the graphics for Zephiro! I hope your monitor is at 1024x768 or higher! It must be!",
+        "You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad resolution in Zephiro!",
+        "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator card!",
+        "If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to default resolution now.",
+        alert_quit, "hl_init", 805);
+  // A fatal alert does not come back; should a test handler return, stop here anyway.
+  shut_down(false);
+  std::exit(0);
+}
+
+[[noreturn]] void interface_image_failed() {
+  alert(app().ui_mode, "I cannot open the graphics interface file!",
+        "It seems that you have moved this program out of the Nimbrel folder!",
+        "NO! NO! Create a shortcut if you want, but do not move the Zephiro application itself out of the Nimbrel folder that it came in!",
+        "", alert_quit, "hl_init", 868);
+  shut_down(false);
+  std::exit(0);
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------- early options, relocation
+
+bool early_option(int argc, char** argv, const std::string& name, std::string* value) {
+  bool found = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strncmp(arg, name.c_str(), name.size()) != 0) continue;
+    const char next = arg[name.size()];
+    if (next != '\0' && next != '=') continue;
+    found = true;
+    if (value) *value = next == '=' ? std::string(arg + name.size() + 1) : std::string();
+  }
+  return found;
+}
+
+bool runs_from_disc(const std::string& program_path, const std::string& dvd_root) {
+  if (dvd_root.empty() || program_path.empty()) return false;
+  const size_t n = std::min(program_path.size(), dvd_root.size());
+  return program_path.compare(0, n, dvd_root, 0, n) == 0;
+}
+
+std::string program_file_name(const std::string& program_path) {
+  std::string path = program_path;
+  if (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  const size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string command_line_text(int argc, char** argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    if (!text.empty()) text += " ";
+    text += argv[i];
+  }
+  return text;
+}
+
+void relocate_off_disc(int argc, char** argv) {
+  std::string root = dvd_root();
+  if (root.empty()) return;
+  // A drive named by a relative folder still has to be compared as a full path.
+  make_absolute(root);
+  const std::string program = special_folder(folder_program_file);
+  if (!runs_from_disc(program, root)) return;
+  const std::string copy = special_folder(folder_temp) + program_file_name(program);
+  copy_tree(program, copy);
+  // Ends this process with exit code 1 when the copy started; otherwise run on from the disc.
+  open_and_quit(copy, command_line_text(argc, argv), false);
+}
+
+// ---------------------------------------------------------------- start-up
 
 int target_platform_from_options() {
   int platform = host_platform();
@@ -36,7 +144,7 @@ void log_folder_lines() {
   log_flush();
 }
 
-void start_up(int argc, char** argv) {
+void start_log_and_options(int argc, char** argv) {
   // The log exists before the command line is read, so even --version leaves one.
   set_program_folder(special_folder(folder_program));
   log_open(special_folder(folder_desktop) + k_log_name);
@@ -45,33 +153,94 @@ void start_up(int argc, char** argv) {
   if (has_option("--dvd_drives")) set_dvd_drives(option_value("--dvd_drives"));
   threads_init();
   app().orderly_shutdown = [] { shut_down(true); };
+}
 
+void finish_start_up() {
   log_folder_lines();
   app().temp_folder = special_folder(folder_temp);
   app().target_platform = target_platform_from_options();
-
   prefs().stream_count = 0;
   exchange_preferences(prefs_read);
   read_installed_copies();
 }
 
+void start_up(int argc, char** argv) {
+  start_log_and_options(argc, argv);
+  finish_start_up();
+}
+
+void start_graphics() {
+  app().language = choose_initial_language();
+  if (window_create(window_settings_from_options()) != window_ok) graphics_failed();
+  const int workers = workers_init(swarm_graphics_possible());
+  swarm_start(workers, true);
+  if (load_artwork(app().language) != texture_ok) interface_image_failed();
+  // The language the user's system asked for may not be on offer: ask in the window.
+  confirm_language();
+  show_startup_status("Will init plugins.");
+  set_language(app().language);
+  show_startup_status("Starting application.");
+  load_button_atlas(app().language);
+  set_conflict_prompt(conflict_prompt);
+}
+
+// ---------------------------------------------------------------- Start-up Status
+
+float startup_status_fraction() {
+  const float f = state().status_messages / 100.0f;
+  return std::max(0.02f, std::min(1.0f, f));
+}
+
+void reset_startup_status() { state() = StartupState(); }
+
+void show_startup_status(const std::string& message) {
+  ++state().status_messages;
+  if (!window_exists() || !texture_slot(slot_interface)) return;
+  const UiContext& c = ui();
+  fill_rect(colour_modal_fill, -c.page_origin_x, -c.page_origin_y, c.window_width - c.page_origin_x,
+            c.window_height - c.page_origin_y);
+  draw_full_window_frame(false);
+  draw_text(colour_label, 400, 320, localize(message), 720, weight_regular, align_centre);
+  draw_progress_bar(400, 290, 400, startup_status_fraction());
+  window_swap();
+}
+
+// ---------------------------------------------------------------- shutdown and the whole run
+
 void shut_down(bool save_preferences) {
   if (save_preferences && !has_option("--fps_test") && !has_option("--qa_script"))
     exchange_preferences(prefs_write);
   if (save_preferences && threads_state().initialised) threads_shutdown();
+  // The window goes only once no worker can hold a context shared with it; a fatal end
+  // leaves it to the process's end.
+  if (window_exists() && !threads_state().initialised) {
+    qa_script_release_notes();
+    window_destroy();
+  }
   log_flush();
   log_close();
 }
 
 int run_installer(int argc, char** argv) {
   install_crash_handler();
-  start_up(argc, argv);
+  // The drives are needed before the command line is read: the program may have to
+  // leave the disc first.
+  std::string drives;
+  if (early_option(argc, argv, "--dvd_drives", &drives)) set_dvd_drives(drives);
+  dvd_scan(false);
+  if (!runs_without_window(argc, argv)) relocate_off_disc(argc, argv);
+
+  start_log_and_options(argc, argv);
   if (is_command_line_mode()) {
+    finish_start_up();
     int code = run_command_line_mode();
     shut_down(true);
     return code;
   }
-  // The window and its main loop come later; until then a run is start-up and shutdown.
+  start_graphics();
+  finish_start_up();
+  if (has_option("--qa_script")) qa_script_load_file(option_value("--qa_script"));
+  run_main_loop();
   shut_down(true);
   return 0;
 }

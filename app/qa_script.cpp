@@ -1,0 +1,540 @@
+#include "app/qa_script.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/app_state.h"
+#include "app/log.h"
+#include "app/startup.h"
+#include "io/dvd_discovery.h"
+#include "io/file_ops.h"
+#include "platform/child_process.h"
+#include "platform/clock.h"
+#include "platform/window_sdl.h"
+#include "ui/draw_backend.h"
+#include "ui/file_dialog.h"
+#include "ui/png_image.h"
+#include "ui/ui_context.h"
+
+namespace {
+
+// Passes every draw call on and keeps the notes of what each frame drew.
+class FrameNotes : public DrawBackend {
+ public:
+  DrawBackend* inner = nullptr;
+  std::vector<TextNote> texts, last_texts;
+  std::vector<WidgetNote> widgets, last_widgets;
+
+  unsigned create_texture(int w, int h, int channels, const unsigned char* pixels) override {
+    return inner->create_texture(w, h, channels, pixels);
+  }
+  void update_texture(unsigned name, int w, int h, int channels, const unsigned char* pixels) override {
+    inner->update_texture(name, w, h, channels, pixels);
+  }
+  void delete_texture(unsigned name) override { inner->delete_texture(name); }
+  void quads(unsigned texture, const float rgba[4], const DrawQuad* q, int count) override {
+    inner->quads(texture, rgba, q, count);
+  }
+  void present_now() override { inner->present_now(); }
+  void note_text(const TextNote& n) override {
+    texts.push_back(n);
+    inner->note_text(n);
+  }
+  void note_sprite(const SpriteNote& n) override { inner->note_sprite(n); }
+  void note_frame(const FrameNote& n) override { inner->note_frame(n); }
+  void note_widget(const WidgetNote& n) override {
+    widgets.push_back(n);
+    inner->note_widget(n);
+  }
+
+  void end_frame() {
+    last_texts.swap(texts);
+    last_widgets.swap(widgets);
+    texts.clear();
+    widgets.clear();
+  }
+  void covered() {
+    texts.clear();
+    widgets.clear();
+  }
+};
+
+// A command that needs more than the pass it started in.
+enum class Action { none, click, drag, frames, look, screenshot };
+
+const int k_drag_steps = 8;
+
+struct QaState {
+  bool active = false;
+  bool finished = false;
+  std::vector<std::string> lines;
+  size_t next = 0;    // index of the next line to run
+  int line_no = 0;    // 1-based number of the command being run
+  double timeout = 30;
+
+  Action action = Action::none;
+  int stage = 0;
+  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  int frames_left = 0;
+  std::string look;  // wait_text, no_text or click_text
+  std::string text;
+  double wait_started = 0;
+
+  long frames_done = 0;   // frames completed while the script ran
+  long input_frame = 0;  // looks wait until more frames than this are done
+
+  bool notes_attached = false;
+  FrameNotes notes;
+
+  std::string dialog_file;  // the stand-in folder picker, while it is armed
+  std::string saved_search_path;
+
+  std::function<void(const std::string&)> on_failure;
+};
+
+QaState& state() {
+  static QaState s;
+  return s;
+}
+
+void default_failure(const std::string& message) {
+  LOG << message << "\n";
+  log_flush();
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+  app().quit_flag = 1;
+  shut_down(false);
+  std::fflush(nullptr);
+  std::_Exit(4);
+}
+
+void fail(const std::string& reason) {
+  QaState& s = state();
+  const std::string message = "QA script failed at line " + std::to_string(s.line_no) + ": " + reason;
+  s.active = false;
+  s.action = Action::none;
+  if (s.on_failure)
+    s.on_failure(message);
+  else
+    default_failure(message);
+}
+
+void attach_notes() {
+  QaState& s = state();
+  if (s.notes_attached) return;
+  s.notes.inner = &draw_backend();
+  s.notes.texts.clear();
+  s.notes.widgets.clear();
+  s.notes.last_texts.clear();
+  s.notes.last_widgets.clear();
+  set_draw_backend(&s.notes);
+  s.notes_attached = true;
+}
+
+std::string trim(const std::string& text) {
+  const size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return "";
+  const size_t end = text.find_last_not_of(" \t\r\n");
+  return text.substr(start, end - start + 1);
+}
+
+bool parse_numbers(const std::string& text, float* out, int count) {
+  std::istringstream in(text);
+  for (int i = 0; i < count; ++i)
+    if (!(in >> out[i])) return false;
+  std::string extra;
+  return !(in >> extra);
+}
+
+// ---------------------------------------------------------------- what the last frame drew
+
+bool frame_shows_text(const std::string& wanted) {
+  const std::vector<TextNote>& texts = state().notes.last_texts;
+  // A wrapped text is searched line by line and as the whole text of its call.
+  std::string whole;
+  int call = -1;
+  for (const TextNote& n : texts) {
+    if (n.text.find(wanted) != std::string::npos) return true;
+    if (n.call != call) {
+      if (whole.find(wanted) != std::string::npos) return true;
+      whole.clear();
+      call = n.call;
+    }
+    whole += whole.empty() ? n.text : " " + n.text;
+  }
+  return whole.find(wanted) != std::string::npos;
+}
+
+const char* const k_bottom_names[] = {"QUIT", "GO BACK", "CONTINUE", "SELECT ALL", "SELECT NONE", "BUY ONLINE", "OPTIONS"};
+
+const WidgetNote* widget_labelled(const std::string& wanted) {
+  for (const WidgetNote& w : state().notes.last_widgets) {
+    if (w.kind == "bottom_button") {
+      const int label = std::atoi(w.label.c_str());
+      if (label >= 0 && label < 7 && std::string(k_bottom_names[label]).find(wanted) != std::string::npos)
+        return &w;
+    } else if (w.label.find(wanted) != std::string::npos) {
+      return &w;
+    }
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------- input
+
+void move_mouse(float x, float y) {
+  UiInput& in = ui().in;
+  in.mouse_x = x;
+  in.mouse_y = y;
+}
+
+void press(float x, float y) {
+  move_mouse(x, y);
+  ui().in.button_went_down = true;
+  ui().in.button_held = true;
+}
+
+void release(float x, float y) {
+  move_mouse(x, y);
+  ui().in.button_went_up = true;
+  ui().in.button_held = false;
+}
+
+// A key as the window would report it. False for a name it does not know.
+bool give_key(const std::string& name) {
+  int mods = 0;
+  std::string key = name;
+  for (size_t plus; key.size() > 1 && (plus = key.find('+')) != std::string::npos;) {
+    const std::string mod = key.substr(0, plus);
+    if (mod == "CTRL") mods |= mod_ctrl;
+    else if (mod == "SHIFT") mods |= mod_shift;
+    else if (mod == "ALT") mods |= mod_alt;
+    else return false;
+    key = key.substr(plus + 1);
+  }
+  static const struct {
+    const char* name;
+    int key;
+  } kNamed[] = {{"RETURN", key_return}, {"ESCAPE", key_escape}, {"TAB", key_tab},   {"BACKSPACE", key_backspace},
+                {"DELETE", key_delete}, {"LEFT", key_left},     {"RIGHT", key_right}, {"UP", key_up},
+                {"DOWN", key_down},     {"HOME", key_home},     {"END", key_end}};
+  UiInput& in = ui().in;
+  KeyEvent ev;
+  ev.mods = mods;
+  for (const auto& k : kNamed)
+    if (key == k.name) ev.key = k.key;
+  if (ev.key == key_none) {
+    if (key.size() != 1) return false;
+    const char c = key[0];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool digit = c >= '0' && c <= '9';
+    if (!letter && !digit && c != '=') return false;
+    if (c == '=') in.return_pressed = true;
+    if (mods & (mod_ctrl | mod_alt)) {
+      if (c == '=') return true;
+      ev.key = letter ? (c | 0x20) : c;  // commands use the lower-case code
+    } else {
+      // Printable keys reach the fields as typed text.
+      ev.key = key_text;
+      ev.text = std::string(1, letter && (mods & mod_shift) ? static_cast<char>(c & ~0x20) : c);
+    }
+  }
+  if (ev.key == key_return) in.return_pressed = true;
+  if (ev.key == key_escape) in.escape_pressed = true;
+  in.key_went_down = true;
+  in.keys.push_back(ev);
+  return true;
+}
+
+// ---------------------------------------------------------------- the folder picker
+
+// The picker is the system's dialog program: a stand-in of the same name answers in its
+// place once and then deletes itself.
+bool arm_folder_picker(bool cancel, const std::string& path) {
+  QaState& s = state();
+  const std::string folder = special_folder(folder_temp) + "zephiro_qa_dialog_" + std::to_string(current_process_id());
+  create_folder(folder);
+  const std::string file = folder + "/zenity";
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += "'";
+  std::ofstream out(file, std::ios::trunc);
+  out << "#!/bin/sh\nrm -f \"$0\"\n";
+  out << (cancel ? std::string("exit 1\n") : "printf '%s\\n' " + quoted + "\n");
+  out.close();
+  std::error_code ec;
+  std::filesystem::permissions(file, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace, ec);
+  if (!out || ec) return false;
+  if (s.dialog_file.empty()) s.saved_search_path = file_dialog_state().search_path;
+  s.dialog_file = file;
+  file_dialog_state().search_path = folder;
+  return true;
+}
+
+void disarm_folder_picker_when_used() {
+  QaState& s = state();
+  if (s.dialog_file.empty() || file_exists(s.dialog_file)) return;
+  file_dialog_state().search_path = s.saved_search_path;
+  s.dialog_file.clear();
+}
+
+// ---------------------------------------------------------------- commands
+
+// What a command does to the pass it runs in.
+enum class Outcome {
+  next,  // done: the next line runs in this pass
+  stop,  // done, but it gave input: the next line waits for the next pass
+  busy,  // goes on in the next pass
+};
+
+// The frame drawn in this pass still shows the state before the input took effect.
+void input_given() { state().input_frame = state().frames_done + 1; }
+
+Outcome start_click(float x, float y) {
+  QaState& s = state();
+  s.x1 = x;
+  s.y1 = y;
+  s.action = Action::click;
+  s.stage = 1;
+  press(x, y);
+  return Outcome::busy;
+}
+
+// wait_text, no_text and click_text look at a frame drawn after the last scripted input.
+Outcome run_look() {
+  QaState& s = state();
+  if (s.frames_done <= s.input_frame) return Outcome::busy;
+  const std::string look = s.look;
+  if (look == "wait_text") {
+    if (frame_shows_text(s.text)) {
+      s.action = Action::none;
+      return Outcome::next;
+    }
+    if (platform::running_seconds() - s.wait_started > s.timeout) {
+      fail("wait_text \"" + s.text + "\": not drawn within " + std::to_string(static_cast<int>(s.timeout)) +
+           " seconds");
+    }
+    return Outcome::busy;
+  }
+  s.action = Action::none;
+  if (look == "no_text") {
+    if (frame_shows_text(s.text)) fail("no_text \"" + s.text + "\": the frame shows it");
+    return Outcome::next;
+  }
+  const WidgetNote* w = widget_labelled(s.text);
+  if (!w) {
+    fail("click_text \"" + s.text + "\": no widget of the frame has that label");
+    return Outcome::busy;
+  }
+  return start_click((w->x0 + w->x1) / 2, (w->y0 + w->y1) / 2);
+}
+
+Outcome start_command(const std::string& word, const std::string& arg) {
+  QaState& s = state();
+  if (word == "wait_text" || word == "no_text" || word == "click_text") {
+    if (arg.empty()) return fail(word + " needs a text"), Outcome::busy;
+    s.look = word;
+    s.text = arg;
+    s.wait_started = platform::running_seconds();
+    s.action = Action::look;
+    return run_look();
+  }
+  if (word == "click") {
+    float v[2];
+    if (!parse_numbers(arg, v, 2)) return fail("click needs X Y"), Outcome::busy;
+    return start_click(v[0], v[1]);
+  }
+  if (word == "drag") {
+    float v[4];
+    if (!parse_numbers(arg, v, 4)) return fail("drag needs X1 Y1 X2 Y2"), Outcome::busy;
+    s.x1 = v[0];
+    s.y1 = v[1];
+    s.x2 = v[2];
+    s.y2 = v[3];
+    s.action = Action::drag;
+    s.stage = 1;
+    press(s.x1, s.y1);
+    return Outcome::busy;
+  }
+  if (word == "key") {
+    if (!give_key(arg)) return fail("key: unknown key \"" + arg + "\""), Outcome::busy;
+    input_given();
+    return Outcome::stop;
+  }
+  if (word == "type") {
+    KeyEvent ev;
+    ev.key = key_text;
+    ev.text = arg;
+    ui().in.keys.push_back(ev);
+    ui().in.key_went_down = true;
+    input_given();
+    return Outcome::stop;
+  }
+  if (word == "pick_folder" || word == "pick_cancel") {
+    if (word == "pick_folder" && arg.empty()) return fail("pick_folder needs a path"), Outcome::busy;
+    if (!arm_folder_picker(word == "pick_cancel", arg))
+      return fail(word + ": the stand-in picker could not be made"), Outcome::busy;
+    return Outcome::next;
+  }
+  if (word == "set_drives") {
+    if (arg.empty()) return fail("set_drives needs at least one folder"), Outcome::busy;
+    set_dvd_drives(arg);
+    input_given();
+    return Outcome::stop;
+  }
+  if (word == "frames") {
+    float v[1];
+    if (!parse_numbers(arg, v, 1) || v[0] < 0) return fail("frames needs a count"), Outcome::busy;
+    s.frames_left = static_cast<int>(v[0]);
+    if (s.frames_left == 0) return Outcome::next;
+    s.action = Action::frames;
+    return Outcome::busy;
+  }
+  if (word == "timeout") {
+    float v[1];
+    if (!parse_numbers(arg, v, 1) || v[0] <= 0) return fail("timeout needs a number of seconds"), Outcome::busy;
+    s.timeout = v[0];
+    return Outcome::next;
+  }
+  if (word == "screenshot") {
+    if (arg.empty()) return fail("screenshot needs a file"), Outcome::busy;
+    s.text = arg;
+    s.action = Action::screenshot;  // taken at the end of this pass's frame
+    return Outcome::busy;
+  }
+  if (word == "quit") {
+    app().quit_flag = 1;
+    return Outcome::stop;
+  }
+  return fail("unknown command \"" + word + "\""), Outcome::busy;
+}
+
+Outcome continue_action() {
+  QaState& s = state();
+  switch (s.action) {
+    case Action::click:
+      s.action = Action::none;
+      release(s.x1, s.y1);
+      input_given();
+      return Outcome::stop;
+    case Action::drag:
+      if (s.stage < k_drag_steps) {
+        const float t = static_cast<float>(s.stage++) / k_drag_steps;
+        move_mouse(s.x1 + (s.x2 - s.x1) * t, s.y1 + (s.y2 - s.y1) * t);
+        return Outcome::busy;
+      }
+      s.action = Action::none;
+      release(s.x2, s.y2);
+      input_given();
+      return Outcome::stop;
+    case Action::frames:
+      if (--s.frames_left > 0) return Outcome::busy;
+      s.action = Action::none;
+      return Outcome::next;
+    case Action::look:
+      return run_look();
+    case Action::screenshot:
+      return Outcome::busy;
+    case Action::none:
+      break;
+  }
+  return Outcome::next;
+}
+
+}  // namespace
+
+void qa_script_load_text(const std::string& text) {
+  reset_qa_script();
+  QaState& s = state();
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) s.lines.push_back(line);
+  s.active = true;
+  attach_notes();
+}
+
+void qa_script_load_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    state().line_no = 0;
+    fail("cannot read the script " + path);
+    return;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  qa_script_load_text(text.str());
+}
+
+bool qa_script_active() { return state().active; }
+
+bool qa_script_finished() { return state().finished; }
+
+void qa_script_step() {
+  QaState& s = state();
+  if (!s.active) return;
+  disarm_folder_picker_when_used();
+  Outcome outcome = s.action == Action::none ? Outcome::next : continue_action();
+  while (s.active && outcome == Outcome::next) {
+    if (s.next >= s.lines.size()) {
+      if (!s.finished) app().quit_flag = 1;  // the end quits as "quit" does
+      s.finished = true;
+      return;
+    }
+    s.line_no = static_cast<int>(++s.next);
+    const std::string line = trim(s.lines[s.next - 1]);
+    if (line.empty() || line[0] == '#') continue;
+    const size_t blank = line.find_first_of(" \t");
+    const std::string word = line.substr(0, blank);
+    const std::string arg = blank == std::string::npos ? "" : trim(line.substr(blank));
+    outcome = start_command(word, arg);
+  }
+}
+
+void qa_script_end_frame() {
+  QaState& s = state();
+  if (!s.notes_attached) return;
+  if (s.active && s.action == Action::screenshot) {
+    s.action = Action::none;
+    Image frame;
+    if (window_read_pixels(frame) != 0)
+      fail("screenshot " + s.text + ": the frame could not be read");
+    else if (save_png(s.text, frame) != png_ok)
+      fail("screenshot " + s.text + ": the file could not be written");
+  }
+  s.notes.end_frame();
+  ++s.frames_done;
+}
+
+void qa_script_mode_changed() {
+  QaState& s = state();
+  if (s.notes_attached) s.notes.covered();
+}
+
+void qa_script_release_notes() {
+  QaState& s = state();
+  if (!s.notes_attached) return;
+  if (&draw_backend() == &s.notes) set_draw_backend(s.notes.inner);
+  s.notes_attached = false;
+}
+
+const std::vector<TextNote>& qa_frame_texts() { return state().notes.last_texts; }
+
+const std::vector<WidgetNote>& qa_frame_widgets() { return state().notes.last_widgets; }
+
+void set_qa_failure_handler(std::function<void(const std::string& message)> handler) {
+  state().on_failure = std::move(handler);
+}
+
+void reset_qa_script() {
+  QaState& s = state();
+  qa_script_release_notes();
+  if (!s.dialog_file.empty()) {
+    delete_file_or_empty_folder(s.dialog_file);
+    file_dialog_state().search_path = s.saved_search_path;
+  }
+  auto handler = std::move(s.on_failure);
+  s = QaState();
+  s.on_failure = std::move(handler);
+}
