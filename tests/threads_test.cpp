@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <set>
 #include <string>
@@ -439,6 +441,25 @@ TEST_F(ThreadsLayerTest, FatalWorkerAlertEndsTheWorkerAndIsShownFirst) {
   EXPECT_EQ("the end", shown[0].lines[0]);
   EXPECT_EQ(alert_quit, shown[0].kind);
   EXPECT_EQ("news", shown[1].lines[0]);
+}
+
+// Queued alerts belong to the main thread; a drain anywhere else ends the program in
+// order, leaving the alert in the log.
+TEST_F(ThreadsLayerTest, DrainOffTheMainThreadEndsTheProgramInOrder) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  static std::string* captured = &log;
+  captured = &log;
+  EXPECT_EXIT(
+      {
+        threads_init();
+        set_orderly_shutdown([] { std::fputs(captured->c_str(), stderr); });
+        std::thread([] { ALERT(alert_info, "lost", "on", "the", "way"); }).join();
+        app().ui_mode = ui_mode_wizard;
+        std::thread([] { drain_main_thread_queues(); }).join();
+        std::exit(3);  // not reached
+      },
+      ::testing::ExitedWithCode(0),
+      "EXCEPTION REPORTED FROM THREAD!!  File: .*threads_test.cpp, line [0-9]+.\nlost\non\nthe\nway\n");
 }
 
 TEST_F(ThreadsLayerTest, AlertsAreShownWhereTheyAreRaisedWhenNotRouted) {
