@@ -1,0 +1,433 @@
+#include "ui/localization.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "app/alert.h"
+#include "app/app_state.h"
+#include "app/log.h"
+#include "app/options.h"
+#include "io/mapped_file.h"
+#include "platform/fs.h"
+
+namespace {
+
+const LanguageEntry k_languages[language_count] = {
+    {"|English", "English/", nullptr, "en", 9, plural_exactly_one},
+    {"|Fran\xC3\xA7" "ais", "French/", "RESOURCE:French.txt", "fr", 12, plural_below_two},
+    {"|Deutsch", "German/", "RESOURCE:German.txt", "de", 7, plural_exactly_one},
+    {"|\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9", "Russian/", "RESOURCE:Russian.txt", "ru", 25,
+     plural_genitive},
+    {"|Italiano", "Italian/", "RESOURCE:Italian.txt", "it", 16, plural_exactly_one},
+    {"|Espa\xC3\xB1ol", "Spanish/", "RESOURCE:Spanish.txt", "es", 10, plural_exactly_one},
+};
+
+const int k_translation_version = 900;
+
+struct LocalizationState {
+  std::unordered_map<std::string, std::string> normal;
+  std::unordered_map<std::string, std::string> genitive;
+  bool loaded = false;
+  bool report_missing = false;
+  std::unordered_set<std::string> reported;
+  int plural_kind = plural_exactly_one;
+};
+
+LocalizationState& state() {
+  static LocalizationState s;
+  return s;
+}
+
+void clear_tables(LocalizationState& s) {
+  s.normal.clear();
+  s.genitive.clear();
+  s.reported.clear();
+  s.loaded = false;
+  s.report_missing = false;
+}
+
+// The languages the user may choose from, in table order.
+std::vector<int> candidate_languages() {
+  std::vector<int> list;
+  for (int i = 0; i < language_count; ++i) list.push_back(i);
+  return list;
+}
+
+int language_with_code(const std::string& code) {
+  for (int i : candidate_languages())
+    if (code == k_languages[i].iso_code) return i;
+  return -1;
+}
+
+// The first of the locale variables that is set decides, by its first two letters.
+int language_from_locale() {
+  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+    std::string value = platform::env(name);
+    if (!value.empty()) return language_with_code(value.substr(0, 2));
+  }
+  return -1;
+}
+
+// --- texts of the translation file ---
+
+std::string unescape_line_ends(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size() && (s[i + 1] == 'r' || s[i + 1] == 'n')) {
+      out += s[i + 1] == 'r' ? '\r' : '\n';
+      ++i;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// Line ends written the way the translation file spells them, so a text stays on one line.
+std::string escape_line_ends(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+// The same test file names get: every byte from 0x80 up leads a complete sequence.
+bool is_well_formed_utf8(const std::string& s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t follow;
+    if (c < 0x80)
+      follow = 0;
+    else if ((c & 0xE0) == 0xC0)
+      follow = 1;
+    else if ((c & 0xF0) == 0xE0)
+      follow = 2;
+    else if ((c & 0xF8) == 0xF0)
+      follow = 3;
+    else
+      return false;
+    if (follow > n - i - 1) return false;
+    for (size_t k = 1; k <= follow; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += follow + 1;
+  }
+  return true;
+}
+
+// One "%n:name%" found from `from` on: where it opens and closes and its number (0 when
+// no digits follow the '%'). False when no further parameter can exist.
+struct ParameterSpan {
+  size_t open = 0;
+  size_t close = 0;
+  long long number = 0;
+};
+
+bool find_parameter(const std::string& text, size_t from, ParameterSpan* span) {
+  size_t open = text.find('%', from);
+  if (open == std::string::npos) return false;
+  size_t colon = text.find(':', open);
+  if (colon == std::string::npos) return false;  // no later '%' can have a ':' either
+  size_t close = text.find('%', colon + 1);
+  if (close == std::string::npos) return false;
+  long long n = 0;
+  const long long cap = 1000000000LL;  // far more arguments than any message has
+  for (size_t i = open + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    n = std::min(cap, n * 10 + (text[i] - '0'));
+  span->open = open;
+  span->close = close;
+  span->number = n;
+  return true;
+}
+
+std::vector<long long> parameter_numbers(const std::string& text) {
+  std::vector<long long> numbers;
+  ParameterSpan span;
+  size_t pos = 0;
+  while (find_parameter(text, pos, &span)) {
+    if (span.number > 0) {
+      numbers.push_back(span.number);
+      pos = span.close + 1;
+    } else {
+      pos = span.open + 1;
+    }
+  }
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
+}
+
+std::string substitute(const std::string& text, const std::string* args, int count) {
+  std::string out = text;
+  ParameterSpan span;
+  size_t pos = 0;
+  while (find_parameter(out, pos, &span)) {
+    if (span.number >= 1 && span.number <= count) {
+      const std::string& arg = args[span.number - 1];
+      out.replace(span.open, span.close - span.open + 1, arg);
+      pos = span.open + arg.size();  // inserted text is never read again
+    } else {
+      pos = span.open + 1;
+    }
+  }
+  return out;
+}
+
+// A widget label: left text, '|', right text, '{', help text; each part optional.
+struct LabelParts {
+  std::string left, right, help;
+};
+
+LabelParts split_label(const std::string& label) {
+  LabelParts parts;
+  size_t brace = label.rfind('{');
+  std::string body = label.substr(0, brace);
+  if (brace != std::string::npos) parts.help = label.substr(brace + 1);
+  size_t bar = body.rfind('|');
+  if (bar == std::string::npos) {
+    parts.left = body;
+  } else {
+    parts.left = body.substr(0, bar);
+    parts.right = body.substr(bar + 1);
+  }
+  return parts;
+}
+
+bool lacks_a_label_part(const std::string& english, const std::string& translation) {
+  LabelParts e = split_label(english), t = split_label(translation);
+  return (!e.left.empty() && t.left.empty()) || (!e.right.empty() && t.right.empty()) ||
+         (!e.help.empty() && t.help.empty());
+}
+
+size_t leading_spaces(const std::string& s) {
+  size_t n = 0;
+  while (n < s.size() && s[n] == ' ') ++n;
+  return n;
+}
+
+size_t trailing_spaces(const std::string& s) {
+  size_t n = 0;
+  while (n < s.size() && s[s.size() - 1 - n] == ' ') ++n;
+  return n;
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// The entry text of a "STRING " or "GENITIVE " line, and its table; false for other lines.
+bool entry_of_line(const std::string& line, int* table, std::string* entry) {
+  size_t i = 0;
+  while (i < line.size() && is_blank(line[i])) ++i;
+  if (line.compare(i, 6, "STRING") == 0) {
+    *table = table_normal;
+    i += 6;
+  } else if (line.compare(i, 8, "GENITIVE") == 0) {
+    *table = table_genitive;
+    i += 8;
+  } else {
+    return false;
+  }
+  if (i >= line.size() || !is_blank(line[i])) return false;
+  *entry = line.substr(i + 1);
+  return true;
+}
+
+void read_entry(LocalizationState& s, const std::string& line, std::vector<std::string>* genitive_order) {
+  int table = table_normal;
+  std::string e;
+  if (!entry_of_line(line, &table, &e)) return;
+  const std::string error = "ERROR: language file line '" + e;
+
+  size_t split = e.find("====");
+  if (split == std::string::npos) {
+    LOG << error << "' missing ==== splitter.\n";
+    return;
+  }
+  if (e.size() - (split + 4) < 2) {
+    LOG << error << "' missing right side translation.\n";
+    return;
+  }
+  std::string english = unescape_line_ends(e.substr(0, split));
+  std::string translation = unescape_line_ends(e.substr(split + 4));
+
+  if (parameter_numbers(english) != parameter_numbers(translation))
+    LOG << error << "' has incorrect translated parameters.\n";
+  if (!is_well_formed_utf8(e)) LOG << error << "' contains invalid UTF8 characters.\n";
+  if (lacks_a_label_part(english, translation))
+    LOG << error << "' does not have its help tips correctly formatted.\n";
+  if (leading_spaces(english) != leading_spaces(translation))
+    LOG << error << "' does not have the same leading spaces.\n";
+  if (trailing_spaces(english) != trailing_spaces(translation))
+    LOG << error << "' does not have the same trailing spaces.\n";
+
+  auto& map = table == table_genitive ? s.genitive : s.normal;
+  auto earlier = map.find(english);
+  if (earlier != map.end()) {
+    LOG << error << "' is a second translation of " << escape_line_ends(earlier->first) << "===="
+        << escape_line_ends(earlier->second) << "\n";
+    return;
+  }
+  map.emplace(english, translation);
+  if (table == table_genitive) genitive_order->push_back(english);
+}
+
+// Reads every entry after the header; CR and LF both end a line.
+void read_entries(LocalizationState& s, const MappedFile& file) {
+  std::vector<std::string> genitive_order;
+  const char* p = file.pos;
+  const char* end = file.end();
+  while (p < end) {
+    const char* line_end = p;
+    while (line_end < end && *line_end != '\r' && *line_end != '\n') ++line_end;
+    if (line_end > p) read_entry(s, std::string(p, line_end), &genitive_order);
+    p = line_end;
+    while (p < end && (*p == '\r' || *p == '\n')) ++p;
+  }
+  if (s.plural_kind != plural_genitive) return;
+  for (const std::string& english : genitive_order) {
+    if (s.normal.count(english)) continue;
+    LOG << "WARNING: language file line " << escape_line_ends(english) << "===="
+        << escape_line_ends(s.genitive[english]) << " is provided in genitive but not plural case.\n";
+  }
+}
+
+void load_translation(LocalizationState& s, const std::string& path) {
+  MappedFile file(path);
+  if (!file.has_view()) {
+    LOG << "Could not find translation file: " << path << "; using English.\n";
+    return;
+  }
+  const int accepted[] = {k_translation_version, 0};
+  if (check_file(file, kind_text, accepted, "TRANSLATION", nullptr) != k_translation_version) {
+    LOG << "Translation file " << path << " is not version 900 or has a bad header.\n";
+    return;
+  }
+  read_entries(s, file);
+  s.loaded = true;
+  s.report_missing = has_option("--missing_strings");
+}
+
+}  // namespace
+
+const LanguageEntry* language_entry(int index) {
+  if (index < 0 || index >= language_count) return nullptr;
+  return &k_languages[index];
+}
+
+std::string language_display_name(int index) {
+  const LanguageEntry* e = language_entry(index);
+  return e ? e->display_name : "";
+}
+
+std::string language_folder(int index) {
+  const LanguageEntry* e = language_entry(index);
+  return e ? e->folder : "";
+}
+
+int choose_initial_language() {
+  if (has_option("--lang")) {
+    int forced = language_with_code(option_value("--lang"));
+    if (forced >= 0) return forced;
+  }
+  return language_from_locale();
+}
+
+bool language_available(int index) {
+  std::vector<int> list = candidate_languages();
+  return std::find(list.begin(), list.end(), index) != list.end();
+}
+
+int confirm_language() {
+  if (language_available(app().language)) return app().language;
+  std::vector<int> list = candidate_languages();
+  if (list.size() == 1) {
+    app().language = list[0];
+    return app().language;
+  }
+  app().language = language_english;
+  ALERT(alert_language, "Please choose the language of the installer.", "", "", "");
+  return app().language;
+}
+
+void set_language(int index) {
+  const LanguageEntry* e = language_entry(index);
+  set_language_from_file(index, e && e->file ? e->file : "");
+}
+
+void set_language_from_file(int index, const std::string& path) {
+  LocalizationState& s = state();
+  clear_tables(s);
+  const LanguageEntry* e = language_entry(index);
+  if (!e || index == language_english) {
+    s.plural_kind = plural_exactly_one;
+    app().language = language_english;
+    return;
+  }
+  LOG << " ==== CHANGING LANGUAGE TO: " << (e->display_name + 1) << ". ====\n";
+  s.plural_kind = e->plural_kind;
+  app().language = index;
+  load_translation(s, path);
+}
+
+std::string localize(const std::string& english, int table) {
+  LocalizationState& s = state();
+  if (!s.loaded) return english;
+  const auto& map = table == table_genitive ? s.genitive : s.normal;
+  auto hit = map.find(english);
+  if (hit != map.end()) return hit->second;
+  if (s.report_missing && s.reported.insert(english).second) {
+    std::string e = escape_line_ends(english);
+    LOG << "STRING " << e << "====" << e << "\n";
+  }
+  return english;
+}
+
+std::string localize_count(long long count, const std::string& singular, const std::string& plural) {
+  LocalizationState& s = state();
+  switch (s.plural_kind) {
+    case plural_below_two:
+      return localize(count < 2 ? singular : plural);
+    case plural_genitive: {
+      if (count == 1) return localize(singular);
+      long long last = count % 10, last_two = count % 100;
+      bool genitive = (last == 2 || last == 3 || last == 4) && (last_two < 10 || last_two > 20);
+      if (genitive && s.genitive.count(plural)) return localize(plural, table_genitive);
+      return localize(plural);
+    }
+    default:
+      return localize(count == 1 ? singular : plural);
+  }
+}
+
+std::string substitute_parameters(const std::string& text, const std::string& a1) {
+  return substitute(text, &a1, 1);
+}
+
+std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2) {
+  const std::string args[] = {a1, a2};
+  return substitute(text, args, 2);
+}
+
+std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2,
+                                  const std::string& a3, const std::string& a4) {
+  const std::string args[] = {a1, a2, a3, a4};
+  return substitute(text, args, 4);
+}
+
+bool translation_loaded() { return state().loaded; }
+
+int current_plural_kind() { return state().plural_kind; }
+
+void reset_localization() {
+  LocalizationState& s = state();
+  clear_tables(s);
+  s.plural_kind = plural_exactly_one;
+}
