@@ -310,7 +310,8 @@ static void show_queued_alert(const AlertRequest& r) {
 }
 
 int drain_main_thread_queues() {
-  if (!g_threads.initialised || app().ui_mode != ui_mode_wizard) return 0;
+  // Not while an alert or prompt owns the window (the full-window modes 992 to 999).
+  if (!g_threads.initialised || (app().ui_mode >= 992 && app().ui_mode <= 999)) return 0;
   int shown = 0;
   for (int fatal_first = 1; fatal_first >= 0; --fatal_first) {
     for (;;) {
