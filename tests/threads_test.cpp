@@ -437,7 +437,7 @@ TEST_F(ThreadsLayerTest, DrainOffTheMainThreadEndsTheProgramInOrder) {
   EXPECT_EXIT(
       {
         threads_init();
-        set_orderly_shutdown([] { std::fputs(captured->c_str(), stderr); });
+        app().orderly_shutdown = [] { std::fputs(captured->c_str(), stderr); };
         std::thread([] { ALERT(alert_info, "lost", "on", "the", "way"); }).join();
         app().ui_mode = ui_mode_wizard;
         std::thread([] { drain_main_thread_queues(); }).join();
