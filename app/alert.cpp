@@ -9,6 +9,7 @@
 #include "app/main_loop.h"
 #include "app/options.h"
 #include "app/startup.h"
+#include "platform/child_process.h"
 #include "platform/window_sdl.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
@@ -50,7 +51,8 @@ std::string lines_and_location(const AlertRequest& r, const std::string& where) 
 // The system's own message box; where there is no display, standard error.
 void show_native(const AlertRequest& r, const std::string& where) {
   const std::string text = r.lines[0] + "\n\n" + r.lines[1] + "\n\n" + r.lines[2] + "\n\n" + r.lines[3];
-  if (window_message_box("Nimbrel Message", text, false) == 0) return;
+  const bool display = !get_environment("DISPLAY").empty() || !get_environment("WAYLAND_DISPLAY").empty();
+  if (display && window_message_box("Nimbrel Message", text, false) == 0) return;
   std::fputs(lines_and_location(r, where).c_str(), stderr);
   std::fflush(stderr);
 }

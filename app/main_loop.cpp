@@ -4,6 +4,7 @@
 #include "app/qa_script.h"
 #include "io/threads.h"
 #include "platform/clock.h"
+#include "platform/termination.h"
 #include "platform/window_sdl.h"
 #include "ui/colour_table.h"
 #include "ui/page_framework.h"
@@ -32,6 +33,8 @@ void main_loop_iteration() {
   if (!is_modal_ui_mode(app().ui_mode)) drain_main_thread_queues();
 
   if (window_exists()) window_pump_events(k_idle_wait_ms);
+  // Asked to end from outside: the same as closing the window.
+  if (platform::termination_requested()) app().quit_flag = 1;
   // The scripted user acts after the real input, as if it had come with it.
   qa_script_step();
 
@@ -42,6 +45,9 @@ void main_loop_iteration() {
   if (!is_modal_ui_mode(app().ui_mode)) installer_frame();
   qa_script_end_frame();
   window_swap();
+  // The next frame starts from a clear screen and depth buffer. Cleared here, not at the
+  // start of a pass, since a blocking prompt draws its frame before calling the pass.
+  if (window_exists()) window_clear(0, 0, 0);
   drain_texture_deletions();
 }
 

@@ -314,8 +314,9 @@ Outcome run_look() {
       return Outcome::next;
     }
     if (platform::running_seconds() - s.wait_started > s.timeout) {
-      fail("wait_text \"" + s.text + "\": not drawn within " + std::to_string(static_cast<int>(s.timeout)) +
-           " seconds");
+      std::ostringstream limit;
+      limit << s.timeout;
+      fail("wait_text \"" + s.text + "\": not drawn within " + limit.str() + " seconds");
     }
     return Outcome::busy;
   }

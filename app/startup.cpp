@@ -17,6 +17,8 @@
 #include "io/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
+#include "platform/child_process.h"
+#include "platform/termination.h"
 #include "platform/window_sdl.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
@@ -71,6 +73,17 @@ bool runs_without_window(int argc, char** argv) {
   std::exit(0);
 }
 
+// Only a window on the user's desktop will do: without one, an off-screen stand-in would
+// leave the program running where nobody can see it, so the graphics alert is the answer.
+// A driver the user names is taken as asked.
+void choose_desktop_video() {
+  if (!get_environment("SDL_VIDEODRIVER").empty()) return;
+  std::string drivers;
+  if (!get_environment("DISPLAY").empty()) drivers = "x11";
+  if (!get_environment("WAYLAND_DISPLAY").empty()) drivers += drivers.empty() ? "wayland" : ",wayland";
+  set_environment("SDL_VIDEODRIVER", drivers.empty() ? "x11" : drivers);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- early options, relocation
@@ -118,7 +131,8 @@ void relocate_off_disc(int argc, char** argv) {
   const std::string program = special_folder(folder_program_file);
   if (!runs_from_disc(program, root)) return;
   const std::string copy = special_folder(folder_temp) + program_file_name(program);
-  copy_tree(program, copy);
+  // A failed copy must not start an older program left there by an earlier run.
+  if (copy_tree(program, copy) != 0) return;
   // Ends this process with exit code 1 when the copy started; otherwise run on from the disc.
   open_and_quit(copy, command_line_text(argc, argv), false);
 }
@@ -171,9 +185,12 @@ void start_up(int argc, char** argv) {
 
 void start_graphics() {
   app().language = choose_initial_language();
+  choose_desktop_video();
   if (window_create(window_settings_from_options()) != window_ok) graphics_failed();
+  window_clear(0, 0, 0);
   const int workers = workers_init(swarm_graphics_possible());
   swarm_start(workers, true);
+  reset_colour_table();  // the start-up colours, until the interface image gives its own
   if (load_artwork(app().language) != texture_ok) interface_image_failed();
   // The language the user's system asked for may not be on offer: ask in the window.
   confirm_language();
@@ -203,6 +220,7 @@ void show_startup_status(const std::string& message) {
   draw_text(colour_label, 400, 320, localize(message), 720, weight_regular, align_centre);
   draw_progress_bar(400, 290, 400, startup_status_fraction());
   window_swap();
+  window_clear(0, 0, 0);
 }
 
 // ---------------------------------------------------------------- shutdown and the whole run
@@ -237,6 +255,9 @@ int run_installer(int argc, char** argv) {
     shut_down(true);
     return code;
   }
+  // From here on a request to end is answered like a closed window (the command-line
+  // mode keeps the default: it has no loop that would notice).
+  platform::catch_termination_requests();
   start_graphics();
   finish_start_up();
   if (has_option("--qa_script")) qa_script_load_file(option_value("--qa_script"));

@@ -7,9 +7,16 @@
 #include <cstdlib>
 #include <vector>
 
+#include <thread>
+
 #include "app/log.h"
 #include "app/options.h"
+#include "io/threads.h"
+#include "platform/child_process.h"
+#include "tests/scripted_ui_fixture.h"
 #include "tests/test_util.h"
+#include "ui/draw_backend.h"
+#include "ui/widgets.h"
 
 namespace {
 
@@ -112,4 +119,180 @@ TEST(Alert, TestModeWritesTheLinesToTheLog) {
   log_set_capture(nullptr);
   reset_options();
   EXPECT_EQ(log, "a\nb\nc\nd\n(f.cpp line 9)\n");
+}
+
+// ---------------------------------------------------------------- the in-window panel
+
+namespace {
+
+int g_alert_page_calls = 0;
+int page_behind_alert(int, PageDescription& page) {
+  ++g_alert_page_calls;
+  page.title = "Page behind the alert";
+  return 0;
+}
+
+class AlertPanel : public ScriptedUi {
+ protected:
+  void SetUp() override {
+    ScriptedUi::SetUp();
+    g_alert_page_calls = 0;
+    framework().current_page = page_behind_alert;
+  }
+  // Shows an alert of `kind` with the scripted user `script` answering it.
+  void show(int kind, const std::string& script) {
+    qa_script_load_text(script + "\ntimeout 5\nwait_text this text is never drawn\n");
+    alert(ui_mode_wizard, "First line", "Second line", "", "Fourth line", kind, "panel.cpp", 12);
+  }
+  // The text notes of the last completed frame that hold exactly `text`.
+  static std::vector<TextNote> lines(const std::string& text) {
+    std::vector<TextNote> out;
+    for (const TextNote& n : qa_frame_texts())
+      if (n.text == text) out.push_back(n);
+    return out;
+  }
+};
+
+// Death-test body: a fatal alert answered by the scripted user, logging into `folder`.
+void fatal_in(const std::string& folder, int kind) {
+  if (chdir(folder.c_str()) != 0) std::_Exit(99);
+  unset_environment("DISPLAY");  // a nested alert must not wait on a real message box
+  log_set_capture(nullptr);
+  log_open(folder + "log.txt");
+  qa_script_load_text("wait_text Fatal line\nclick_text Understood\n");
+  set_qa_failure_handler(nullptr);
+  alert(ui_mode_wizard, "Fatal line", "", "", "", kind, "fatal.cpp", 5);
+  std::_Exit(42);
+}
+
+// A back end that raises a second alert while the first one draws its button.
+class NestingRecorder : public TrimmedRecorder {
+ public:
+  void note_widget(const WidgetNote& n) override {
+    TrimmedRecorder::note_widget(n);
+    if (!raised && n.label == "Understood") {
+      raised = true;
+      alert(ui_mode_alert, "Second alert", "", "", "", alert_info, "nested.cpp", 9);
+    }
+  }
+  bool raised = false;
+};
+
+}  // namespace
+
+TEST_F(AlertPanel, InformationIsAnsweredByUnderstoodReturnOrEscape) {
+  for (const char* answer : {"click_text Understood", "key RETURN", "key =", "key ESCAPE"}) {
+    log.clear();
+    ui().in.mouse_x = 123;
+    ui().in.mouse_y = 45;
+    set_ui_mode(ui_mode_wizard);
+    show(alert_info, std::string("wait_text Fourth line\n") + answer);
+    ASSERT_TRUE(failures.empty()) << answer << ": " << failures[0];
+    EXPECT_EQ(app().quit_flag, 0) << answer;
+    EXPECT_EQ(app().ui_mode, ui_mode_wizard) << answer;
+    EXPECT_EQ(ui().in.mouse_x, 123) << answer;
+    EXPECT_EQ(ui().in.mouse_y, 45) << answer;
+    EXPECT_EQ(log, "\nFirst line\nSecond line\n\nFourth line\n(panel.cpp line 12)\n") << answer;
+    EXPECT_FALSE(alert_showing());
+  }
+  // The panel as it was drawn: the lines centred at their heights, no location for kind 1.
+  const float heights[3] = {215, 175, 95};
+  const char* texts[3] = {"First line", "Second line", "Fourth line"};
+  for (int i = 0; i < 3; ++i) {
+    std::vector<TextNote> found = lines(texts[i]);
+    ASSERT_EQ(found.size(), 1u) << texts[i];
+    EXPECT_EQ(found[0].y, heights[i]);
+    EXPECT_EQ(found[0].x, 400);
+    EXPECT_EQ(found[0].align, align_centre);
+    EXPECT_EQ(found[0].colour, colour_label);
+    EXPECT_EQ(found[0].wrap, 720);
+  }
+  EXPECT_TRUE(lines("(panel.cpp line 12)").empty());
+  EXPECT_EQ(g_alert_page_calls, 0);  // the wizard waited behind the panel
+
+  // The wizard goes on where it was.
+  qa_script_load_text("wait_text Page behind the alert\n");
+  run();
+  EXPECT_TRUE(failures.empty());
+  EXPECT_GT(g_alert_page_calls, 0);
+}
+
+TEST_F(AlertPanel, TheInputThatRaisedItDoesNotAnswerIt) {
+  ui().in.button_went_down = true;
+  ui().in.return_pressed = true;
+  ui().in.escape_pressed = true;
+  show(alert_info, "frames 5\nkey RETURN");
+  EXPECT_TRUE(failures.empty());
+  EXPECT_TRUE(qa_script_active());
+  // Answered by the scripted Return, after the five frames: the last wait is still to come.
+  EXPECT_EQ(app().quit_flag, 0);
+}
+
+TEST_F(AlertPanel, TheLanguageChoiceOffersEveryLanguageAndIgnoresEscape) {
+  app().language = language_english;
+  show(alert_language, "wait_text Deutsch\nkey ESCAPE\nframes 3\nclick_text Deutsch\nframes 2\nclick_text Accept");
+  ASSERT_TRUE(failures.empty()) << failures[0];
+  EXPECT_EQ(app().language, language_german);
+  EXPECT_EQ(log, "");  // kind 0 is not logged
+  int radios = 0;
+  for (const WidgetNote& w : qa_frame_widgets()) {
+    if (w.kind != "radio_item") continue;
+    EXPECT_EQ(w.label, language_display_name(radios));
+    EXPECT_EQ((w.x0 + w.x1) / 2, 375);
+    EXPECT_EQ(w.y0 + 4, 180 - 20 * radios);
+    ++radios;
+  }
+  EXPECT_EQ(radios, language_count);
+  EXPECT_TRUE(lines("First line").empty());
+}
+
+TEST_F(AlertPanel, AlertsFromAWorkerAreShownByTheMainThread) {
+  threads_init();
+  std::thread worker([] { ALERT(alert_info, "Raised on a worker", "", "", ""); });
+  worker.join();  // the worker went on: its alert only waits in the queue
+  EXPECT_TRUE(lines("Raised on a worker").empty());
+  qa_script_load_text("wait_text Raised on a worker\nkey RETURN\nwait_text Page behind the alert\n");
+  run();
+  EXPECT_TRUE(failures.empty()) << failures[0];
+  EXPECT_NE(log.find("\nRaised on a worker\n"), std::string::npos);
+  reset_threads();
+}
+
+TEST(AlertPanelDeathTest, FatalAlertsEndAfterTheAnswer) {
+  TempDir dir;
+  auto in_window = [&](int kind) {
+    reset_app_state();
+    app().window_ready = true;
+    DrawRecorder rec;
+    set_draw_backend(&rec);
+    fatal_in(dir.path(), kind);
+  };
+  EXPECT_EXIT(in_window(alert_quit), ::testing::ExitedWithCode(0), "");
+  std::string log = read_file(dir / "log.txt");
+  EXPECT_NE(log.find("MACIBM_alert (with code t_quit)\n\nFatal line\n\n\n\n(fatal.cpp line 5)\n"), std::string::npos)
+      << log;
+  EXPECT_TRUE(read_file(dir / "stack_crawl.txt").empty());
+
+  EXPECT_EXIT(in_window(alert_crash), ::testing::ExitedWithCode(1), "");
+  EXPECT_NE(read_file(dir / "log.txt").find("MACIBM_alert (with code t_crash)"), std::string::npos);
+  EXPECT_EQ(read_file(dir / "stack_crawl.txt").rfind("  0) ", 0), 0u);
+}
+
+TEST(AlertPanelDeathTest, AnAlertDuringAnAlertEndsTheProgram) {
+  TempDir dir;
+  auto nested = [&] {
+    if (chdir(dir.path().c_str()) != 0) std::_Exit(99);
+    unset_environment("DISPLAY");
+    reset_app_state();
+    app().window_ready = true;
+    NestingRecorder rec;
+    set_draw_backend(&rec);
+    log_open(dir / "log.txt");
+    alert(ui_mode_wizard, "First alert", "", "", "", alert_info, "outer.cpp", 1);
+    std::_Exit(42);
+  };
+  // The second one goes to the message box, here standard error, and ends with 1.
+  EXPECT_EXIT(nested(), ::testing::ExitedWithCode(1), "Second alert\n\n\n\n\\(nested.cpp line 9\\)");
+  std::string log = read_file(dir / "log.txt");
+  EXPECT_NE(log.find("MACIBM_alert (with code t_quit)\n\nSecond alert\n"), std::string::npos) << log;
 }

@@ -8,10 +8,18 @@
 #include <cstdlib>
 #include <vector>
 
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
 #include "app/app_state.h"
 #include "app/log.h"
 #include "app/options.h"
+#include "platform/child_process.h"
 #include "tests/test_util.h"
+#include "tests/virtual_display.h"
+#include "ui/png_image.h"
 
 
 TEST(Program, VersionPrintsAndLeavesALog) {
@@ -38,32 +46,6 @@ TEST(Program, HelpPrintsTheUsage) {
   EXPECT_EQ(p.run({"-h"}).out, r.out);
 }
 
-TEST(Program, NormalRunLogsFoldersAndSavesPreferences) {
-  ProgramRun p;
-  write_file(p.root / "data/Zephiro Installer.prf", "I\n10 version\n_get_beta 4\n_proxy_host old host\n");
-  RunResult r = p.run({"--pref:_log_actions=1", "--os=APL", "--os=IBM"});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "");
-  std::string log = p.log();
-  EXPECT_NE(log.find("WARNING: command line option --osIBMused twice.\n"), std::string::npos);
-  std::string folders = "os_dir_this_app\t\t=" ZEPHIRO_BINARY_DIR "/\n"
-                        "os_dir_desktop\t\t=" + p.root / "desktop/\n" +
-                        "os_dir_default_apps\t=" + p.root / "desktop/\n" +
-                        "os_dir_temp\t\t\t=" + p.root / "tmp/\n" +
-                        "os_dir_prefs\t\t\t=" + p.root / "data/\n\n";
-  EXPECT_NE(log.find(folders), std::string::npos) << log;
-  EXPECT_EQ(p.prefs(),
-            "I\n10 version\n_stream_count 0\n_log_actions 1\n_proxy_host old host\n"
-            "_proxy_port_int 0\n_get_beta 4\n");
-}
-
-TEST(Program, TestModesDoNotSavePreferences) {
-  ProgramRun p;
-  EXPECT_EQ(p.run({"--qa_script=script.txt"}).exit_code, 0);
-  EXPECT_TRUE(p.prefs().empty());
-  EXPECT_NE(p.log().find("os_dir_prefs"), std::string::npos);
-}
-
 TEST(Program, RunsWithoutALog) {
   ProgramRun p;
   RunResult r = p.run({"--version"}, p.root / "no such desktop");
@@ -88,4 +70,228 @@ TEST(Startup, TargetPlatformFromOs) {
   reset_options();
   log_set_capture(nullptr);
   EXPECT_EQ(host_platform(), platform_lin);
+}
+
+TEST(Startup, EarlyOptionsAndTheCommandLineAgain) {
+  const char* argv[] = {"prog", "--dvd_drives=/a:/b", "--dvd_drivesX=no", "--lang", "--dvd_drives=/c", "plain"};
+  const int argc = 6;
+  std::string value = "untouched";
+  EXPECT_TRUE(early_option(argc, const_cast<char**>(argv), "--dvd_drives", &value));
+  EXPECT_EQ(value, "/c");  // the last one wins, as in the option table
+  EXPECT_TRUE(early_option(argc, const_cast<char**>(argv), "--lang", &value));
+  EXPECT_EQ(value, "");
+  EXPECT_FALSE(early_option(argc, const_cast<char**>(argv), "--dvd", nullptr));
+  EXPECT_FALSE(early_option(argc, const_cast<char**>(argv), "--version", nullptr));
+  EXPECT_EQ(command_line_text(argc, const_cast<char**>(argv)),
+            "--dvd_drives=/a:/b --dvd_drivesX=no --lang --dvd_drives=/c plain");
+  EXPECT_EQ(command_line_text(1, const_cast<char**>(argv)), "");
+}
+
+TEST(Startup, WhetherTheProgramRunsFromTheDisc) {
+  EXPECT_TRUE(runs_from_disc("/media/cdrom/zephiro-installer", "/media/cdrom/"));
+  EXPECT_FALSE(runs_from_disc("/home/pilot/zephiro-installer", "/media/cdrom/"));
+  EXPECT_FALSE(runs_from_disc("/media/cdrom2/zephiro-installer", "/media/cdrom/"));
+  EXPECT_FALSE(runs_from_disc("/media/cdrom/zephiro-installer", ""));  // no disc
+  EXPECT_FALSE(runs_from_disc("/Media/cdrom/x", "/media/cdrom/"));     // byte-exact
+  // Compared over the shorter length, as the disc root may be the longer one.
+  EXPECT_TRUE(runs_from_disc("D:\\", "D:\\Zephiro\\"));
+
+  EXPECT_EQ(program_file_name("/media/cdrom/zephiro-installer"), "zephiro-installer");
+  EXPECT_EQ(program_file_name("D:\\setup\\Installer.exe"), "Installer.exe");
+  EXPECT_EQ(program_file_name("/media/cdrom/Installer.app/"), "Installer.app");
+  EXPECT_EQ(program_file_name("installer"), "installer");
+}
+
+TEST(Startup, TheStatusBarGrowsByOneHundredthAMessage) {
+  reset_startup_status();
+  EXPECT_FLOAT_EQ(startup_status_fraction(), 0.02f);
+  for (int i = 0; i < 3; ++i) show_startup_status("Working.");  // no window: counted only
+  EXPECT_FLOAT_EQ(startup_status_fraction(), 0.03f);
+  for (int i = 0; i < 200; ++i) show_startup_status("Working.");
+  EXPECT_FLOAT_EQ(startup_status_fraction(), 1.0f);
+  reset_startup_status();
+}
+
+TEST(Program, WithoutADisplayTheGraphicsAlertEndsTheRun) {
+  const std::string display = get_environment("DISPLAY"), wayland = get_environment("WAYLAND_DISPLAY");
+  unset_environment("DISPLAY");
+  unset_environment("WAYLAND_DISPLAY");
+  ProgramRun p;
+  RunResult r = p.run({"--lang=en"});
+  RunResult qa = p.run({"--lang=en", "--qa_script=none.txt"});
+  if (!display.empty()) set_environment("DISPLAY", display);
+  if (!wayland.empty()) set_environment("WAYLAND_DISPLAY", wayland);
+
+  const std::string lines =
+      "I could not set up the graphics for Zephiro! I hope your monitor is at 1024x768 or higher! It must be!\n"
+      "You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad resolution in Zephiro!\n"
+      "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator card!\n"
+      "If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to default resolution now.\n"
+      "(hl_init line 805)\n";
+  // A fatal alert of kind 2: standard error stands in for the message box; exit code 0.
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, lines);
+  EXPECT_TRUE(p.prefs().empty());
+  // Under a test mode only the log gets it, and the run ends with 1.
+  EXPECT_EQ(qa.exit_code, 1);
+  EXPECT_EQ(qa.err, "");
+  EXPECT_NE(p.log().find(lines), std::string::npos) << p.log();
+}
+
+// ---------------------------------------------------------------- the real window
+
+namespace {
+
+std::unique_ptr<VirtualDisplay> g_display;
+std::string g_display_problem;
+std::unique_ptr<TempDir> g_set;  // a one-disc set named "Test Set Seven"
+
+class ProgramWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    g_display = std::make_unique<VirtualDisplay>();
+    g_display_problem = g_display->start();
+    g_set = std::make_unique<TempDir>();
+    const std::string cmd = std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set --out='" + g_set->path() +
+                            "' --discs=1 --size=tiny --name='Test Set Seven' > /dev/null";
+    if (std::system(cmd.c_str()) != 0) g_display_problem = "make_disc_set failed";
+  }
+  static void TearDownTestSuite() {
+    g_display.reset();  // also forgets DISPLAY when the server was ours
+    g_set.reset();
+  }
+  void SetUp() override {
+    ASSERT_EQ(g_display_problem, "");
+    std::filesystem::create_directory(p.root / "drive");  // an empty folder drive
+  }
+  std::string script(const std::string& text) {
+    write_file(p.root / "script.txt", text);
+    return "--qa_script=" + p.root / "script.txt";
+  }
+  std::string empty_drive() { return "--dvd_drives=" + p.root / "drive"; }
+  // Waits (within reason) until the log holds `text`.
+  bool log_reaches(const std::string& text) {
+    for (int i = 0; i < 1200; ++i) {
+      if (p.log().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
+  ProgramRun p;
+};
+
+}  // namespace
+
+TEST_F(ProgramWindow, TheWelcomePageAsksForTheFirstDiscAndQuitEnds) {
+  write_file(p.root / "data/Zephiro Installer.prf", "I\n10 version\n_get_beta 4\n");
+  RunResult r = p.run({"--lang=en", empty_drive(),
+                       script("# the first page\n"
+                              "wait_text Please insert Zephiro 9 DVD number one to begin.\n"
+                              "wait_text Zephiro 9 Installer\n"
+                              "no_text Welcome to the Zephiro 9 Installer\n"
+                              "screenshot " + p.root / "welcome.png\n"
+                              "click_text QUIT\n"
+                              "frames 600\n"
+                              "quit\n")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string log = p.log();
+  // The whole run: header, command line, window, workers, folders, the clean exit.
+  EXPECT_EQ(log.rfind("Installer log.txt for Zephiro DVD Installer 2.06r1 compiled on ", 0), 0u);
+  EXPECT_NE(log.find("     '--qa_script'='" + p.root / "script.txt'\n"), std::string::npos);
+  EXPECT_NE(log.find("CPU count        : "), std::string::npos);
+  const std::string folders = "os_dir_this_app\t\t=" ZEPHIRO_BINARY_DIR "/\n"
+                              "os_dir_desktop\t\t=" + p.root / "desktop/\n" +
+                              "os_dir_default_apps\t=" + p.root / "desktop/\n" +
+                              "os_dir_temp\t\t\t=" + p.root / "tmp/\n" +
+                              "os_dir_prefs\t\t\t=" + p.root / "data/\n\n";
+  EXPECT_NE(log.find(folders), std::string::npos) << log;
+  EXPECT_LT(log.find("CPU count        : "), log.find(folders));
+  EXPECT_EQ(log.size() - log.rfind("Clean exit from threads.\n"), std::string("Clean exit from threads.\n").size());
+  // A scripted run leaves the preferences alone.
+  EXPECT_EQ(p.prefs(), "I\n10 version\n_get_beta 4\n");
+  // No copy of the program: it did not run from a disc.
+  EXPECT_FALSE(std::filesystem::exists(p.root / "tmp/zephiro-installer"));
+
+  // The frame on screen: the page's light panel and the dark text on it.
+  Image shot;
+  ASSERT_EQ(read_png(p.root / "welcome.png", shot), png_ok);
+  ASSERT_EQ(shot.width, 800);
+  ASSERT_EQ(shot.height, 600);
+  EXPECT_GT(shot.pixel(500, 300)[0], 180);
+  int dark = 0;
+  for (int y = 435; y < 450; ++y)
+    for (int x = 230; x < 480; ++x) dark += shot.pixel(x, y)[0] < 90;
+  EXPECT_GT(dark, 100);
+}
+
+TEST_F(ProgramWindow, ClosingTheWindowSavesThePreferences) {
+  write_file(p.root / "data/Zephiro Installer.prf", "I\n10 version\n_get_beta 4\n_proxy_host old host\n");
+  const int pid = p.start({"--lang=en", empty_drive(), "--pref:_log_actions=1", "--os=APL", "--os=IBM"});
+  ASSERT_GT(pid, 0);
+  // The window is up once the folder lines are written; then the desktop asks it to close.
+  ASSERT_TRUE(log_reaches("os_dir_prefs"));
+  p.terminate(pid);
+  RunResult r = p.finish(pid);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const std::string log = p.log();
+  EXPECT_NE(log.find("WARNING: command line option --osIBMused twice.\n"), std::string::npos);
+  EXPECT_NE(log.find("Clean exit from threads.\n"), std::string::npos) << log;
+  EXPECT_EQ(p.prefs(),
+            "I\n10 version\n_stream_count 0\n_log_actions 1\n_proxy_host old host\n"
+            "_proxy_port_int 0\n_get_beta 4\n");
+}
+
+TEST_F(ProgramWindow, TheWelcomePageNamesTheDiscSet) {
+  RunResult r = p.run({"--lang=en", "--dvd_drives=" + g_set->path() + "disc1",
+                       script("wait_text I will guide you through the process of installing Test Set Seven.\n"
+                              "no_text Please insert\n"
+                              "click_text QUIT\n")});
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  // The disc changes under the running program.
+  RunResult changed = p.run({"--lang=en", empty_drive(),
+                             script("wait_text DVD number one\n"
+                                    "set_drives " + g_set->path() + "disc1\n"
+                                    "wait_text installing Test Set Seven.\n")});
+  EXPECT_EQ(changed.exit_code, 0) << changed.err;
+}
+
+TEST_F(ProgramWindow, AFailingScriptEndsWithFour) {
+  RunResult r = p.run({"--lang=en", empty_drive(), script("wait_text DVD number one\ntimeout 0.5\nwait_text Never shown\n")});
+  EXPECT_EQ(r.exit_code, 4);
+  const std::string message = "QA script failed at line 3: wait_text \"Never shown\": not drawn within 0.5 seconds\n";
+  EXPECT_EQ(r.err, message);
+  EXPECT_NE(p.log().find(message), std::string::npos);
+
+  r = p.run({"--lang=en", empty_drive(), "--qa_script=" + p.root / "missing.txt"});
+  EXPECT_EQ(r.exit_code, 4);
+  EXPECT_EQ(r.err, "QA script failed at line 0: cannot read the script " + p.root / "missing.txt\n");
+}
+
+TEST_F(ProgramWindow, FromTheDiscTheProgramMovesToTheTemporaryFolder) {
+  // The program and a disc set in one folder drive, as on a real install disc.
+  const std::string disc = p.root / "disc/";
+  std::filesystem::copy(g_set->path() + "disc1", disc, std::filesystem::copy_options::recursive);
+  std::filesystem::copy_file(ZEPHIRO_BINARY_DIR "/zephiro-installer", disc + "zephiro-installer");
+  const std::vector<std::string> args = {"--lang=en", "--dvd_drives=" + disc, script("wait_text Test Set Seven\nquit\n")};
+  const int pid = p.start(args, "", disc + "zephiro-installer");
+  RunResult r = p.finish(pid);
+  EXPECT_EQ(r.exit_code, 1);
+  // The copy runs from the temporary folder with the same command line, and quits.
+  EXPECT_EQ(access((p.root / "tmp/zephiro-installer").c_str(), X_OK), 0);
+  ASSERT_TRUE(log_reaches("Clean exit from threads.")) << p.log();
+  const std::string log = p.log();
+  EXPECT_NE(log.find("os_dir_this_app\t\t=" + p.root / "tmp/\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("     '--qa_script'='" + p.root / "script.txt'\n"), std::string::npos);
+  EXPECT_EQ(log.find("QA script failed"), std::string::npos) << log;
+
+  // When the copy cannot be made (a folder is in its way), the program runs on from the disc.
+  std::filesystem::remove(p.root / "tmp/zephiro-installer");
+  std::filesystem::create_directories(p.root / "tmp/zephiro-installer/in the way");
+  std::filesystem::remove(p.root / "desktop/Zephiro Installer Log.txt");
+  r = p.finish(p.start(args, "", disc + "zephiro-installer"));
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(p.log().find("os_dir_this_app\t\t=" + disc + "\n"), std::string::npos) << p.log();
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,8 +47,8 @@ ProgramRun::ProgramRun() {
   for (const char* sub : {"desktop", "data", "tmp"}) mkdir((root / sub).c_str(), 0700);
 }
 
-RunResult ProgramRun::run(const std::vector<std::string>& args, const std::string& desktop) {
-  std::string exe = ZEPHIRO_BINARY_DIR "/zephiro-installer";
+int ProgramRun::start(const std::vector<std::string>& args, const std::string& desktop, const std::string& program) {
+  std::string exe = program.empty() ? std::string(ZEPHIRO_BINARY_DIR "/zephiro-installer") : program;
   std::string out_file = root / "stdout.txt", err_file = root / "stderr.txt";
   pid_t pid = fork();
   if (pid == 0) {
@@ -64,10 +65,22 @@ RunResult ProgramRun::run(const std::vector<std::string>& args, const std::strin
     execv(exe.c_str(), argv.data());
     _exit(121);
   }
+  return pid;
+}
+
+RunResult ProgramRun::finish(int pid) {
   RunResult r;
   int status = 0;
   if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
-  r.out = read_file(out_file);
-  r.err = read_file(err_file);
+  r.out = read_file(root / "stdout.txt");
+  r.err = read_file(root / "stderr.txt");
   return r;
+}
+
+void ProgramRun::terminate(int pid) {
+  if (pid > 0) kill(pid, SIGTERM);
+}
+
+RunResult ProgramRun::run(const std::vector<std::string>& args, const std::string& desktop) {
+  return finish(start(args, desktop));
 }

@@ -33,4 +33,10 @@ struct ProgramRun {
   std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
   std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
   RunResult run(const std::vector<std::string>& args, const std::string& desktop = "");
+  // The same in the background: start() returns the process id (or -1), finish() waits for
+  // it and collects the result, terminate() sends it SIGTERM.
+  int start(const std::vector<std::string>& args, const std::string& desktop = "",
+            const std::string& program = "");
+  RunResult finish(int pid);
+  void terminate(int pid);
 };
