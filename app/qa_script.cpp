@@ -90,6 +90,7 @@ struct QaState {
   FrameNotes notes;
 
   std::string dialog_file;  // the stand-in folder picker, while it is armed
+  std::string dialog_folder;
   std::string saved_search_path;
 
   std::function<void(const std::string&)> on_failure;
@@ -270,15 +271,22 @@ bool arm_folder_picker(bool cancel, const std::string& path) {
   if (!out || ec) return false;
   if (s.dialog_file.empty()) s.saved_search_path = file_dialog_state().search_path;
   s.dialog_file = file;
+  s.dialog_folder = folder;
   file_dialog_state().search_path = folder;
   return true;
 }
 
-void disarm_folder_picker_when_used() {
+void disarm_folder_picker() {
   QaState& s = state();
-  if (s.dialog_file.empty() || file_exists(s.dialog_file)) return;
+  delete_file_or_empty_folder(s.dialog_file);
+  delete_file_or_empty_folder(s.dialog_folder + "/");
   file_dialog_state().search_path = s.saved_search_path;
   s.dialog_file.clear();
+}
+
+void disarm_folder_picker_when_used() {
+  QaState& s = state();
+  if (!s.dialog_file.empty() && !file_exists(s.dialog_file)) disarm_folder_picker();
 }
 
 // ---------------------------------------------------------------- commands
@@ -531,10 +539,7 @@ void set_qa_failure_handler(std::function<void(const std::string& message)> hand
 void reset_qa_script() {
   QaState& s = state();
   qa_script_release_notes();
-  if (!s.dialog_file.empty()) {
-    delete_file_or_empty_folder(s.dialog_file);
-    file_dialog_state().search_path = s.saved_search_path;
-  }
+  if (!s.dialog_file.empty()) disarm_folder_picker();
   auto handler = std::move(s.on_failure);
   s = QaState();
   s.on_failure = std::move(handler);

@@ -10,6 +10,8 @@
 
 #include "engine/install_plan.h"
 #include "io/dvd_discovery.h"
+#include "io/file_ops.h"
+#include "platform/child_process.h"
 #include "tests/scripted_ui_fixture.h"
 #include "ui/file_dialog.h"
 #include "ui/text_field.h"
@@ -176,6 +178,7 @@ TEST_F(QaScript, TheFolderPickerAnswersOnceAsScripted) {
   // Unscripted, the picker is the system's again (here: none to be found).
   EXPECT_EQ(g_form.picks[2], std::make_pair(false, std::string("unchanged")));
   EXPECT_EQ(file_dialog_state().search_path, "/no/such/folder");
+  EXPECT_FALSE(folder_exists(special_folder(folder_temp) + "zephiro_qa_dialog_" + std::to_string(current_process_id()) + "/"));
   file_dialog_state().search_path.clear();
 }
 
