@@ -1,5 +1,6 @@
 #include "ui/page_framework.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -398,7 +399,6 @@ TEST_F(PageFrameworkTest, ProgressBarShowsASliverAndStaysInside) {
   EXPECT_NEAR(fill_width(0), 520 * 0.04f, 1e-3);
   EXPECT_NEAR(fill_width(0.5f), 520 * 0.52f, 1e-3);
   EXPECT_NEAR(fill_width(7), 520, 1e-3);
-  EXPECT_NEAR(fill_width(-0.01f + 0.01f), 520 * 0.04f, 1e-3);
   const TextNote* caption = text("Working on it");
   ASSERT_NE(caption, nullptr);
   EXPECT_FLOAT_EQ(caption->x, 242);
@@ -410,8 +410,8 @@ TEST_F(PageFrameworkTest, ProgressBarShowsASliverAndStaysInside) {
 
   g_script.progress = -1;
   run_frame();
-  EXPECT_TRUE(rec.sprites.empty() || std::none_of(rec.sprites.begin(), rec.sprites.end(),
-                                                  [](const SpriteNote& s) { return s.sprite == 4 || s.sprite == 5; }));
+  EXPECT_TRUE(std::none_of(rec.sprites.begin(), rec.sprites.end(),
+                           [](const SpriteNote& s) { return s.sprite == 4 || s.sprite == 5; }));
   EXPECT_EQ(text("Working on it"), nullptr);
 }
 
