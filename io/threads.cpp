@@ -194,7 +194,8 @@ ThreadsState& threads_state() { return g_threads; }
 
 static void delete_alert_queue(MessageQueue* queue, bool log_leftovers);
 
-void reset_threads() {
+// Stops routing workers' alerts and drops the two queues (logging what was left in them).
+static void close_alert_queues(bool log_leftovers) {
   set_alert_router(nullptr);
   MessageQueue* info;
   MessageQueue* fatal;
@@ -206,8 +207,12 @@ void reset_threads() {
     g_threads.info_alerts = nullptr;
     g_threads.fatal_alerts = nullptr;
   }
-  delete_alert_queue(fatal, false);
-  delete_alert_queue(info, false);
+  delete_alert_queue(fatal, log_leftovers);
+  delete_alert_queue(info, log_leftovers);
+}
+
+void reset_threads() {
+  close_alert_queues(false);
   g_threads.main_thread_id = 0;
   g_threads.graphics_workers = 0;
   g_threads.swarm_shutdown = nullptr;
@@ -258,19 +263,7 @@ void set_swarm_shutdown(void (*stop)()) { g_threads.swarm_shutdown = stop; }
 
 void threads_shutdown() {
   if (g_threads.swarm_shutdown) g_threads.swarm_shutdown();
-  set_alert_router(nullptr);
-  MessageQueue* info;
-  MessageQueue* fatal;
-  {
-    std::lock_guard<std::mutex> hold(g_threads.alert_route_lock);
-    g_threads.initialised = false;
-    info = g_threads.info_alerts;
-    fatal = g_threads.fatal_alerts;
-    g_threads.info_alerts = nullptr;
-    g_threads.fatal_alerts = nullptr;
-  }
-  delete_alert_queue(fatal, true);
-  delete_alert_queue(info, true);
+  close_alert_queues(true);
   LOG << "Clean exit from threads.\n";
 }
 
@@ -317,7 +310,8 @@ static void show_queued_alert(const AlertRequest& r) {
 }
 
 int drain_main_thread_queues() {
-  if (!g_threads.initialised || app().ui_mode != ui_mode_wizard) return 0;
+  // Not while an alert or prompt owns the window (the full-window modes 992 to 999).
+  if (!g_threads.initialised || (app().ui_mode >= 992 && app().ui_mode <= 999)) return 0;
   int shown = 0;
   for (int fatal_first = 1; fatal_first >= 0; --fatal_first) {
     for (;;) {

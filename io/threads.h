@@ -133,5 +133,6 @@ void set_swarm_shutdown(void (*stop)());
 // False when the alert is to be shown by the caller itself.
 bool post_alert_to_main_thread(const AlertRequest& request);
 // Called by the main loop each pass: shows every queued alert (fatal ones first) while
-// no alert or prompt is on screen. Returns how many were shown.
+// no alert or prompt owns the window. Returns how many were shown. Off the main thread it
+// logs the first alert as an exception and ends the program in order (exit code 0).
 int drain_main_thread_queues();

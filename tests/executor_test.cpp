@@ -103,6 +103,14 @@ class EngineTest : public ::testing::Test {
     return boundaries;
   }
 
+  // Install Step from the first group until it reports anything but "working".
+  int step_until_it_stops(int disc_number) {
+    int cursor = 0, r;
+    for (int guard = 0; (r = install_step(cursor, disc_number)) == install_working && guard < 1000000; ++guard)
+      usleep(200);
+    return r;
+  }
+
   // Plan, folders, deletions and extraction, as every wizard runs them.
   std::vector<int> carry_out() {
     EXPECT_EQ(build_install_plan(), 1);
@@ -341,11 +349,7 @@ TEST_F(EngineTest, ACopyFailureIsReportedWithTheCopyMessage) {
   std::string archive = dvd_archive_folder() + current_entry(first).path + archive_suffix(first);
   std::string hidden = archive + ".hidden";
   ASSERT_EQ(rename(archive.c_str(), hidden.c_str()), 0);
-  int cursor = 0, r;
-  for (int guard = 0; (r = install_step(cursor, 0)) == install_working; ++guard) {
-    ASSERT_LT(guard, 1000000);
-    usleep(200);
-  }
+  int r = step_until_it_stops(0);
   rename(hidden.c_str(), archive.c_str());
   ASSERT_EQ(r, install_failed);
   std::string message;
@@ -377,11 +381,7 @@ TEST_F(EngineTest, AHostileArchiveOnTheDiscWritesNothingOutsideTheCopy) {
   ASSERT_EQ(unlink((work / "escaped.txt").c_str()), 0);
 
   std::string outside = folder_part(location(first)) + "../escaped.txt";
-  int cursor = 0, r;
-  for (int guard = 0; (r = install_step(cursor, 0)) == install_working; ++guard) {
-    ASSERT_LT(guard, 1000000);
-    usleep(200);
-  }
+  int r = step_until_it_stops(0);
   rename(saved.c_str(), archive.c_str());
   ASSERT_EQ(r, install_failed);
   std::string message;
