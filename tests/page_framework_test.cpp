@@ -468,6 +468,13 @@ TEST_F(PageFrameworkTest, ModalPromptAnswers) {
   g_user = PromptUser{&rec, {PromptInput{}, elsewhere}};
   EXPECT_EQ(ask_modal(), 3);
   EXPECT_EQ(app().ui_mode, 994);
+
+  // Without a window loop nothing could answer: 3 at once, the mode untouched.
+  set_prompt_loop(nullptr, nullptr);
+  app().ui_mode = 0;
+  EXPECT_EQ(ask_modal(), 3);
+  EXPECT_EQ(conflict_prompt("a.txt", false), 3);
+  EXPECT_EQ(app().ui_mode, 0);
 }
 
 TEST_F(PageFrameworkTest, ModalPromptScreen) {
@@ -580,7 +587,7 @@ TEST_F(PageFrameworkTest, ConflictPromptIsTranslatedAndServesTheEngine) {
              "STRING KEEP THE OLD FILE====GARDER L'ANCIEN FICHIER\n"
              "STRING I am about to DELETE:====Je vais SUPPRIMER :\n");
   set_language_from_file(1, dir / "French.txt");
-  install_window_prompts();
+  set_conflict_prompt(conflict_prompt);  // as install_window_prompts() does at start-up
   g_user.inputs = {PromptInput{96, 28, true}};
   frame(-100, -100);
   EXPECT_EQ(ask_conflict_prompt("Zephiro 9/a.txt", true), 2);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/app_state.h"
-#include "app/main_loop.h"
 #include "engine/install_plan.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
@@ -38,18 +37,11 @@ FrameworkState initial_state() {
 FrameworkState g_framework = initial_state();
 PromptLoop g_prompt_loop;
 
-void prompt_pass() {
-  if (g_prompt_loop.pass)
-    g_prompt_loop.pass();
-  else
-    main_loop_iteration();
-}
-
 void prompt_set_mode(int mode) {
   if (g_prompt_loop.set_mode)
     g_prompt_loop.set_mode(mode);
   else
-    set_ui_mode(mode);
+    app().ui_mode = mode;
 }
 
 // The whole window in page units (the page sits at the page origin inside it).
@@ -205,6 +197,8 @@ void installer_frame() {
 int modal_prompt(const std::string& message, const std::string& first_action,
                  const std::string& first_explanation, const std::string& second_action,
                  const std::string& second_explanation) {
+  // Without a window loop nobody could answer.
+  if (!g_prompt_loop.pass) return 3;
   // A click made before the prompt was on screen answers nothing.
   consume_click();
   prompt_set_mode(ui_mode_modal);
@@ -223,7 +217,7 @@ int modal_prompt(const std::string& message, const std::string& first_action,
       consume_click();
       return 0;
     }
-    prompt_pass();
+    g_prompt_loop.pass();
   }
   return 3;
 }
@@ -233,6 +227,7 @@ int conflict_prompt(const std::string& location, bool delete_form) {
   const std::string question =
       localize(delete_form ? "because we no longer use this file, but it appears you have modified it. What to do?"
                            : "but it appears you have modified this file. What to do?");
+  if (!g_prompt_loop.pass) return 3;
   consume_click();
   prompt_set_mode(ui_mode_conflict);
   while (app().ui_mode == ui_mode_conflict) {
@@ -248,12 +243,10 @@ int conflict_prompt(const std::string& location, bool delete_form) {
         return b.answer;
       }
     }
-    prompt_pass();
+    g_prompt_loop.pass();
   }
   return 3;
 }
-
-void install_window_prompts() { set_conflict_prompt(conflict_prompt); }
 
 void set_prompt_loop(PromptPass pass, PromptSetMode set_mode) {
   g_prompt_loop.pass = pass;
