@@ -426,6 +426,7 @@ TEST_F(PageFrameworkTest, ChoiceClickAndNoPageQuits) {
   EXPECT_FLOAT_EQ((second->y0 + second->y1) / 2, 325);
   run_frame(500, 350, true);
   EXPECT_EQ(framework().current_page, page_b);
+  EXPECT_EQ(rec.presents, 0);  // no half-drawn wizard frame reaches the screen
 
   start_on(page_a);
   run_frame(500, 325, true);  // a choice without a target ends the program at the next frame
@@ -449,6 +450,7 @@ TEST_F(PageFrameworkTest, ModalPromptAnswers) {
   EXPECT_EQ(app().ui_mode, 0);
   EXPECT_EQ(g_user.modes_set, (std::vector<int>{997, 0}));
   EXPECT_FALSE(ui().in.button_went_down);  // the answering click is used up
+  EXPECT_EQ(rec.presents, 1);  // the pressed button shows before the caller goes on
 
   g_user = PromptUser{&rec, {PromptInput{96, 31, true}}};
   EXPECT_EQ(ask_modal(), 0);

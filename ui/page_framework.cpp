@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/app_state.h"
-#include "engine/install_plan.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
 #include "ui/localization.h"
@@ -20,8 +19,10 @@ constexpr float kPageWidth = 800.0f;
 constexpr float kButtonY = 12.0f;
 constexpr float kRightButtonEnd = 770.0f;
 constexpr int kPanelFrame = 23;
-// Choice Buttons draw their press at once: the action after a click may take a while.
-constexpr int kChoiceKind = 1;
+// A page's choice only names the next page, shown a frame later; a prompt's answer goes
+// back to a caller that may work a while, so its buttons show the press at once.
+constexpr int kPageChoiceKind = 0;
+constexpr int kPromptChoiceKind = 1;
 
 struct PromptLoop {
   PromptPass pass = nullptr;
@@ -164,7 +165,7 @@ void installer_frame() {
   };
 
   for (size_t i = 0; i < page.choice_labels.size(); ++i) {
-    if (choice_button(500, 350 - 25.0f * static_cast<float>(i), 250, false, kChoiceKind, page.choice_labels[i],
+    if (choice_button(500, 350 - 25.0f * static_cast<float>(i), 250, false, kPageChoiceKind, page.choice_labels[i],
                       "-"))
       go_to(i < page.choice_targets.size() ? page.choice_targets[i] : nullptr);
   }
@@ -207,12 +208,12 @@ int modal_prompt(const std::string& message, const std::string& first_action,
     draw_text(colour_label, 20, 160, message, kPageWidth - 40, weight_regular, align_left);
     draw_text(colour_label, 150, 53, first_explanation, kPageWidth - 210, weight_regular, align_left);
     draw_text(colour_label, 150, 28, second_explanation, kPageWidth - 210, weight_regular, align_left);
-    if (choice_button(96, 56, 100, false, kChoiceKind, first_action, "-")) {
+    if (choice_button(96, 56, 100, false, kPromptChoiceKind, first_action, "-")) {
       prompt_set_mode(ui_mode_wizard);
       consume_click();
       return 1;
     }
-    if (choice_button(96, 31, 100, false, kChoiceKind, second_action, "-")) {
+    if (choice_button(96, 31, 100, false, kPromptChoiceKind, second_action, "-")) {
       prompt_set_mode(ui_mode_wizard);
       consume_click();
       return 0;
@@ -237,7 +238,7 @@ int conflict_prompt(const std::string& location, bool delete_form) {
     draw_text(colour_label, 20, 80, question, kPageWidth - 40, weight_regular, align_left);
     for (const ConflictButton& b : kConflictButtons) {
       const std::string label = localize(delete_form ? b.delete_label : b.install_label);
-      if (choice_button(b.x, b.y, b.width, false, kChoiceKind, label, "-")) {
+      if (choice_button(b.x, b.y, b.width, false, kPromptChoiceKind, label, "-")) {
         prompt_set_mode(ui_mode_wizard);
         consume_click();
         return b.answer;
