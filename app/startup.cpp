@@ -12,7 +12,6 @@
 #include "app/options.h"
 #include "app/preferences.h"
 #include "app/qa_script.h"
-#include "engine/install_plan.h"
 #include "engine/registry.h"
 #include "io/dvd_discovery.h"
 #include "io/file_ops.h"
@@ -198,7 +197,7 @@ void start_graphics() {
   set_language(app().language);
   show_startup_status("Starting application.");
   load_button_atlas(app().language);
-  set_conflict_prompt(conflict_prompt);
+  install_window_prompts();
 }
 
 // ---------------------------------------------------------------- Start-up Status

@@ -73,10 +73,11 @@ class QaScript : public ScriptedUi {
     ScriptedUi::SetUp();
     g_form = FormState();
     framework().current_page = form_page;
-    set_conflict_prompt(conflict_prompt);
+    install_window_prompts();  // as start-up does
   }
   void TearDown() override {
     set_conflict_prompt(nullptr);
+    set_prompt_loop(nullptr, nullptr);
     clear_dvd_drives_override();
     ScriptedUi::TearDown();
   }
