@@ -275,6 +275,12 @@ TEST_F(ProgramWindow, FromTheDiscTheProgramMovesToTheTemporaryFolder) {
   const std::string disc = p.root / "disc/";
   std::filesystem::copy(g_set->path() + "disc1", disc, std::filesystem::copy_options::recursive);
   std::filesystem::copy_file(ZEPHIRO_BINARY_DIR "/zephiro-installer", disc + "zephiro-installer");
+  // A run without a window answers at once through its output and exit code: it stays.
+  RunResult version = p.finish(p.start({"--version", "--dvd_drives=" + disc}, "", disc + "zephiro-installer"));
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "Zephiro DVD Installer 2.06r1\n");
+  EXPECT_FALSE(std::filesystem::exists(p.root / "tmp/zephiro-installer"));
+
   const std::vector<std::string> args = {"--lang=en", "--dvd_drives=" + disc, script("wait_text Test Set Seven\nquit\n")};
   const int pid = p.start(args, "", disc + "zephiro-installer");
   RunResult r = p.finish(pid);
