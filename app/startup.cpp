@@ -117,7 +117,7 @@ std::string command_line_text(int argc, char** argv) {
   std::string text;
   for (int i = 1; i < argc; ++i) {
     if (!text.empty()) text += " ";
-    text += argv[i];
+    text += quote_parameter(argv[i]);
   }
   return text;
 }

@@ -300,21 +300,46 @@ int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_by
 
 int eject_disc(const std::string& path) { return platform::eject_mounted_disc(absolute(path)); }
 
+std::vector<std::string> split_parameters(const std::string& parameters) {
+  std::vector<std::string> args;
+  size_t i = 0, n = parameters.size();
+  while (i < n) {
+    while (i < n && (parameters[i] == ' ' || parameters[i] == '\t')) ++i;
+    if (i == n) break;
+    std::string arg;
+    bool quoted = false;
+    for (; i < n && (quoted || (parameters[i] != ' ' && parameters[i] != '\t')); ++i) {
+      char c = parameters[i];
+      if (c == '"') {
+        quoted = !quoted;
+      } else if (c == '\\' && quoted && i + 1 < n && (parameters[i + 1] == '"' || parameters[i + 1] == '\\')) {
+        arg += parameters[++i];
+      } else {
+        arg += c;
+      }
+    }
+    args.push_back(arg);
+  }
+  return args;
+}
+
+std::string quote_parameter(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"\\") == std::string::npos) return arg;
+  std::string out = "\"";
+  for (char c : arg) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 int open_and_quit(const std::string& file, const std::string& parameters, bool orderly) {
   std::string target = absolute(file);
   if (!platform::is_regular_file(target) && !folder_exists(target)) return 2;  // file not found
   std::vector<std::string> args;
   int code;
   if (platform::is_executable_file(target)) {
-    size_t i = 0;
-    while (i < parameters.size()) {
-      size_t start = parameters.find_first_not_of(" \t", i);
-      if (start == std::string::npos) break;
-      size_t end = parameters.find_first_of(" \t", start);
-      if (end == std::string::npos) end = parameters.size();
-      args.push_back(parameters.substr(start, end - start));
-      i = end;
-    }
+    args = split_parameters(parameters);
     code = platform::start_detached(target, args);
   } else {
     if (!platform::find_program("xdg-open")) return 31;  // no application is associated

@@ -66,4 +66,9 @@ int eject_disc(const std::string& path);
 // On success the process ends with exit code 1 (after the orderly shutdown when asked);
 // on failure the shell's result (32 or less) is returned.
 int open_and_quit(const std::string& file, const std::string& parameters, bool orderly);
+// Parameters are split at blanks; double quotes keep blanks in one parameter, and inside
+// them a backslash takes the next quote or backslash literally. quote_parameter() writes
+// one parameter so that it comes back whole.
+std::vector<std::string> split_parameters(const std::string& parameters);
+std::string quote_parameter(const std::string& parameter);
 std::string error_message_for_code(int code);

@@ -255,6 +255,19 @@ TEST(ErrorMessages, TableFirstThenSystemThenCode) {
   EXPECT_EQ(error_message_for_code(987654), "Error code 987654");
 }
 
+TEST(OpenAndQuit, ParametersKeepQuotedBlanks) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(split_parameters("  one\ttwo  "), (V{"one", "two"}));
+  EXPECT_EQ(split_parameters("--install=\"/home/me/Zephiro 9\" x"), (V{"--install=/home/me/Zephiro 9", "x"}));
+  EXPECT_EQ(split_parameters(""), V{});
+  for (const std::string& arg : {std::string("plain"), std::string("with space"), std::string("q\"uote"),
+                                 std::string("back\\slash\\"), std::string("")}) {
+    V back = split_parameters("a " + quote_parameter(arg) + " b");
+    ASSERT_EQ(back.size(), 3u) << arg;
+    EXPECT_EQ(back[1], arg);
+  }
+}
+
 TEST(OpenAndQuit, FailureReturnsAndSuccessEndsTheProcess) {
   TempDir dir;
   EXPECT_EQ(open_and_quit(dir / "missing program", "", false), 2);
@@ -264,10 +277,12 @@ TEST(OpenAndQuit, FailureReturnsAndSuccessEndsTheProcess) {
   EXPECT_LE(open_and_quit(dir / "bad", "", false), 32);
 
   std::string script = dir / "record.sh";
-  write_file(script, "#!/bin/sh\necho \"$@\" > \"" + dir.path() + "args.txt\"\n");
+  // Written whole under another name first, so the test never reads a half-written file.
+  write_file(script, "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"" + dir.path() + "args.tmp\"\nmv \"" +
+                         dir.path() + "args.tmp\" \"" + dir.path() + "args.txt\"\n");
   chmod(script.c_str(), 0755);
-  EXPECT_EXIT(open_and_quit(script, "one two", false), testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(open_and_quit(script, "one \"two three\"", false), testing::ExitedWithCode(1), "");
   for (int i = 0; i < 200 && read_file(dir / "args.txt").empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(read_file(dir / "args.txt"), "one two\n");
+  EXPECT_EQ(read_file(dir / "args.txt"), "[one]\n[two three]\n");
 }
