@@ -66,6 +66,7 @@ struct PromptInput {
   bool press = false;
   bool keys = false;     // Return, Escape and a typed letter
   int set_mode = -1;     // >= 0: set the UI Mode to this
+  bool close = false;    // the window is closed during this pass
 };
 struct PromptUser {
   DrawRecorder* rec = nullptr;
@@ -98,6 +99,7 @@ void scripted_pass() {
     ui().in.keys.push_back(KeyEvent{key_return, 0, ""});
   }
   if (in.set_mode >= 0) app().ui_mode = in.set_mode;
+  if (in.close) app().quit_flag = 1;
 }
 void scripted_set_mode(int mode) {
   g_user.modes_set.push_back(mode);
@@ -470,6 +472,17 @@ TEST_F(PageFrameworkTest, ModalPromptAnswers) {
   g_user = PromptUser{&rec, {PromptInput{}, elsewhere}};
   EXPECT_EQ(ask_modal(), 3);
   EXPECT_EQ(app().ui_mode, 994);
+
+  // Closing the window ends an open prompt as if from elsewhere, and the wizard mode is back.
+  PromptInput close;
+  close.close = true;
+  g_user = PromptUser{&rec, {PromptInput{}, close}};
+  EXPECT_EQ(ask_modal(), 3);
+  EXPECT_EQ(app().ui_mode, 0);
+  g_user = PromptUser{&rec, {close}};
+  EXPECT_EQ(conflict_prompt("a.txt", true), 3);
+  EXPECT_EQ(app().ui_mode, 0);
+  app().quit_flag = 0;
 
   // Without a window loop nothing could answer: 3 at once, the mode untouched.
   set_prompt_loop(nullptr, nullptr);

@@ -195,6 +195,13 @@ void installer_frame() {
   if (change) fw.current_page = target;
 }
 
+// Closing the window (or a quit from elsewhere) ends an open prompt unanswered.
+static bool prompt_closed_by_quit() {
+  if (!app().quit_flag) return false;
+  prompt_set_mode(ui_mode_wizard);
+  return true;
+}
+
 int modal_prompt(const std::string& message, const std::string& first_action,
                  const std::string& first_explanation, const std::string& second_action,
                  const std::string& second_explanation) {
@@ -219,6 +226,7 @@ int modal_prompt(const std::string& message, const std::string& first_action,
       return 0;
     }
     g_prompt_loop.pass();
+    if (prompt_closed_by_quit()) return 3;
   }
   return 3;
 }
@@ -245,6 +253,7 @@ int conflict_prompt(const std::string& location, bool delete_form) {
       }
     }
     g_prompt_loop.pass();
+    if (prompt_closed_by_quit()) return 3;
   }
   return 3;
 }
