@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -89,9 +88,6 @@ struct QaState {
   bool notes_attached = false;
   FrameNotes notes;
 
-  std::string dialog_file;  // the stand-in folder picker, while it is armed
-  std::string dialog_folder;
-  std::string saved_search_path;
 
   std::function<void(const std::string&)> on_failure;
 };
@@ -252,41 +248,12 @@ bool give_key(const std::string& name) {
 
 // ---------------------------------------------------------------- the folder picker
 
-// The picker is the system's dialog program: a stand-in of the same name answers in its
-// place once and then deletes itself.
-bool arm_folder_picker(bool cancel, const std::string& path) {
-  QaState& s = state();
-  const std::string folder = special_folder(folder_temp) + "zephiro_qa_dialog_" + std::to_string(current_process_id());
-  create_folder(folder);
-  const std::string file = folder + "/zenity";
-  std::string quoted = "'";
-  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += "'";
-  std::ofstream out(file, std::ios::trunc);
-  out << "#!/bin/sh\nrm -f \"$0\"\n";
-  out << (cancel ? std::string("exit 1\n") : "printf '%s\\n' " + quoted + "\n");
-  out.close();
-  std::error_code ec;
-  std::filesystem::permissions(file, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace, ec);
-  if (!out || ec) return false;
-  if (s.dialog_file.empty()) s.saved_search_path = file_dialog_state().search_path;
-  s.dialog_file = file;
-  s.dialog_folder = folder;
-  file_dialog_state().search_path = folder;
-  return true;
-}
-
-void disarm_folder_picker() {
-  QaState& s = state();
-  delete_file_or_empty_folder(s.dialog_file);
-  delete_file_or_empty_folder(s.dialog_folder + "/");
-  file_dialog_state().search_path = s.saved_search_path;
-  s.dialog_file.clear();
-}
-
-void disarm_folder_picker_when_used() {
-  QaState& s = state();
-  if (!s.dialog_file.empty() && !file_exists(s.dialog_file)) disarm_folder_picker();
+// The next folder picker takes the script's answer instead of showing a dialog.
+void arm_folder_picker(bool cancel, const std::string& path) {
+  FileDialogState& d = file_dialog_state();
+  d.scripted = true;
+  d.scripted_confirm = !cancel;
+  d.scripted_path = path;
 }
 
 // ---------------------------------------------------------------- commands
@@ -384,8 +351,7 @@ Outcome start_command(const std::string& word, const std::string& arg) {
   }
   if (word == "pick_folder" || word == "pick_cancel") {
     if (word == "pick_folder" && arg.empty()) return fail("pick_folder needs a path"), Outcome::busy;
-    if (!arm_folder_picker(word == "pick_cancel", arg))
-      return fail(word + ": the stand-in picker could not be made"), Outcome::busy;
+    arm_folder_picker(word == "pick_cancel", arg);
     return Outcome::next;
   }
   if (word == "set_drives") {
@@ -483,7 +449,6 @@ bool qa_script_finished() { return state().finished; }
 void qa_script_step() {
   QaState& s = state();
   if (!s.active) return;
-  disarm_folder_picker_when_used();
   Outcome outcome = s.action == Action::none ? Outcome::next : continue_action();
   while (s.active && outcome == Outcome::next) {
     if (s.next >= s.lines.size()) {
@@ -539,7 +504,7 @@ void set_qa_failure_handler(std::function<void(const std::string& message)> hand
 void reset_qa_script() {
   QaState& s = state();
   qa_script_release_notes();
-  if (!s.dialog_file.empty()) disarm_folder_picker();
+  file_dialog_state().scripted = false;
   auto handler = std::move(s.on_failure);
   s = QaState();
   s.on_failure = std::move(handler);

@@ -55,6 +55,16 @@ std::vector<std::string> file_dialog_arguments(const std::string& program, int k
 
 bool file_dialog(int kind, const std::string& prompt, const std::string& button_label, const std::string& start,
                  std::string& path) {
+  if (g_state.scripted) {
+    g_state.scripted = false;
+    if (!g_state.scripted_confirm) {
+      if (kind == dialog_open_file) path.clear();
+      return false;
+    }
+    path = g_state.scripted_path;
+    if (kind == dialog_pick_folder && (path.empty() || path.back() != '/')) path += '/';
+    return true;
+  }
   std::string program = "zenity";
   std::string exe = find_program(program, g_state.search_path);
   if (exe.empty()) {

@@ -21,6 +21,11 @@ std::vector<std::string> file_dialog_arguments(const std::string& program, int k
 
 struct FileDialogState {
   std::string search_path;  // where the dialog programs are looked for; empty = PATH
+  // An answer given in advance (the QA script's pick_folder / pick_cancel): the next
+  // dialog takes it instead of showing anything, once.
+  bool scripted = false;
+  bool scripted_confirm = false;
+  std::string scripted_path;
 };
 FileDialogState& file_dialog_state();
 void reset_file_dialog();
