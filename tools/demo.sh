@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds, makes the demo disc set (three discs in folders) and runs the
-# installer on it. Extra arguments go to the program.
+# installer on it: in its window when there is a display, else the command-line install
+# into build/demo-copy/. Extra arguments go to the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash setup.sh
@@ -12,6 +13,9 @@ if [ ! -f "$discs/disc1/dvd_version.txt" ]; then
   build/make_disc_set --out="$discs" --discs=3 --size=small
 fi
 drives="$PWD/$discs/disc1:$PWD/$discs/disc2:$PWD/$discs/disc3"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec build/zephiro-installer --dvd_drives="$drives" "$@"
+fi
 copy="$PWD/build/demo-copy/Zephiro 9"
 rm -rf "$PWD/build/demo-copy" && mkdir -p "$PWD/build/demo-copy"
 exec build/zephiro-installer --dvd_drives="$drives" --install="$copy" "$@"
