@@ -145,11 +145,19 @@ class EngineTest : public ::testing::Test {
     return 0;
   }
 
-  void fresh_install() {
+  // A new copy with every file and tile: scan, plan and folders, ready for Install Step.
+  void plan_everything() {
     set_install_scope(true, true);
     scan(false);
     install_scope().selected_tiles = install_manifest().available_tiles;
-    carry_out();
+    ASSERT_EQ(build_install_plan(), 1);
+    ASSERT_EQ(create_install_folders(), 0);
+  }
+
+  void fresh_install() {
+    plan_everything();
+    delete_unwanted_files();
+    run_executor();
     ASSERT_TRUE(failures.empty()) << failures[0];
   }
 
@@ -338,11 +346,7 @@ TEST_F(EngineTest, CreateFoldersReportsAFolderThatCannotBeMade) {
 }
 
 TEST_F(EngineTest, ACopyFailureIsReportedWithTheCopyMessage) {
-  set_install_scope(true, true);
-  scan(false);
-  install_scope().selected_tiles = install_manifest().available_tiles;
-  ASSERT_EQ(build_install_plan(), 1);
-  ASSERT_EQ(create_install_folders(), 0);
+  plan_everything();
   // The first disc is unreadable from here on: only its dvd_version.txt stays.
   int first = 0;
   while (!current_entry(first).install_flag) ++first;
@@ -362,11 +366,7 @@ TEST_F(EngineTest, ACopyFailureIsReportedWithTheCopyMessage) {
 }
 
 TEST_F(EngineTest, AHostileArchiveOnTheDiscWritesNothingOutsideTheCopy) {
-  set_install_scope(true, true);
-  scan(false);
-  install_scope().selected_tiles = install_manifest().available_tiles;
-  ASSERT_EQ(build_install_plan(), 1);
-  ASSERT_EQ(create_install_folders(), 0);
+  plan_everything();
   // The first archive of the disc is replaced by one whose member climbs out of the copy.
   int first = 0;
   while (!current_entry(first).install_flag || archive_suffix(first) != ".zip") ++first;
