@@ -18,21 +18,13 @@
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
+#include "bench/bench_options.h"
 #include "io/dvd_discovery.h"
 #include "io/file_ops.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string option(int argc, char** argv, const std::string& key, const std::string& fallback) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == key) return "1";
-    if (arg.compare(0, key.size() + 1, key + "=") == 0) return arg.substr(key.size() + 1);
-  }
-  return fallback;
-}
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -64,16 +56,16 @@ uint64_t folder_bytes(const std::string& folder) {
 
 int main(int argc, char** argv) {
   std::string scratch = (fs::temp_directory_path() / "zephiro_engine_bench").string() + "/";
-  std::string set = option(argc, argv, "--set", "");
-  int discs = std::atoi(option(argc, argv, "--discs", "3").c_str());
+  std::string set = bench_option(argc, argv, "--set", "");
+  int discs = std::atoi(bench_option(argc, argv, "--discs", "3").c_str());
   if (set.empty()) {
     set = scratch + "discs/";
     fs::remove_all(scratch);
     fs::create_directories(set);
     std::string maker = (fs::path(argv[0]).parent_path() / "make_disc_set").string();
     std::string cmd = "'" + maker + "' --out='" + set + "' --discs=" + std::to_string(discs) +
-                      " --size=" + option(argc, argv, "--size", "small") + " > /dev/null";
-    std::printf("making the disc set (%s)...\n", option(argc, argv, "--size", "small").c_str());
+                      " --size=" + bench_option(argc, argv, "--size", "small") + " > /dev/null";
+    std::printf("making the disc set (%s)...\n", bench_option(argc, argv, "--size", "small").c_str());
     if (std::system(cmd.c_str()) != 0) return 1;
   }
   if (set.back() != '/') set += '/';
@@ -131,6 +123,6 @@ int main(int argc, char** argv) {
   std::printf("full scan: %.1f MB in %.2f s = %.1f MB/s, %d files still to install\n", mb, scan_seconds,
               mb / scan_seconds, install_manifest().totals.files_to_install);
   std::printf("peak memory: %.1f MiB\n", peak_memory_mib());
-  if (option(argc, argv, "--keep", "").empty()) fs::remove_all(scratch);
+  if (bench_option(argc, argv, "--keep", "").empty()) fs::remove_all(scratch);
   return failures ? 2 : 0;
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_options.h"
 #include "io/archive.h"
 #include "io/md5.h"
 
@@ -27,15 +28,6 @@ struct Job {
   std::string folder;  // where its members go, ending '/'
   bool sevenzip = false;
 };
-
-std::string option(int argc, char** argv, const std::string& key, const std::string& fallback) {
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == key) return "1";
-    if (arg.compare(0, key.size() + 1, key + "=") == 0) return arg.substr(key.size() + 1);
-  }
-  return fallback;
-}
 
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -101,21 +93,21 @@ void print(const char* what, const Totals& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (option(argc, argv, "--help", "").size()) {
+  if (bench_option(argc, argv, "--help", "").size()) {
     std::puts("Usage: extract_throughput [--set=DIR | --size=tiny|small|large|BYTES] [--threads=N] [--keep]");
     return 0;
   }
-  int threads = std::max(1, std::atoi(option(argc, argv, "--threads", "1").c_str()));
+  int threads = std::max(1, std::atoi(bench_option(argc, argv, "--threads", "1").c_str()));
   const char* tmp = std::getenv("TMPDIR");
   fs::path scratch = fs::path(tmp && *tmp ? tmp : "/tmp") / ("zephiro_bench_" + std::to_string(std::random_device{}()));
   fs::create_directories(scratch);
 
-  std::string set = option(argc, argv, "--set", "");
+  std::string set = bench_option(argc, argv, "--set", "");
   if (set.empty()) {
     set = (scratch / "set").string();
     std::string maker = (fs::absolute(argv[0]).parent_path() / "make_disc_set").string();
     std::string command = "'" + maker + "' --out='" + set + "' --discs=3 --size=" +
-                          option(argc, argv, "--size", "small");
+                          bench_option(argc, argv, "--size", "small");
     std::printf("%s\n", command.c_str());
     std::fflush(stdout);
     if (std::system(command.c_str()) != 0) return 1;
@@ -144,7 +136,7 @@ int main(int argc, char** argv) {
   print("zip", zips);
   print("7z", sevens);
   print("md5", md5);
-  if (option(argc, argv, "--keep", "").empty()) fs::remove_all(scratch);
+  if (bench_option(argc, argv, "--keep", "").empty()) fs::remove_all(scratch);
   else std::printf("kept %s\n", scratch.string().c_str());
   return zips.failures || sevens.failures || md5.failures ? 1 : 0;
 }

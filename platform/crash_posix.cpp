@@ -312,15 +312,21 @@ void crash_file_close(int fd) {
   if (fd >= 0 && fd != standard_error_fd) close(fd);
 }
 
-void die_by_signal(int signal) {
+// Sets the signal's handler and lets the signal through on this thread.
+static void handle_and_unblock(int signal, void (*handler)(int), int flags) {
   struct sigaction action {};
-  action.sa_handler = SIG_DFL;
+  action.sa_handler = handler;
+  action.sa_flags = flags;
   sigemptyset(&action.sa_mask);
   sigaction(signal, &action, nullptr);
   sigset_t unblock;
   sigemptyset(&unblock);
   sigaddset(&unblock, signal);
   pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
+}
+
+void die_by_signal(int signal) {
+  handle_and_unblock(signal, SIG_DFL, 0);
   raise(signal);
   // Only a signal whose default action does not end the process gets here.
   _exit(128 + signal);
@@ -329,15 +335,7 @@ void die_by_signal(int signal) {
 void arm_crash_watchdog(int signal, unsigned seconds) {
   CrashSignalState& s = state();
   s.watchdog_signal = signal;
-  struct sigaction action {};
-  action.sa_handler = on_watchdog;
-  action.sa_flags = SA_ONSTACK;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGALRM, &action, nullptr);
-  sigset_t unblock;
-  sigemptyset(&unblock);
-  sigaddset(&unblock, SIGALRM);
-  pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
+  handle_and_unblock(SIGALRM, on_watchdog, SA_ONSTACK);
   alarm(seconds);
 }
 

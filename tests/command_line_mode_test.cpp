@@ -20,9 +20,7 @@ class CommandLineTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     g_discs = std::make_unique<TempDir>();
-    std::string cmd = std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set --out='" + g_discs->path() +
-                      "' --discs=3 --size=tiny > /dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(make_tiny_disc_set(g_discs->path(), 3));
   }
   static void TearDownTestSuite() { g_discs.reset(); }
 

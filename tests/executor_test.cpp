@@ -32,9 +32,7 @@ class EngineTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     g_set = std::make_unique<TempDir>();
-    std::string cmd = std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set --out='" + g_set->path() +
-                      "' --discs=3 --size=tiny > /dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 3));
   }
   static void TearDownTestSuite() { g_set.reset(); }
 
@@ -129,10 +127,11 @@ class EngineTest : public ::testing::Test {
                     (!e.is_scenery_tile || install_scope().selected_tiles.get(e.tile_column, e.tile_row));
       std::string found = "NONE";
       md5_of_file(location(g), found);
-      if (wanted && e.expected_signature != "GONE")
+      if (wanted && e.expected_signature != "GONE") {
         EXPECT_EQ(found, e.expected_signature) << e.path;
-      else if (e.expected_signature == "GONE")
+      } else if (e.expected_signature == "GONE") {
         EXPECT_EQ(found, "NONE") << e.path;
+      }
     }
   }
 
@@ -199,7 +198,9 @@ TEST_F(EngineTest, FreshInstallAcrossThreeDiscs) {
   EXPECT_FALSE(file_exists(install_path() + "Zephiro.exe"));
   EXPECT_EQ(access((install_path() + "Zephiro").c_str(), X_OK), 0);
   for (int g = 0; g < manifest_group_count(); ++g)
-    if (current_entry(g).install_flag) EXPECT_TRUE(current_entry(g).signature_matches);
+    if (current_entry(g).install_flag) {
+      EXPECT_TRUE(current_entry(g).signature_matches);
+    }
   // The temporary copies of the archives are gone.
   std::vector<std::string> names;
   std::vector<int> folders;

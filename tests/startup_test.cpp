@@ -152,9 +152,7 @@ class ProgramWindow : public ::testing::Test {
     g_display = std::make_unique<VirtualDisplay>();
     g_display_problem = g_display->start();
     g_set = std::make_unique<TempDir>();
-    const std::string cmd = std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set --out='" + g_set->path() +
-                            "' --discs=1 --size=tiny --name='Test Set Seven' > /dev/null";
-    if (std::system(cmd.c_str()) != 0) g_display_problem = "make_disc_set failed";
+    if (!make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'")) g_display_problem = "make_disc_set failed";
   }
   static void TearDownTestSuite() {
     g_display.reset();  // also forgets DISPLAY when the server was ours

@@ -43,6 +43,12 @@ std::string read_file(const std::string& path) {
   return s.str();
 }
 
+bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra) {
+  std::string cmd = std::string("'") + ZEPHIRO_BINARY_DIR + "/make_disc_set' --out='" + folder +
+                    "' --discs=" + std::to_string(discs) + " --size=tiny " + extra + " > /dev/null";
+  return std::system(cmd.c_str()) == 0;
+}
+
 ProgramRun::ProgramRun() {
   for (const char* sub : {"desktop", "data", "tmp"}) mkdir((root / sub).c_str(), 0700);
 }

@@ -20,6 +20,10 @@ class TempDir {
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
 
+// Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
+// `extra` is added to the maker's command line as it stands. True when the maker succeeded.
+bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra = "");
+
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
   std::string out, err;
