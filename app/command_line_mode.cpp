@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/options.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "app/startup.h"
 #include "engine/disk_space.h"
 #include "engine/executor.h"
@@ -16,7 +16,7 @@
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "engine/registry.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/fs.h"

@@ -1,11 +1,12 @@
 #include "app/main_loop.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/qa_script.h"
 #include "io/threads.h"
 #include "platform/clock.h"
 #include "platform/termination.h"
 #include "platform/window_sdl.h"
+#include "ui/window.h"
 #include "ui/colour_table.h"
 #include "ui/page_framework.h"
 #include "ui/texture_slots.h"
@@ -32,7 +33,7 @@ void main_loop_iteration() {
   // Alerts that workers raised are shown here, while nothing else owns the window.
   if (!is_modal_ui_mode(app().ui_mode)) drain_main_thread_queues();
 
-  if (window_exists()) window_pump_events(k_idle_wait_ms);
+  if (window_exists()) pump_window_events(k_idle_wait_ms);
   // Asked to end from outside: the same as closing the window.
   if (platform::termination_requested()) app().quit_flag = 1;
   // The scripted user acts after the real input, as if it had come with it.

@@ -5,14 +5,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/app_state.h"
-#include "app/log.h"
+#include "core/app_state.h"
+#include "core/log.h"
 #include "app/startup.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/window_sdl.h"
+#include "ui/window.h"
 #include "ui/draw_backend.h"
 #include "ui/file_dialog.h"
 #include "ui/png_image.h"
@@ -472,7 +473,7 @@ void qa_script_end_frame() {
   if (s.active && s.action == Action::screenshot) {
     s.action = Action::none;
     Image frame;
-    if (window_read_pixels(frame) != 0)
+    if (read_window_pixels(frame) != 0)
       fail("screenshot " + s.text + ": the frame could not be read");
     else if (save_png(s.text, frame) != png_ok)
       fail("screenshot " + s.text + ": the file could not be written");

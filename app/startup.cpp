@@ -3,22 +3,26 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "app/alert_panel.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "app/command_line_mode.h"
-#include "app/crash_log.h"
-#include "app/log.h"
+#include "core/crash_log.h"
+#include "core/log.h"
 #include "app/main_loop.h"
-#include "app/options.h"
-#include "app/preferences.h"
+#include "core/options.h"
+#include "core/preferences.h"
+#include "io/preferences_file.h"
 #include "app/qa_script.h"
 #include "engine/registry.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/child_process.h"
 #include "platform/termination.h"
 #include "platform/window_sdl.h"
+#include "ui/window.h"
+#include "wizards/dvd_install.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
 #include "ui/localization.h"
@@ -166,6 +170,7 @@ void start_log_and_options(int argc, char** argv) {
   if (has_option("--dvd_drives")) set_dvd_drives(option_value("--dvd_drives"));
   threads_init();
   app().orderly_shutdown = [] { shut_down(true); };
+  set_alert_shutdown([] { shut_down(false); });
 }
 
 void finish_start_up() {
@@ -185,7 +190,8 @@ void start_up(int argc, char** argv) {
 void start_graphics() {
   app().language = choose_initial_language();
   choose_desktop_video();
-  if (window_create(window_settings_from_options()) != window_ok) graphics_failed();
+  if (open_window(window_settings_from_options()) != window_ok) graphics_failed();
+  install_alert_panel();
   window_clear(0, 0, 0);
   const int workers = workers_init(swarm_graphics_possible());
   swarm_start(workers, true);
@@ -198,6 +204,7 @@ void start_graphics() {
   show_startup_status("Starting application.");
   load_button_atlas(app().language);
   install_window_prompts();
+  set_first_page(welcome_page);
 }
 
 // ---------------------------------------------------------------- Start-up Status
@@ -232,7 +239,7 @@ void shut_down(bool save_preferences) {
   // leaves it to the process's end.
   if (window_exists() && !threads_state().initialised) {
     qa_script_release_notes();
-    window_destroy();
+    close_window();
   }
   log_flush();
   log_close();

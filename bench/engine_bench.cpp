@@ -12,14 +12,14 @@
 #include <string>
 #include <thread>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "engine/disk_space.h"
 #include "engine/executor.h"
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "bench/bench_options.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "io/threads.h"
-#include "io/work_tasks.h"
+#include "engine/work_tasks.h"
 
 namespace {
 

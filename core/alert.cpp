@@ -1,23 +1,14 @@
-#include "app/alert.h"
+#include "core/alert.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state.h"
-#include "app/crash_log.h"
-#include "app/log.h"
-#include "app/main_loop.h"
-#include "app/options.h"
-#include "app/startup.h"
+#include "core/app_state.h"
+#include "core/crash_log.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "platform/child_process.h"
 #include "platform/window_sdl.h"
-#include "ui/colour_table.h"
-#include "ui/draw_backend.h"
-#include "ui/localization.h"
-#include "ui/sprites.h"
-#include "ui/text_render.h"
-#include "ui/ui_context.h"
-#include "ui/widgets.h"
 
 namespace {
 
@@ -25,6 +16,8 @@ struct AlertState {
   std::function<void(const AlertRequest&)> handler;
   bool (*router)(const AlertRequest&) = nullptr;
   bool showing = false;  // an alert is on screen; another one now is fatal
+  AlertPanelHook panel = nullptr;          // the in-window panel, once the window can show it
+  void (*shut_down)() = nullptr;       // the shutdown without saving before a fatal end
 };
 
 AlertState& state() {
@@ -32,11 +25,9 @@ AlertState& state() {
   return s;
 }
 
-const float k_page_width = 800.0f;
-
 [[noreturn]] void end_process(int exit_code) {
   app().quit_flag = 1;
-  shut_down(false);
+  if (state().shut_down) state().shut_down();
   std::fflush(nullptr);
   // Workers may still be running: end without running the destructors of what they use.
   std::_Exit(exit_code);
@@ -55,60 +46,6 @@ void show_native(const AlertRequest& r, const std::string& where) {
   if (display && window_message_box("Nimbrel Message", text, false) == 0) return;
   std::fputs(lines_and_location(r, where).c_str(), stderr);
   std::fflush(stderr);
-}
-
-// The in-window panel of one pass; true when the user answered it this pass.
-bool draw_alert_panel(const AlertRequest& r, const std::string& where) {
-  const UiContext& c = ui();
-  fill_rect(colour_modal_fill, -c.page_origin_x, -c.page_origin_y, c.window_width - c.page_origin_x,
-            c.window_height - c.page_origin_y);
-  draw_full_window_frame(false);
-  std::string label;
-  if (r.kind == alert_language) {
-    int row = 0;
-    for (int i = 0; i < language_count; ++i) {
-      if (!language_available(i)) continue;
-      radio_item(k_page_width / 2 - 25, 180.0f - 20.0f * row, app().language, i, language_display_name(i));
-      ++row;
-    }
-    label = localize("Accept");
-  } else {
-    const float ys[4] = {215, 175, 135, 95};
-    for (int i = 0; i < 4; ++i)
-      draw_text(colour_label, k_page_width / 2, ys[i], r.lines[i], 0.9f * k_page_width, weight_regular, align_centre);
-    if (is_fatal(r.kind))
-      draw_text(colour_label, k_page_width / 2, 55, where, 0.9f * k_page_width, weight_regular, align_centre);
-    label = localize("Understood");
-  }
-  const UiInput& in = c.in;
-  const bool clicked = choice_button(k_page_width / 2, 18, 0, false, 1, label, "-") != 0;
-  return clicked || in.return_pressed || (r.kind != alert_language && in.escape_pressed);
-}
-
-// The input that raised the alert (a click, a key) must not answer it as well.
-void forget_this_frames_input() {
-  UiInput& in = ui().in;
-  in.button_went_down = false;
-  in.return_pressed = false;
-  in.escape_pressed = false;
-  in.key_went_down = false;
-  in.keys.clear();
-}
-
-void show_in_window(int prev_ui_mode, const AlertRequest& r, const std::string& where) {
-  const float mouse_x = ui().in.mouse_x, mouse_y = ui().in.mouse_y;
-  forget_this_frames_input();
-  set_ui_mode(ui_mode_alert);
-  for (;;) {
-    // Closing the window answers the alert too: the program is on its way out.
-    if (draw_alert_panel(r, where) || app().quit_flag) break;
-    main_loop_iteration();
-  }
-  if (is_fatal(r.kind)) return;
-  set_ui_mode(prev_ui_mode);
-  ui().in.mouse_x = mouse_x;
-  ui().in.mouse_y = mouse_y;
-  forget_this_frames_input();
 }
 
 bool any_line(const AlertRequest& r) {
@@ -132,10 +69,10 @@ void show_alert(int prev_ui_mode, const AlertRequest& r) {
   AlertState& s = state();
   const bool nested = s.showing;
   s.showing = true;
-  if (!app().window_ready || nested)
+  if (!app().window_ready || !s.panel || nested)
     show_native(r, where);
   else if (any_line(r) || r.kind == alert_language)
-    show_in_window(prev_ui_mode, r, where);
+    s.panel(prev_ui_mode, r, where);
 
   if (r.kind != alert_language || nested) {
     if (is_fatal(r.kind) || nested)
@@ -162,6 +99,10 @@ void set_alert_handler(std::function<void(const AlertRequest&)> handler) {
 
 void set_alert_router(bool (*router)(const AlertRequest&)) { state().router = router; }
 
+void set_alert_panel(AlertPanelHook panel) { state().panel = panel; }
+
+void set_alert_shutdown(void (*shut_down)()) { state().shut_down = shut_down; }
+
 bool alert_showing() { return state().showing; }
 
 void reset_alert() {
@@ -169,6 +110,8 @@ void reset_alert() {
   s.handler = nullptr;
   s.router = nullptr;
   s.showing = false;
+  s.panel = nullptr;
+  s.shut_down = nullptr;
 }
 
 void alert(int prev_ui_mode, const std::string& l1, const std::string& l2, const std::string& l3,

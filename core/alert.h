@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 enum AlertKind { alert_language = 0, alert_info = 1, alert_quit = 2, alert_crash = 3 };
 
@@ -34,9 +34,17 @@ void set_alert_handler(std::function<void(const AlertRequest&)> handler);
 // on a worker thread for the main thread and returns true; false means "show it here".
 void set_alert_router(bool (*router)(const AlertRequest&));
 
+// The window's layer installs the in-window panel when the window can show alerts: it
+// shows the request until the user answers (restoring `prev_ui_mode` for kinds 0 and 1).
+// Without one, alerts go to the native message box.
+using AlertPanelHook = void (*)(int prev_ui_mode, const AlertRequest& request, const std::string& location);
+void set_alert_panel(AlertPanelHook panel);
+// The shutdown without saving that runs before a fatal alert ends the process.
+void set_alert_shutdown(void (*shut_down)());
+
 // Whether an alert is on screen now (another one then ends the program).
 bool alert_showing();
-// Drops the handler, the router and the showing flag (tests).
+// Drops the handler, the router, the hooks and the showing flag (tests).
 void reset_alert();
 
 #define ALERT(kind, l1, l2, l3, l4) alert(app().ui_mode, (l1), (l2), (l3), (l4), (kind), __FILE__, __LINE__)

@@ -1,4 +1,4 @@
-#include "app/crash_log.h"
+#include "core/crash_log.h"
 
 #include <cxxabi.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/crash_posix.h"
 
 const char* const crash_notice =

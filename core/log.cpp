@@ -1,9 +1,9 @@
-#include "app/log.h"
+#include "core/log.h"
 
 #include <fstream>
 #include <mutex>
 
-#include "app/version.h"
+#include "core/version.h"
 #include "platform/system_info.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "app/options.h"
+#include "core/options.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
 
-#include "app/log.h"
-#include "app/version.h"
+#include "core/log.h"
+#include "core/version.h"
 
 namespace {
 

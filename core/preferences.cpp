@@ -1,18 +1,13 @@
-#include "app/preferences.h"
+#include "core/preferences.h"
 
 #include <cstdlib>
 #include <map>
 #include <vector>
 
-#include "app/log.h"
-#include "app/options.h"
-#include "io/file_ops.h"
-#include "io/mapped_file.h"
+#include "core/log.h"
+#include "core/options.h"
 
 namespace {
-
-const char k_file_name[] = "Zephiro Installer.prf";
-const int k_version = 10;
 
 Preferences g_prefs;
 
@@ -61,13 +56,14 @@ std::map<std::string, std::string> read_table(const char* p, const char* end) {
   return table;
 }
 
-void read_preferences() {
-  std::map<std::string, std::string> table;
-  MappedFile file(preferences_file_path());
-  const int accepted[] = {k_version, 0};
-  if (file.has_view() && check_file(file, kind_text, accepted, nullptr, nullptr) != 0)
-    table = read_table(file.pos, file.end());
+}  // namespace
 
+Preferences& prefs() { return g_prefs; }
+void reset_preferences() { g_prefs = Preferences(); }
+
+void apply_preference_lines(const char* begin, const char* end) {
+  std::map<std::string, std::string> table;
+  if (begin && end) table = read_table(begin, end);
   for (const BoundKey& k : bound_keys(g_prefs)) {
     std::string value;
     std::string option = std::string("--pref:") + k.key;
@@ -85,35 +81,16 @@ void read_preferences() {
   }
 }
 
-void write_preferences() {
-  if (has_option("--fps_test") || has_option("--qa_script")) return;
-  std::string path = preferences_file_path();
-  if (!ouf_open(path, kind_text, k_version, "no-copyright-string")) return;
-  std::ofstream& out = ouf_stream();
+std::string preference_lines() {
+  std::string out;
   for (const BoundKey& k : bound_keys(g_prefs)) {
     if (k.type == pref_text) {
       // One line per key: a value from the command line cannot smuggle in another line.
       std::string value = k.text->substr(0, k.text->find_first_of(std::string("\r\n\0", 3)));
-      if (!value.empty()) out << k.key << " " << value << "\n";
+      if (!value.empty()) out += std::string(k.key) + " " + value + "\n";
     } else {
-      out << k.key << " " << *k.number << "\n";
+      out += std::string(k.key) + " " + std::to_string(*k.number) + "\n";
     }
   }
-  out.close();
-  // A half-written file (a full disk) is reported rather than thrown at the shutdown.
-  if (out.fail()) LOG << "Could not write the preferences file " << path << "\n";
+  return out;
 }
-
-}  // namespace
-
-Preferences& prefs() { return g_prefs; }
-void reset_preferences() { g_prefs = Preferences(); }
-
-void exchange_preferences(int mode) {
-  if (mode == prefs_read)
-    read_preferences();
-  else if (mode == prefs_write)
-    write_preferences();
-}
-
-std::string preferences_file_path() { return special_folder(folder_prefs) + k_file_name; }

@@ -1,5 +1,5 @@
 #pragma once
-// The preferences file "Zephiro Installer.prf" in the preferences folder.
+// The preferences: the values the program keeps between runs, and their text form.
 
 #include <string>
 
@@ -16,8 +16,9 @@ struct Preferences {
 Preferences& prefs();
 void reset_preferences();
 
-enum { prefs_read = 0, prefs_write = 1 };
-// Reads (mode 0) or writes (mode 1) the preferences file. Writing is skipped under
-// "--fps_test" and "--qa_script".
-void exchange_preferences(int mode);
-std::string preferences_file_path();
+// Takes the values of the stored lines "key value" between `begin` and `end` (null for
+// none; later lines win) and then of the "--pref:key=value" options; keys absent from
+// both keep their values.
+void apply_preference_lines(const char* begin, const char* end);
+// The lines the file stores, in file order: text values only when not empty, numbers always.
+std::string preference_lines();

@@ -1,8 +1,8 @@
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
 #include "io/file_ops.h"

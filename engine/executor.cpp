@@ -2,16 +2,16 @@
 
 #include <set>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/preferences.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/preferences.h"
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
-#include "io/work_tasks.h"
+#include "engine/work_tasks.h"
 
 namespace {
 

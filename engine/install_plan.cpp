@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <set>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
-#include "io/work_tasks.h"
+#include "engine/work_tasks.h"
 #include "platform/clock.h"
 
 namespace {

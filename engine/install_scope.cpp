@@ -1,6 +1,6 @@
 #include "engine/install_scope.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace {
 InstallScopeState g_scope;

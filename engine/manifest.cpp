@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "io/file_ops.h"
 #include "io/mapped_file.h"
 

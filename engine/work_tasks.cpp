@@ -1,11 +1,11 @@
-#include "io/work_tasks.h"
+#include "engine/work_tasks.h"
 
-#include "app/log.h"
-#include "app/preferences.h"
+#include "core/log.h"
+#include "core/preferences.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/md5.h"
 

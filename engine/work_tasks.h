@@ -4,16 +4,7 @@
 
 #include <string>
 
-// A background job. A worker stage calls run() on one of its threads; the owner reads
-// the outcome with result() once the task has come back, then deletes it.
-class UTL_work_task {
- public:
-  virtual ~UTL_work_task() {}
-  // May be called more than once (dvd_unpack_task copies on its first run, extracts on its second).
-  virtual void run() = 0;
-  // 0 on success; otherwise the error code, with the user's message in `message`.
-  virtual int result(std::string& message) = 0;
-};
+#include "io/threads.h"
 
 // Brings one group's archive from the disc into the copy, in two runs on two stages: the
 // first copies it from the DVD to the temporary folder, the second extracts it next to its

@@ -14,7 +14,7 @@
 #include <new>
 #include <random>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "io/file_ops.h"
 
 namespace fs = std::filesystem;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/alert.h"
-#include "app/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 #include "io/embedded_resources.h"
 #include "io/file_ops.h"
 #include "platform/mapped_view.h"

@@ -4,12 +4,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/crash_log.h"
-#include "app/log.h"
-#include "app/options.h"
-#include "io/work_tasks.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/crash_log.h"
+#include "core/log.h"
+#include "core/options.h"
 
 // ---------------------------------------------------------------- Fast Semaphore
 

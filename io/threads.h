@@ -8,12 +8,23 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/threads_posix.h"
 
 struct AlertRequest;
-class UTL_work_task;
+
+// A background job. A worker stage calls run() on one of its threads; the owner reads
+// the outcome with result() once the task has come back, then deletes it.
+class UTL_work_task {
+ public:
+  virtual ~UTL_work_task() {}
+  // May be called more than once (a task may pass through two stages, one run on each).
+  virtual void run() = 0;
+  // 0 on success; otherwise the error code, with the user's message in `message`.
+  virtual int result(std::string& message) = 0;
+};
 
 // A counting semaphore that stays in user space while posts are available and
 // sleeps in the kernel only when a waiter must block.

@@ -6,13 +6,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/options.h"
-#include "ui/draw_gl.h"
-#include "ui/png_image.h"
-#include "ui/texture_slots.h"
-#include "ui/ui_context.h"
 
 namespace {
 
@@ -22,9 +15,14 @@ struct WindowState {
   WindowInfo info;
   SDL_Cursor* cursors[3] = {nullptr, nullptr, nullptr};
   bool video_started = false;
+  void (*log)(const std::string&) = nullptr;
 };
 
 WindowState g_window;
+
+void log_text(const std::string& text) {
+  if (g_window.log) g_window.log(text);
+}
 
 // Multisampling level to samples a pixel: 1 -> 2, 2 -> 4, 3 -> 8, 4 -> 16.
 int samples_for_level(int level) { return level <= 0 ? 0 : 1 << level; }
@@ -78,92 +76,87 @@ void set_fixed_state(bool multisampled) {
 
 int key_of(SDL_Keycode k) {
   switch (k) {
-    case SDLK_LEFT: return key_left;
-    case SDLK_RIGHT: return key_right;
-    case SDLK_UP: return key_up;
-    case SDLK_DOWN: return key_down;
-    case SDLK_HOME: return key_home;
-    case SDLK_END: return key_end;
-    case SDLK_BACKSPACE: return key_backspace;
-    case SDLK_DELETE: return key_delete;
+    case SDLK_LEFT: return window_key_left;
+    case SDLK_RIGHT: return window_key_right;
+    case SDLK_UP: return window_key_up;
+    case SDLK_DOWN: return window_key_down;
+    case SDLK_HOME: return window_key_home;
+    case SDLK_END: return window_key_end;
+    case SDLK_BACKSPACE: return window_key_backspace;
+    case SDLK_DELETE: return window_key_delete;
     case SDLK_RETURN:
-    case SDLK_KP_ENTER: return key_return;
-    case SDLK_ESCAPE: return key_escape;
-    case SDLK_TAB: return key_tab;
+    case SDLK_KP_ENTER: return window_key_return;
+    case SDLK_ESCAPE: return window_key_escape;
+    case SDLK_TAB: return window_key_tab;
     default: break;
   }
   if ((k >= 'a' && k <= 'z') || (k >= '0' && k <= '9')) return static_cast<int>(k);
-  return key_other;
+  return window_key_other;
 }
 
-void set_mouse(int client_x, int client_y) {
-  UiContext& c = ui();
-  c.in.mouse_x = static_cast<float>(client_x) - c.page_origin_x;
-  c.in.mouse_y = static_cast<float>(g_window.info.height - client_y) - c.page_origin_y;
+int button_of(Uint8 b) {
+  if (b == SDL_BUTTON_LEFT) return window_button_left;
+  if (b == SDL_BUTTON_RIGHT) return window_button_right;
+  return window_button_other;
 }
 
-void handle(const SDL_Event& e) {
-  UiInput& in = ui().in;
+// One SDL event as the program's event; false for events the program ignores.
+bool translate(const SDL_Event& e, WindowEvent& ev) {
+  ev = WindowEvent();
   switch (e.type) {
-    case SDL_QUIT: app().quit_flag = 1; break;
+    case SDL_QUIT: ev.kind = window_event_close; return true;
     case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE) app().quit_flag = 1;
-      break;
-    case SDL_MOUSEMOTION: set_mouse(e.motion.x, e.motion.y); break;
+      ev.kind = window_event_close;
+      return e.window.event == SDL_WINDOWEVENT_CLOSE;
+    case SDL_MOUSEMOTION:
+      ev.kind = window_event_mouse_move;
+      ev.x = e.motion.x;
+      ev.y = e.motion.y;
+      return true;
     case SDL_MOUSEBUTTONDOWN:
-      set_mouse(e.button.x, e.button.y);
-      if (e.button.button == SDL_BUTTON_LEFT) {
-        in.button_went_down = true;
-        in.button_held = true;
-      } else if (e.button.button == SDL_BUTTON_RIGHT) {
-        in.right_went_down = true;
-      }
-      break;
     case SDL_MOUSEBUTTONUP:
-      set_mouse(e.button.x, e.button.y);
-      if (e.button.button == SDL_BUTTON_LEFT) {
-        in.button_went_up = true;
-        in.button_held = false;
-      }
-      break;
-    case SDL_MOUSEWHEEL: in.wheel += static_cast<float>(e.wheel.y); break;
+      ev.kind = e.type == SDL_MOUSEBUTTONDOWN ? window_event_button_down : window_event_button_up;
+      ev.x = e.button.x;
+      ev.y = e.button.y;
+      ev.button = button_of(e.button.button);
+      return true;
+    case SDL_MOUSEWHEEL:
+      ev.kind = window_event_wheel;
+      ev.wheel = static_cast<float>(e.wheel.y);
+      return true;
     case SDL_KEYDOWN: {
-      in.key_went_down = true;
+      ev.kind = window_event_key_down;
       const SDL_Keycode k = e.key.keysym.sym;
-      if (k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_EQUALS) in.return_pressed = true;
-      if (k == SDLK_ESCAPE) in.escape_pressed = true;
-      const Uint16 m = e.key.keysym.mod;
-      KeyEvent ev;
       ev.key = key_of(k);
-      ev.mods = ((m & KMOD_SHIFT) ? mod_shift : 0) | ((m & KMOD_CTRL) ? mod_ctrl : 0) | ((m & KMOD_ALT) ? mod_alt : 0);
-      // Printable keys arrive as text; letters matter here only as Ctrl commands.
-      if (ev.key >= 256 || (ev.mods & mod_ctrl)) in.keys.push_back(ev);
-      break;
+      ev.return_key = k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_EQUALS;
+      const Uint16 m = e.key.keysym.mod;
+      ev.mods = ((m & KMOD_SHIFT) ? window_mod_shift : 0) | ((m & KMOD_CTRL) ? window_mod_ctrl : 0) |
+                ((m & KMOD_ALT) ? window_mod_alt : 0);
+      return true;
     }
-    case SDL_TEXTINPUT: {
-      KeyEvent ev;
-      ev.key = key_text;
+    case SDL_TEXTINPUT:
+      ev.kind = window_event_text;
       ev.text = e.text.text;
-      in.keys.push_back(ev);
-      break;
-    }
-    default: break;
+      return true;
+    default: return false;
   }
+}
+
+void take(const SDL_Event& e, std::vector<WindowEvent>& out, int& count) {
+  WindowEvent ev;
+  if (!translate(e, ev)) return;
+  out.push_back(std::move(ev));
+  ++count;
 }
 
 }  // namespace
 
-WindowSettings window_settings_from_options() {
-  WindowSettings s;
-  if (has_option("--monitor_offset_x")) s.offset_x = std::atoi(option_value("--monitor_offset_x").c_str());
-  if (has_option("--monitor_offset_y")) s.offset_y = std::atoi(option_value("--monitor_offset_y").c_str());
-  return s;
-}
+void window_set_log(void (*log)(const std::string& text)) { g_window.log = log; }
 
 int window_create(const WindowSettings& s) {
   window_destroy();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    LOG << "Could not start the video system: " << SDL_GetError() << "\n";
+    log_text(std::string("Could not start the video system: ") + SDL_GetError() + "\n");
     return window_no_video;
   }
   g_window.video_started = true;
@@ -179,8 +172,9 @@ int window_create(const WindowSettings& s) {
     info.monitor_height = height;
   }
   if (info.monitor_width < width || info.monitor_height < height) {
-    LOG << "The window was last: " << width << "," << height << " and my monitor is " << info.monitor_width << ","
-        << info.monitor_height << ".  Setting window to 1024x768 it fits on screen.\n";
+    log_text("The window was last: " + std::to_string(width) + "," + std::to_string(height) + " and my monitor is " +
+             std::to_string(info.monitor_width) + "," + std::to_string(info.monitor_height) +
+             ".  Setting window to 1024x768 it fits on screen.\n");
     width = 1024;
     height = 768;
   }
@@ -202,7 +196,7 @@ int window_create(const WindowSettings& s) {
         }
       }
   if (!made) {
-    LOG << "Could not make the window and its OpenGL context: " << SDL_GetError() << "\n";
+    log_text(std::string("Could not make the window and its OpenGL context: ") + SDL_GetError() + "\n");
     return window_no_context;
   }
   int depth_bits = 0;
@@ -213,31 +207,21 @@ int window_create(const WindowSettings& s) {
 
   info.vsync = SDL_GL_SetSwapInterval(s.swap_interval) == 0;
   if (!info.vsync)
-    LOG << "Warning: unable to set vsync - your video card's driver does not support setting v-sync from Zephiro.\n";
+    log_text("Warning: unable to set vsync - your video card's driver does not support setting v-sync from Zephiro.\n");
 
   set_fixed_state(info.antialias > 0);
-  UiContext& c = ui();
-  c.window_width = info.width;
-  c.window_height = info.height;
-  // A window larger than the page shows the page in its middle.
-  c.page_origin_x = static_cast<float>((info.width - 800) / 2 > 0 ? (info.width - 800) / 2 : 0);
-  c.page_origin_y = static_cast<float>((info.height - 600) / 2 > 0 ? (info.height - 600) / 2 : 0);
-  c.get_clipboard = window_clipboard;
-  c.set_clipboard = window_set_clipboard;
   window_set_projection();
-  set_graphics_thread();
-  use_gl_draw_backend();
-  SDL_ShowWindow(g_window.window);
-  SDL_StartTextInput();
-  app().window_ready = true;
   return window_ok;
 }
 
+void window_show() {
+  if (!g_window.window) return;
+  SDL_ShowWindow(g_window.window);
+  SDL_StartTextInput();
+}
+
 void window_destroy() {
-  if (g_window.context) {
-    stop_gl_draw_backend();
-    SDL_GL_DeleteContext(g_window.context);
-  }
+  if (g_window.context) SDL_GL_DeleteContext(g_window.context);
   if (g_window.window) SDL_DestroyWindow(g_window.window);
   for (SDL_Cursor*& cur : g_window.cursors)
     if (cur) {
@@ -248,10 +232,6 @@ void window_destroy() {
   g_window.window = nullptr;
   if (g_window.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   g_window.video_started = false;
-  UiContext& c = ui();
-  c.get_clipboard = nullptr;
-  c.set_clipboard = nullptr;
-  app().window_ready = false;
 }
 
 bool window_exists() { return g_window.window != nullptr; }
@@ -280,20 +260,13 @@ void window_clear(float r, float g, float b) {
   glDepthMask(GL_FALSE);
 }
 
-int window_pump_events(int wait_ms) {
+int window_pump_events(int wait_ms, std::vector<WindowEvent>& out) {
   int count = 0;
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
-    handle(e);
-    ++count;
-  }
+  while (SDL_PollEvent(&e)) take(e, out, count);
   if (count == 0 && wait_ms > 0 && SDL_WaitEventTimeout(&e, wait_ms)) {
-    handle(e);
-    ++count;
-    while (SDL_PollEvent(&e)) {
-      handle(e);
-      ++count;
-    }
+    take(e, out, count);
+    while (SDL_PollEvent(&e)) take(e, out, count);
   }
   return count;
 }
@@ -322,15 +295,16 @@ void window_push_close() {
   SDL_PushEvent(&e);
 }
 
-int window_read_pixels(Image& out) {
-  out = Image();
+int window_read_pixels(int& width, int& height, std::vector<unsigned char>& rgba) {
+  width = height = 0;
+  rgba.clear();
   if (!g_window.window) return 1;
-  out.width = g_window.info.width;
-  out.height = g_window.info.height;
-  out.rgba.assign(static_cast<size_t>(out.width) * out.height * 4, 0);
+  width = g_window.info.width;
+  height = g_window.info.height;
+  rgba.assign(static_cast<size_t>(width) * height * 4, 0);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, out.width, out.height, GL_RGBA, GL_UNSIGNED_BYTE, out.rgba.data());
-  for (size_t i = 3; i < out.rgba.size(); i += 4) out.rgba[i] = 255;
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
   return glGetError() == GL_NO_ERROR ? 0 : 2;
 }
 
@@ -361,17 +335,17 @@ void* window_create_shared_context() {
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
   SDL_GLContext shared = SDL_GL_CreateContext(g_window.window);
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
-  if (!shared) LOG << "Could not make loader gl context: " << SDL_GetError() << "\n";
+  if (!shared) log_text(std::string("Could not make loader gl context: ") + SDL_GetError() + "\n");
   // Creating a context makes it current: give the main thread its own back.
   if (SDL_GL_MakeCurrent(g_window.window, g_window.context) != 0)
-    LOG << "Failed to release GL context frmo main thread: " << SDL_GetError() << "\n";
+    log_text(std::string("Failed to release GL context frmo main thread: ") + SDL_GetError() + "\n");
   return shared;
 }
 
 bool window_bind_context(void* context) {
   if (!g_window.window) return false;
   if (SDL_GL_MakeCurrent(g_window.window, static_cast<SDL_GLContext>(context)) != 0) {
-    LOG << "Could not set loader ctx: " << SDL_GetError() << "\n";
+    log_text(std::string("Could not set loader ctx: ") + SDL_GetError() + "\n");
     return false;
   }
   return true;

@@ -3,8 +3,7 @@
 // the input state, swap, clipboard, text input, cursor, message box, read-back.
 
 #include <string>
-
-struct Image;
+#include <vector>
 
 struct WindowSettings {
   int width = 800, height = 600;  // client area (the design size)
@@ -24,13 +23,13 @@ struct WindowInfo {
 
 enum { window_ok = 0, window_no_video = 1, window_no_context = 2 };
 
-// The settings from the command line ("--monitor_offset_x", "--monitor_offset_y"),
-// the rest at their defaults.
-WindowSettings window_settings_from_options();
+// Where the window layer's diagnostics go (the program's log); none drops them.
+void window_set_log(void (*log)(const std::string& text));
 
 // Makes the window and its context, sets the fixed drawing state and the 2-D
-// projection, and makes the OpenGL draw back end current. Nothing is drawn before.
+// projection. The window stays hidden until window_show(). Nothing is drawn before.
 int window_create(const WindowSettings& settings);
+void window_show();
 void window_destroy();
 bool window_exists();
 const WindowInfo& window_info();
@@ -41,9 +40,49 @@ void window_swap();
 // Clears colour and depth for a new frame.
 void window_clear(float r, float g, float b);
 
-// Moves waiting events into the input state of ui(); when there are none, waits up to
-// `wait_ms` for one. Closing the window sets the Quit Flag. Returns events handled.
-int window_pump_events(int wait_ms);
+// Keys the program cares about. Letters and digits use their lower-case ASCII codes;
+// the others start at 256.
+enum WindowKey {
+  window_key_left = 256,
+  window_key_right,
+  window_key_up,
+  window_key_down,
+  window_key_home,
+  window_key_end,
+  window_key_backspace,
+  window_key_delete,
+  window_key_return,
+  window_key_escape,
+  window_key_tab,
+  window_key_other,
+};
+enum WindowKeyMod { window_mod_shift = 1, window_mod_ctrl = 2, window_mod_alt = 4 };
+
+enum WindowEventKind {
+  window_event_close,
+  window_event_mouse_move,
+  window_event_button_down,
+  window_event_button_up,
+  window_event_wheel,
+  window_event_key_down,
+  window_event_text,
+};
+enum WindowButton { window_button_left = 1, window_button_right = 3, window_button_other = 0 };
+
+struct WindowEvent {
+  int kind = window_event_close;
+  int x = 0, y = 0;          // mouse events: client pixels, origin upper-left
+  int button = 0;            // button events: WindowButton
+  float wheel = 0;           // wheel notches, positive away from the user
+  int key = 0;               // key down: WindowKey, or a letter or digit
+  int mods = 0;              // key down: WindowKeyMod bits
+  bool return_key = false;   // key down: Return, keypad Enter or "="
+  std::string text;          // typed text, UTF-8
+};
+
+// Takes the waiting events; when there are none, waits up to `wait_ms` for one.
+// Returns the number taken.
+int window_pump_events(int wait_ms, std::vector<WindowEvent>& out);
 
 // Queues input as if the user had given it (scripted runs and tests): a mouse move to a
 // client pixel with the left button going down, up or neither (0); a close request.
@@ -51,7 +90,7 @@ void window_push_mouse(int client_x, int client_y, int button);  // 1 down, -1 u
 void window_push_close();
 
 // The back buffer as RGBA, bottom row first (alpha forced opaque).
-int window_read_pixels(Image& out);
+int window_read_pixels(int& width, int& height, std::vector<unsigned char>& rgba);
 
 std::string window_clipboard();
 void window_set_clipboard(const std::string& text);

@@ -1,4 +1,4 @@
-#include "app/alert.h"
+#include "core/alert.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 
 #include <thread>
 
-#include "app/log.h"
-#include "app/options.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "io/threads.h"
 #include "platform/child_process.h"
 #include "tests/scripted_ui_fixture.h"
@@ -263,6 +263,7 @@ TEST(AlertPanelDeathTest, FatalAlertsEndAfterTheAnswer) {
   auto in_window = [&](int kind) {
     reset_app_state();
     app().window_ready = true;
+    install_alert_panel();
     DrawRecorder rec;
     set_draw_backend(&rec);
     fatal_in(dir.path(), kind);
@@ -285,6 +286,7 @@ TEST(AlertPanelDeathTest, AnAlertDuringAnAlertEndsTheProgram) {
     unset_environment("DISPLAY");
     reset_app_state();
     app().window_ready = true;
+    install_alert_panel();
     NestingRecorder rec;
     set_draw_backend(&rec);
     log_open(dir / "log.txt");

@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "io/file_ops.h"
 #include "tests/test_util.h"
 

@@ -1,4 +1,4 @@
-#include "app/crash_log.h"
+#include "core/crash_log.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <sstream>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "tests/test_util.h"
 
 namespace {

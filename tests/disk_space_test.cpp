@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "engine/install_scope.h"
 #include "tests/engine_test_util.h"
 #include "tests/test_util.h"

@@ -1,4 +1,4 @@
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/alert.h"
+#include "core/alert.h"
 #include "engine/manifest.h"
 #include "tests/test_util.h"
 

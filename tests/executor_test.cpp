@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "engine/disk_space.h"
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/md5.h"
 #include "tests/test_util.h"

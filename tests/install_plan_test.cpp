@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/log.h"
+#include "core/app_state.h"
+#include "core/log.h"
 #include "engine/install_scope.h"
 #include "tests/engine_test_util.h"
 

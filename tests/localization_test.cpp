@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/options.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/alert.h"
+#include "core/alert.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/alert.h"
-#include "app/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "app/options.h"
+#include "core/options.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "engine/install_plan.h"
 #include "engine/manifest.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "tests/test_util.h"
 #include "tests/ui_fixture.h"
 #include "ui/localization.h"
@@ -620,6 +620,7 @@ class WelcomePageTest : public PageFrameworkTest {
  protected:
   void SetUp() override {
     PageFrameworkTest::SetUp();
+    set_first_page(welcome_page);
     reset_dvd_discovery();
     reset_install_manifest();
     setenv("TMPDIR", temp.path().c_str(), 1);

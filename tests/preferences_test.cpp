@@ -1,12 +1,13 @@
-#include "app/preferences.h"
+#include "core/preferences.h"
+#include "io/preferences_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "app/alert.h"
-#include "app/log.h"
-#include "app/options.h"
+#include "core/alert.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/install_plan.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "platform/child_process.h"
 #include "tests/scripted_ui_fixture.h"

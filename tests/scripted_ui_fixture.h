@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
+#include "app/alert_panel.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
 #include "app/main_loop.h"
-#include "app/options.h"
+#include "core/options.h"
 #include "app/qa_script.h"
 #include "ui/colour_table.h"
 #include "ui/draw_recorder.h"
@@ -43,6 +44,7 @@ class ScriptedUi : public ::testing::Test {
     reset_framework();
     reset_alert();
     app().window_ready = true;  // alerts use the in-window panel
+    install_alert_panel();
     set_draw_backend(&rec);
     // A failed script stops the loop (and any alert waiting for it).
     set_qa_failure_handler([this](const std::string& m) {

@@ -13,9 +13,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/options.h"
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "platform/child_process.h"
 #include "tests/test_util.h"
 #include "tests/virtual_display.h"

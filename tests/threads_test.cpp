@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/options.h"
-#include "io/work_tasks.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/options.h"
+#include "engine/work_tasks.h"
 
 namespace {
 

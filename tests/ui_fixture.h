@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "ui/colour_table.h"
 #include "ui/draw_recorder.h"
 #include "ui/text_render.h"

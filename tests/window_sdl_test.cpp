@@ -1,6 +1,7 @@
 // Opens the real window on a virtual display and checks what a frame puts on screen.
 
 #include "platform/window_sdl.h"
+#include "ui/window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/app_state.h"
-#include "app/log.h"
+#include "core/app_state.h"
+#include "core/log.h"
 #include "platform/child_process.h"
 #include "tests/virtual_display.h"
 #include "ui/colour_table.h"
@@ -76,7 +77,7 @@ class WindowSdl : public ::testing::Test {
  protected:
   void TearDown() override {
     swarm_stop();
-    window_destroy();
+    close_window();
     reset_texture_slots();
     reset_text_render();
     reset_ui_context();
@@ -95,7 +96,7 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   reset_texture_slots();
   reset_text_render();
   app().language = 0;
-  ASSERT_EQ(window_create(WindowSettings()), window_ok);
+  ASSERT_EQ(open_window(WindowSettings()), window_ok);
   const WindowInfo& info = window_info();
   EXPECT_EQ(info.width, 800);
   EXPECT_EQ(info.height, 600);
@@ -105,21 +106,21 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   ASSERT_EQ(load_artwork(0), texture_ok);
 
   // Mouse input arrives in page coordinates, y up (after what the server sent).
-  while (window_pump_events(50) > 0) {
+  while (pump_window_events(50) > 0) {
   }
   window_push_mouse(120, 100, 0);
-  window_pump_events(100);
+  pump_window_events(100);
   EXPECT_EQ(ui().in.mouse_x, 120);
   EXPECT_EQ(ui().in.mouse_y, 500);
   window_push_mouse(5, 590, 1);
-  window_pump_events(100);
+  pump_window_events(100);
   EXPECT_TRUE(ui().in.button_went_down);
   EXPECT_EQ(ui().in.mouse_y, 10);
   begin_input_frame();
   EXPECT_FALSE(ui().in.button_went_down);
   EXPECT_TRUE(ui().in.button_held);
   window_push_mouse(5, 590, -1);
-  window_pump_events(100);
+  pump_window_events(100);
   EXPECT_FALSE(ui().in.button_held);
   ui().in.mouse_x = ui().in.mouse_y = -10000;  // away from every widget
 
@@ -127,7 +128,7 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   int agreed = 1;
   draw_sample_frame(folder, agreed);
   Image frame;
-  ASSERT_EQ(window_read_pixels(frame), 0);
+  ASSERT_EQ(read_window_pixels(frame), 0);
   window_swap();
   ASSERT_EQ(frame.width, 800);
   ASSERT_EQ(save_png(std::string(ZEPHIRO_BINARY_DIR) + "/window_frame.png", frame), png_ok);
@@ -189,9 +190,9 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   }
 
   window_push_close();
-  window_pump_events(100);
+  pump_window_events(100);
   EXPECT_EQ(app().quit_flag, 1);
-  window_destroy();
+  close_window();
   EXPECT_FALSE(window_exists());
 }
 
@@ -202,7 +203,7 @@ TEST_F(WindowSdl, AWindowLargerThanTheMonitorFallsBackTo1024x768) {
   WindowSettings s;
   s.width = 1100;  // wider than the 1024 x 768 virtual screen
   s.height = 700;
-  const int r = window_create(s);
+  const int r = open_window(s);
   log_set_capture(nullptr);
   ASSERT_EQ(r, window_ok);
   if (window_info().monitor_width != 1024) GTEST_SKIP() << "a display of another size was given";
@@ -215,10 +216,10 @@ TEST_F(WindowSdl, AWindowLargerThanTheMonitorFallsBackTo1024x768) {
   // The page sits in the middle of the larger window, and the mouse follows it.
   EXPECT_EQ(ui().page_origin_x, 112);
   EXPECT_EQ(ui().page_origin_y, 84);
-  while (window_pump_events(50) > 0) {
+  while (pump_window_events(50) > 0) {
   }
   window_push_mouse(112, 768 - 84, 0);
-  window_pump_events(100);
+  pump_window_events(100);
   EXPECT_EQ(ui().in.mouse_x, 0);
   EXPECT_EQ(ui().in.mouse_y, 0);
 }
@@ -245,7 +246,7 @@ class SolidTextureTask : public UTL_pool_task {
 
 TEST_F(WindowSdl, SwarmWorkersShareTexturesWithTheWindow) {
   ASSERT_EQ(display.start(), "") << "no display for the window test";
-  ASSERT_EQ(window_create(WindowSettings()), window_ok);
+  ASSERT_EQ(open_window(WindowSettings()), window_ok);
   ASSERT_TRUE(swarm_graphics_possible());
   ASSERT_EQ(swarm_start(1, true), 1);
   EXPECT_TRUE(swarm_has_graphics());
@@ -259,7 +260,7 @@ TEST_F(WindowSdl, SwarmWorkersShareTexturesWithTheWindow) {
   const float white[4] = {1, 1, 1, 1};
   draw_textured_rect(task.name, white, 100, 100, 200, 200, 0, 0, 1, 1);
   Image frame;
-  ASSERT_EQ(window_read_pixels(frame), 0);
+  ASSERT_EQ(read_window_pixels(frame), 0);
   expect_pixel(frame, 150, 150, 200, 30, 90, 1, "texture made by a worker");
   expect_pixel(frame, 250, 150, 0, 0, 0, 0, "outside it");
   queue_texture_deletion(task.name);

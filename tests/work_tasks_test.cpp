@@ -1,4 +1,4 @@
-#include "io/work_tasks.h"
+#include "engine/work_tasks.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/log.h"
-#include "app/preferences.h"
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/preferences.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "tests/engine_test_util.h"

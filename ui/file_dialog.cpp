@@ -1,6 +1,6 @@
 #include "ui/file_dialog.h"
 
-#include "app/log.h"
+#include "core/log.h"
 #include "platform/child_process.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
-#include "app/log.h"
+#include "core/alert.h"
+#include "core/app_state.h"
+#include "core/log.h"
 #include "io/file_ops.h"
-#include "app/options.h"
+#include "core/options.h"
 #include "io/mapped_file.h"
 #include "platform/fs.h"
 

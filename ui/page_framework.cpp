@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
 #include "ui/localization.h"
@@ -11,7 +11,6 @@
 #include "ui/texture_slots.h"
 #include "ui/ui_context.h"
 #include "ui/widgets.h"
-#include "wizards/dvd_install.h"
 
 namespace {
 
@@ -29,13 +28,7 @@ struct PromptLoop {
   PromptSetMode set_mode = nullptr;
 };
 
-FrameworkState initial_state() {
-  FrameworkState state;
-  state.current_page = welcome_page;
-  return state;
-}
-
-FrameworkState g_framework = initial_state();
+FrameworkState g_framework;
 PromptLoop g_prompt_loop;
 
 void prompt_set_mode(int mode) {
@@ -117,8 +110,17 @@ const ConflictButton kConflictButtons[] = {
 FrameworkState& framework() { return g_framework; }
 
 void reset_framework() {
-  g_framework = initial_state();
+  const WizardPage first = g_framework.first_page;
+  g_framework = FrameworkState();
+  g_framework.first_page = first;
+  g_framework.current_page = first;
   g_prompt_loop = PromptLoop();
+}
+
+void set_first_page(WizardPage page) {
+  g_framework.first_page = page;
+  g_framework.current_page = page;
+  g_framework.previous_page = nullptr;
 }
 
 void step_list_clear() {

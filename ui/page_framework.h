@@ -39,6 +39,7 @@ struct PageDescription {
 int quit_page(int entering, PageDescription& page);
 
 struct FrameworkState {
+  WizardPage first_page = nullptr;  // the page the program starts on
   WizardPage current_page = nullptr;
   WizardPage previous_page = nullptr;
   std::vector<std::string> step_titles;
@@ -46,7 +47,10 @@ struct FrameworkState {
 };
 
 FrameworkState& framework();
-void reset_framework();  // also makes the Welcome page current again
+void reset_framework();  // keeps the first page and makes it current again
+// The page the program starts on (the wizards name their Welcome page at start-up);
+// it becomes current now.
+void set_first_page(WizardPage page);
 
 void step_list_clear();
 void step_list_append(const std::string& title, WizardPage page);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "ui/artwork_layout.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/app_state.h"
+#include "core/alert.h"
+#include "core/app_state.h"
 #include "io/mapped_file.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/log.h"
+#include "core/log.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
 #include "ui/png_image.h"

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <vector>
 
-#include "app/log.h"
-#include "app/options.h"
+#include "core/log.h"
+#include "core/options.h"
 #include "io/threads.h"
 #include "platform/window_sdl.h"
 

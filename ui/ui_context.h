@@ -6,25 +6,27 @@
 #include <string>
 #include <vector>
 
-// Keys the text editor and the key map care about. Letters and digits use their
-// lower-case ASCII codes; the others start at 256.
+#include "platform/window_sdl.h"
+
+// Keys the text editor and the key map care about: the window's keys. Letters and
+// digits use their lower-case ASCII codes; the others start at 256.
 enum UiKey {
   key_none = 0,
   key_text = 1,  // typed text: the event's text holds UTF-8
-  key_left = 256,
-  key_right,
-  key_up,
-  key_down,
-  key_home,
-  key_end,
-  key_backspace,
-  key_delete,
-  key_return,
-  key_escape,
-  key_tab,
-  key_other,
+  key_left = window_key_left,
+  key_right = window_key_right,
+  key_up = window_key_up,
+  key_down = window_key_down,
+  key_home = window_key_home,
+  key_end = window_key_end,
+  key_backspace = window_key_backspace,
+  key_delete = window_key_delete,
+  key_return = window_key_return,
+  key_escape = window_key_escape,
+  key_tab = window_key_tab,
+  key_other = window_key_other,
 };
-enum UiKeyMod { mod_shift = 1, mod_ctrl = 2, mod_alt = 4 };
+enum UiKeyMod { mod_shift = window_mod_shift, mod_ctrl = window_mod_ctrl, mod_alt = window_mod_alt };
 
 struct KeyEvent {
   int key = key_none;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "ui/artwork_layout.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"

@@ -1,7 +1,7 @@
 #include "wizards/dvd_install.h"
 
 #include "engine/manifest.h"
-#include "io/dvd_discovery.h"
+#include "engine/dvd_discovery.h"
 #include "ui/localization.h"
 #include "ui/page_framework.h"
 

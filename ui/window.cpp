@@ -1,0 +1,116 @@
+#include "ui/window.h"
+
+#include <cstdlib>
+
+#include "core/app_state.h"
+#include "core/log.h"
+#include "core/options.h"
+#include "ui/draw_gl.h"
+#include "ui/png_image.h"
+#include "ui/texture_slots.h"
+#include "ui/ui_context.h"
+
+namespace {
+
+void log_window_text(const std::string& text) { log_write(text); }
+
+void set_mouse(int client_x, int client_y) {
+  UiContext& c = ui();
+  c.in.mouse_x = static_cast<float>(client_x) - c.page_origin_x;
+  c.in.mouse_y = static_cast<float>(c.window_height - client_y) - c.page_origin_y;
+}
+
+void handle(const WindowEvent& e) {
+  UiInput& in = ui().in;
+  switch (e.kind) {
+    case window_event_close: app().quit_flag = 1; break;
+    case window_event_mouse_move: set_mouse(e.x, e.y); break;
+    case window_event_button_down:
+      set_mouse(e.x, e.y);
+      if (e.button == window_button_left) {
+        in.button_went_down = true;
+        in.button_held = true;
+      } else if (e.button == window_button_right) {
+        in.right_went_down = true;
+      }
+      break;
+    case window_event_button_up:
+      set_mouse(e.x, e.y);
+      if (e.button == window_button_left) {
+        in.button_went_up = true;
+        in.button_held = false;
+      }
+      break;
+    case window_event_wheel: in.wheel += e.wheel; break;
+    case window_event_key_down: {
+      in.key_went_down = true;
+      if (e.return_key) in.return_pressed = true;
+      if (e.key == key_escape) in.escape_pressed = true;
+      KeyEvent ev;
+      ev.key = e.key;
+      ev.mods = e.mods;
+      // Printable keys arrive as text; letters matter here only as Ctrl commands.
+      if (ev.key >= 256 || (ev.mods & mod_ctrl)) in.keys.push_back(ev);
+      break;
+    }
+    case window_event_text: {
+      KeyEvent ev;
+      ev.key = key_text;
+      ev.text = e.text;
+      in.keys.push_back(ev);
+      break;
+    }
+    default: break;
+  }
+}
+
+}  // namespace
+
+WindowSettings window_settings_from_options() {
+  WindowSettings s;
+  if (has_option("--monitor_offset_x")) s.offset_x = std::atoi(option_value("--monitor_offset_x").c_str());
+  if (has_option("--monitor_offset_y")) s.offset_y = std::atoi(option_value("--monitor_offset_y").c_str());
+  return s;
+}
+
+int open_window(const WindowSettings& settings) {
+  close_window();
+  window_set_log(log_window_text);
+  const int made = window_create(settings);
+  if (made != window_ok) return made;
+  const WindowInfo& info = window_info();
+  UiContext& c = ui();
+  c.window_width = info.width;
+  c.window_height = info.height;
+  // A window larger than the page shows the page in its middle.
+  c.page_origin_x = static_cast<float>((info.width - 800) / 2 > 0 ? (info.width - 800) / 2 : 0);
+  c.page_origin_y = static_cast<float>((info.height - 600) / 2 > 0 ? (info.height - 600) / 2 : 0);
+  c.get_clipboard = window_clipboard;
+  c.set_clipboard = window_set_clipboard;
+  set_graphics_thread();
+  use_gl_draw_backend();
+  window_show();
+  app().window_ready = true;
+  return window_ok;
+}
+
+void close_window() {
+  if (window_exists()) stop_gl_draw_backend();
+  window_destroy();
+  UiContext& c = ui();
+  c.get_clipboard = nullptr;
+  c.set_clipboard = nullptr;
+  app().window_ready = false;
+}
+
+int pump_window_events(int wait_ms) {
+  std::vector<WindowEvent> events;
+  const int count = window_pump_events(wait_ms, events);
+  for (const WindowEvent& e : events) handle(e);
+  return count;
+}
+
+int read_window_pixels(Image& out) {
+  out = Image();
+  return window_read_pixels(out.width, out.height, out.rgba);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The program's window as the user interface sees it: the platform window made with the
+// options of the command line, its events turned into the input of ui(), the OpenGL
+// draw back end current while it is open.
+
+#include "platform/window_sdl.h"
+
+struct Image;
+
+// The settings from the command line ("--monitor_offset_x", "--monitor_offset_y"),
+// the rest at their defaults.
+WindowSettings window_settings_from_options();
+
+// Makes and shows the window, logs what the window layer reports, places the page in
+// it and makes the OpenGL draw back end current. window_ok or the failure.
+int open_window(const WindowSettings& settings);
+void close_window();
+
+// Moves waiting events into the input state of ui(); when there are none, waits up to
+// `wait_ms` for one. Closing the window sets the Quit Flag. Returns events handled.
+int pump_window_events(int wait_ms);
+
+// The back buffer as an image, bottom row first.
+int read_window_pixels(Image& out);
