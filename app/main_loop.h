@@ -12,3 +12,7 @@ void run_main_loop();
 bool is_modal_ui_mode(int mode);
 // Sets the UI Mode (the window is redrawn once at the new mode by the next pass).
 void set_ui_mode(int mode);
+
+// Start-up, once the window exists: the prompts run their passes through the main loop,
+// and the install plan asks the drawn Conflict Prompt.
+void install_window_prompts();

@@ -1,5 +1,5 @@
-// Apart from page_framework.cpp so that the framework links without the main loop (the
-// tests drive the prompts with a scripted pass instead).
+// The page framework's prompts, wired to the main loop here so that the framework links
+// without it (the tests drive the prompts with a scripted pass instead).
 #include "app/main_loop.h"
 #include "engine/install_plan.h"
 #include "ui/page_framework.h"

@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
-# Fails when a source file includes from a folder further up the layer order.
-cd "$(dirname "$0")/.."
+# Checks that includes read bottom-up: each folder of the program includes only from
+# itself and the folders to its left in the order below. Prints every include that
+# reaches to the right and exits 1 when there is one. ROOT defaults to the source tree.
+#   bash tools/check_layers.sh [ROOT]
+root=${1:-"$(dirname "$0")/.."}
+cd "$root" || exit 2
 order=(platform core io engine ui wizards app)
-rank() { local i; for i in "${!order[@]}"; do [ "${order[$i]}" = "$1" ] && { echo "$i"; return; }; done; echo -1; }
+rank() {
+  local i
+  for i in "${!order[@]}"; do [ "${order[$i]}" = "$1" ] && { echo "$i"; return; }; done
+  echo -1
+}
 bad=0
 for dir in "${order[@]}"; do
+  [ -d "$dir" ] || continue
   r=$(rank "$dir")
   while IFS= read -r hit; do
-    file=${hit%%:*}; rest=${hit#*:}; inc=$(sed -E 's/.*#include *"([^/"]+)\/.*/\1/' <<<"$rest")
-    ir=$(rank "$inc")
-    if [ "$ir" -gt "$r" ]; then echo "$file includes from $inc/: ${rest#*:}"; bad=1; fi
-  done < <(grep -Hn '^[[:space:]]*#[[:space:]]*include *"[^/"]*/' "$dir"/*.cpp "$dir"/*.h 2>/dev/null)
+    file=${hit%%:*}
+    text=${hit#*:}
+    folder=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^/"]+)\/.*/\1/' <<<"$text")
+    if [ "$(rank "$folder")" -gt "$r" ]; then
+      echo "$file includes from $folder/: $text"
+      bad=1
+    fi
+  done < <(grep -H '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^/"]*/' "$dir"/*.cpp "$dir"/*.h 2>/dev/null)
 done
 exit $bad

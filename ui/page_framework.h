@@ -67,9 +67,6 @@ int modal_prompt(const std::string& message, const std::string& first_action,
 // the install plan (1..5). Installed as the engine's conflict prompt at start-up.
 int conflict_prompt(const std::string& location, bool delete_form);
 
-// Start-up, once the window exists: the prompts run their passes through the main loop,
-// and the install plan asks the drawn Conflict Prompt.
-void install_window_prompts();
 
 // What the blocking prompts do between their frames: one main-loop pass, and setting the
 // UI Mode (null: assign it). Without a pass (no window) a prompt answers 3 at once.
