@@ -9,6 +9,7 @@
 #include "core/crash_log.h"
 #include "core/log.h"
 #include "core/options.h"
+#include "platform/sanitizers.h"
 
 // ---------------------------------------------------------------- Fast Semaphore
 
@@ -180,7 +181,10 @@ void WorkQueueStage::destroy() {
     }
   }
   // A worker that was abandoned may still reach for the queues: they stay allocated.
-  if (!abandoned) delete queues_;
+  if (abandoned)
+    platform::keep_for_abandoned_thread(queues_);
+  else
+    delete queues_;
   queues_ = nullptr;
   workers_.clear();
 }
