@@ -183,23 +183,10 @@ const WidgetNote* widget_labelled(const std::string& wanted) {
 
 // ---------------------------------------------------------------- input
 
-void move_mouse(float x, float y) {
-  UiInput& in = ui().in;
-  in.mouse_x = x;
-  in.mouse_y = y;
-}
-
-void press(float x, float y) {
-  move_mouse(x, y);
-  ui().in.button_went_down = true;
-  ui().in.button_held = true;
-}
-
-void release(float x, float y) {
-  move_mouse(x, y);
-  ui().in.button_went_up = true;
-  ui().in.button_held = false;
-}
+// The scripted mouse goes through the window's own input rules (clicks, drag tracking).
+void move_mouse(float x, float y) { input_mouse_move(x, y); }
+void press(float x, float y) { input_button_down(mouse_left, x, y); }
+void release(float x, float y) { input_button_up(mouse_left, x, y); }
 
 // A key as the window would report it. False for a name it does not know.
 bool give_key(const std::string& name) {
