@@ -384,7 +384,8 @@ Outcome continue_action() {
       input_given();
       return Outcome::stop;
     case Action::drag:
-      if (s.stage < k_drag_steps) {
+      // The held mouse reaches the end point; the release comes a frame later.
+      if (s.stage <= k_drag_steps) {
         const float t = static_cast<float>(s.stage++) / k_drag_steps;
         move_mouse(s.x1 + (s.x2 - s.x1) * t, s.y1 + (s.y2 - s.y1) * t);
         return Outcome::busy;
