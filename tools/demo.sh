@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds, makes the demo disc set (three discs in folders) and runs the
 # installer on it: in its window when there is a display, else the command-line install
-# into build/demo-copy/. Extra arguments go to the program.
+# into build/demo-copy/. The three discs are in three folder "drives" at once, so in the
+# window each request for another disc is answered with CONTINUE. Extra arguments go to
+# the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash setup.sh
