@@ -45,38 +45,6 @@ std::string find_program(const std::string& name, const std::string& search_path
   return "";
 }
 
-int run_and_capture(const std::vector<std::string>& argv, std::string& output, int& exit_status) {
-  output.clear();
-  exit_status = -1;
-  if (argv.empty()) return EINVAL;
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return errno;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  std::vector<char*> args = c_args(argv);
-  pid_t pid;
-  const int r = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  if (r != 0) {
-    close(fds[0]);
-    return r;
-  }
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n > 0) output.append(buffer, static_cast<size_t>(n));
-    else if (n == 0 || errno != EINTR) break;
-  }
-  close(fds[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return 0;
-}
-
 int start_captured(const std::vector<std::string>& argv, CapturedChild& child) {
   child = CapturedChild();
   if (argv.empty()) return EINVAL;

@@ -7,15 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 
 #include "tests/program_window_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::unique_ptr<TempDir> g_discs;  // a tiny 3-disc set, "Zephiro 9 DVD"
 
 // Where the tiny set's tiles lie on the map: a drag from (600, 310) to (740, 350) sweeps
 // four of the six, two on the first disc and two on the third.
@@ -24,18 +21,8 @@ const char* const k_dragged_tiles[] = {"+20+070/+27+076.dsf", "+40+070/+43+073.d
                                        "+50+150/+57+155.dsf"};
 const char* const k_other_tiles[] = {"-30+010/-23+018.dsf", "-50-040/-48-036.dsf"};
 
-class DvdInstallFlow : public ProgramWindowTest {
+class DvdInstallFlow : public ThreeDiscWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    ProgramWindowTest::SetUpTestSuite();
-    g_discs = std::make_unique<TempDir>();
-    ASSERT_TRUE(make_tiny_disc_set(g_discs->path(), 3));
-  }
-  static void TearDownTestSuite() {
-    ProgramWindowTest::TearDownTestSuite();
-    g_discs.reset();
-  }
-  static std::string disc(int n) { return g_discs->path() + "disc" + std::to_string(n); }
   std::string copy() { return desktop() + "Zephiro 9 DVD/"; }
   std::string tile(const char* name) { return copy() + "Global Scenery/-global terrain-/" + name; }
   // From the Welcome page to Select Scenery, with the default destination.
@@ -54,7 +41,7 @@ class DvdInstallFlow : public ProgramWindowTest {
     return p.run(more);
   }
   RunResult verify() {
-    return p.run({"--dvd_drives=" + disc(1) + ":" + disc(2) + ":" + disc(3), "--verify=" + copy()});
+    return p.run({"--dvd_drives=" + all_discs(), "--verify=" + copy()});
   }
 };
 

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 
 #include "tests/program_window_fixture.h"
 
@@ -15,28 +14,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<TempDir> g_discs;  // a tiny 3-disc set, "Zephiro 9 DVD"
-
 const char k_menu[] = "You already have Zephiro 9 installed on this computer.  What would you like to do?";
 const char k_started[] = "Zephiro started.txt";
 
-class MainMenuFlow : public ProgramWindowTest {
+class MainMenuFlow : public ThreeDiscWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    ProgramWindowTest::SetUpTestSuite();
-    g_discs = std::make_unique<TempDir>();
-    ASSERT_TRUE(make_tiny_disc_set(g_discs->path(), 3));
-  }
-  static void TearDownTestSuite() {
-    ProgramWindowTest::TearDownTestSuite();
-    g_discs.reset();
-  }
-  static std::string disc1() { return g_discs->path() + "disc1"; }
   // A copy installed without a window (base files only), at `folder` (ending '/').
   void install_copy(const std::string& folder) {
     fs::create_directories(fs::path(folder).parent_path().parent_path());
-    RunResult r = p.run({"--dvd_drives=" + disc1() + ":" + g_discs->path() + "disc2:" + g_discs->path() + "disc3",
-                         "--install=" + folder, "--scenery=none"});
+    RunResult r = p.run({"--dvd_drives=" + all_discs(), "--install=" + folder, "--scenery=none"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
   }
   void register_copies(const std::vector<std::string>& folders) {
@@ -64,7 +50,7 @@ class MainMenuFlow : public ProgramWindowTest {
 TEST_F(MainMenuFlow, RunWithOneCopyStartsItsSimulatorAndEndsTheInstaller) {
   const std::string copy = p.root / "Zephiro 9/";
   ASSERT_NO_FATAL_FAILURE(install_copy(copy));
-  RunResult r = run(disc1(), std::string("wait_text ") + k_menu + "\n"
+  RunResult r = run(disc(1), std::string("wait_text ") + k_menu + "\n"
                                  "wait_text Install A Second Copy of Zephiro\n"
                                  "click_text Run Zephiro Now\n"
                                  "frames 100\n"
@@ -85,7 +71,7 @@ TEST_F(MainMenuFlow, TwoCopiesWaitForATickAndFindItRegistersACopy) {
   fs::copy(first, found, fs::copy_options::recursive);
   fs::create_directories(plain + "Airfoils");  // one of the four folders is not a copy
   register_copies({first, second});
-  RunResult r = run(disc1(), std::string("wait_text ") + k_menu + "\n"
+  RunResult r = run(disc(1), std::string("wait_text ") + k_menu + "\n"
                                  "click_text Run Zephiro Now\n"
                                  "wait_text Run Zephiro\n"
                                  "wait_text You have more than one copy of Zephiro 9 installed on this computer.  "

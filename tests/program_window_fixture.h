@@ -47,3 +47,23 @@ class ProgramWindowTest : public ::testing::Test {
   static inline std::unique_ptr<VirtualDisplay> display_;
   static inline std::string display_problem_;
 };
+
+// The same with a tiny 3-disc set ("Zephiro 9 DVD") shared by the tests of the suite.
+class ThreeDiscWindowTest : public ProgramWindowTest {
+ protected:
+  static void SetUpTestSuite() {
+    ProgramWindowTest::SetUpTestSuite();
+    discs_ = std::make_unique<TempDir>();
+    ASSERT_TRUE(make_tiny_disc_set(discs_->path(), 3));
+  }
+  static void TearDownTestSuite() {
+    ProgramWindowTest::TearDownTestSuite();
+    discs_.reset();
+  }
+  // The folder of disc n (1..3), and all three as drives.
+  static std::string disc(int n) { return discs_->path() + "disc" + std::to_string(n); }
+  static std::string all_discs() { return disc(1) + ":" + disc(2) + ":" + disc(3); }
+
+ private:
+  static inline std::unique_ptr<TempDir> discs_;
+};

@@ -7,13 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j2
+bash tools/demo_discs.sh
 discs=build/demo-discs
-if [ ! -f "$discs/disc1/dvd_version.txt" ]; then
-  rm -rf "$discs"
-  build/make_disc_set --out="$discs" --discs=3 --size=small
-fi
 drives="$PWD/$discs/disc1:$PWD/$discs/disc2:$PWD/$discs/disc3"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/zephiro-installer --dvd_drives="$drives" "$@"

@@ -4,15 +4,8 @@
 # virtual one (Xvfb) when there is none. The user's own desktop and data are not touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ ! -x build/zephiro-installer ]; then
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build -j2
-fi
+bash tools/demo_discs.sh > /dev/null
 discs=build/demo-discs
-if [ ! -f "$discs/disc1/dvd_version.txt" ]; then
-  rm -rf "$discs"
-  build/make_disc_set --out="$discs" --discs=3 --size=small
-fi
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/desktop" "$home/data" "$home/tmp"

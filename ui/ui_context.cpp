@@ -22,15 +22,8 @@ UiContext& ui() { return g_ui; }
 void reset_ui_context() { g_ui = UiContext(); }
 
 void begin_input_frame() {
-  UiInput& in = g_ui.in;
-  in.button_went_down = false;
-  in.button_went_up = false;
-  in.right_went_down = false;
-  in.key_went_down = false;
-  in.return_pressed = false;
-  in.escape_pressed = false;
-  in.custom_cursor = false;
-  in.keys.clear();
+  drop_frame_input();
+  g_ui.in.custom_cursor = false;
   g_ui.help_text.clear();
   ++g_ui.frame;
   track_drag();  // a press held long enough becomes a drag without moving
