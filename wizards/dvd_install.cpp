@@ -214,7 +214,7 @@ int license_page(int, PageDescription& page) {
   page.title = localize("End User License Agreement");
   page.text = license_text();
   page.back_page = pick_destination_page;
-  check_box(250, 300, s.agreement, "|-" + localize("I agree!"), false);
+  check_box(250, 300, s.agreement, localize("|-I agree!"), false);
   page.next_page = s.agreement ? select_scenery_page : nullptr;
   return 0;
 }
