@@ -148,6 +148,17 @@ TEST_F(DvdInstallFlow, GoBackDuringTheInstallThenContinueThenCancel) {
   EXPECT_EQ(log.find("EXPANDING file " + copy() + "Global Scenery/-global terrain-/+40+160"), std::string::npos);
   // The registry line written at the start stays; the next read leaves it out.
   EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), copy() + "\n");
+
+  // Closing the window instead of answering quits as QUIT does: the partial copy stays.
+  r = run(disc(1), to_select_scenery() + k_drag_over_four_tiles +
+                       "click_text CONTINUE\n"
+                       "wait_text Please insert DVD number 2 and click continue.\n"
+                       "click_text GO BACK\n"
+                       "wait_text Are you sure you want to cancel the installation?\n"
+                       "quit\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_TRUE(fs::exists(copy() + "Airfoils/Clark Y.afl"));
+  EXPECT_EQ(read_file(desktop() + "keep me.txt"), "the user's own file");
 }
 
 TEST_F(DvdInstallFlow, ADamagedArchiveAsksAndTheFinishPageTellsOfErrors) {

@@ -50,9 +50,9 @@ void scan_whole_copy() {
 // Where the running install puts its copy; only this folder is ever deleted on cancel.
 std::string g_copy_being_made;
 
-void cancel_running_install() {
+void cancel_running_install(bool delete_copy) {
   abort_install();
-  if (!g_copy_being_made.empty()) {
+  if (delete_copy && !g_copy_being_made.empty()) {
     const int code = delete_folder_tree(g_copy_being_made);
     if (code != 0)
       LOG << "Could not delete the partial copy " << g_copy_being_made << ": " << error_message_for_code(code) << "\n";
@@ -232,7 +232,8 @@ int select_scenery_page(int entering, PageDescription& page) {
       page.next_page = install_page;
       return 1;
     }
-    cancel_running_install();
+    // Closing the window instead of answering is a quit, which keeps the partial copy.
+    cancel_running_install(answer == 1);
   }
   if (entering) {
     scan_whole_copy();
