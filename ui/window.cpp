@@ -14,8 +14,11 @@ namespace {
 
 void log_window_text(const std::string& text) { log_write(text); }
 
-float page_x(int client_x) { return static_cast<float>(client_x) - ui().page_origin_x; }
-float page_y(int client_y) { return static_cast<float>(ui().window_height - client_y) - ui().page_origin_y; }
+void set_mouse(int client_x, int client_y) {
+  UiContext& c = ui();
+  c.in.mouse_x = static_cast<float>(client_x) - c.page_origin_x;
+  c.in.mouse_y = static_cast<float>(c.window_height - client_y) - c.page_origin_y;
+}
 
 int mouse_button(int window_button) {
   if (window_button == window_button_left) return mouse_left;
@@ -27,14 +30,17 @@ void handle(const WindowEvent& e) {
   UiInput& in = ui().in;
   switch (e.kind) {
     case window_event_close: app().quit_flag = 1; break;
-    case window_event_mouse_move: input_mouse_move(page_x(e.x), page_y(e.y)); break;
+    case window_event_mouse_move:
+      set_mouse(e.x, e.y);
+      input_mouse_move(in.mouse_x, in.mouse_y);
+      break;
     case window_event_button_down:
-      if (mouse_button(e.button)) input_button_down(mouse_button(e.button), page_x(e.x), page_y(e.y));
-      else input_mouse_move(page_x(e.x), page_y(e.y));
+      set_mouse(e.x, e.y);
+      if (mouse_button(e.button)) input_button_down(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
     case window_event_button_up:
-      if (mouse_button(e.button)) input_button_up(mouse_button(e.button), page_x(e.x), page_y(e.y));
-      else input_mouse_move(page_x(e.x), page_y(e.y));
+      set_mouse(e.x, e.y);
+      if (mouse_button(e.button)) input_button_up(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
     case window_event_wheel: in.wheel += e.wheel; break;
     case window_event_key_down: {
