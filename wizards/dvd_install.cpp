@@ -47,17 +47,15 @@ void scan_whole_copy() {
   }
 }
 
-// Where the running install puts its copy; only this folder is ever deleted on cancel.
-std::string g_copy_being_made;
-
 void cancel_running_install(bool delete_copy) {
   abort_install();
-  if (delete_copy && !g_copy_being_made.empty()) {
-    const int code = delete_folder_tree(g_copy_being_made);
+  if (delete_copy && !g_install.copy_being_made.empty()) {
+    const int code = delete_folder_tree(g_install.copy_being_made);
     if (code != 0)
-      LOG << "Could not delete the partial copy " << g_copy_being_made << ": " << error_message_for_code(code) << "\n";
+      LOG << "Could not delete the partial copy " << g_install.copy_being_made << ": "
+          << error_message_for_code(code) << "\n";
   }
-  g_copy_being_made.clear();
+  g_install.copy_being_made.clear();
   g_install.work_running = false;
 }
 
@@ -75,7 +73,7 @@ WizardPage start_install() {
     delete_folder_tree(install_path());
     return pick_destination_page;
   }
-  g_copy_being_made = install_path();
+  g_install.copy_being_made = install_path();
   register_install_path(install_path());
   delete_unwanted_files();
   s.work_running = true;
@@ -90,7 +88,6 @@ DvdInstallState& dvd_install() { return g_install; }
 void reset_dvd_install() {
   close_file_dialog();
   g_install = DvdInstallState();
-  g_copy_being_made.clear();
 }
 
 bool is_usable_install_name(const std::string& name) {
@@ -266,7 +263,7 @@ int install_page(int, PageDescription& page) {
   switch (install_step(s.work_cursor, current_disc_number())) {
     case install_done:
       s.work_running = false;
-      g_copy_being_made.clear();
+      g_install.copy_being_made.clear();
       page.next_page = finish_page;
       return 1;
     case install_needs_disc:

@@ -24,6 +24,7 @@ struct DvdInstallState {
   bool work_running = false;       // from the start of the install until it ends or is cancelled
   int work_cursor = 0;             // the group the install is working on
   int error_count = 0;             // files that failed in the current work
+  std::string copy_being_made;     // the folder the running install made: all a cancel deletes
 };
 DvdInstallState& dvd_install();
 void reset_dvd_install();
