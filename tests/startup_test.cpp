@@ -18,7 +18,7 @@
 #include "core/options.h"
 #include "platform/child_process.h"
 #include "tests/test_util.h"
-#include "tests/virtual_display.h"
+#include "tests/program_window_fixture.h"
 #include "ui/png_image.h"
 
 
@@ -142,41 +142,19 @@ TEST(Program, WithoutADisplayTheGraphicsAlertEndsTheRun) {
 
 namespace {
 
-std::unique_ptr<VirtualDisplay> g_display;
-std::string g_display_problem;
 std::unique_ptr<TempDir> g_set;  // a one-disc set named "Test Set Seven"
 
-class ProgramWindow : public ::testing::Test {
+class ProgramWindow : public ProgramWindowTest {
  protected:
   static void SetUpTestSuite() {
-    g_display = std::make_unique<VirtualDisplay>();
-    g_display_problem = g_display->start();
+    ProgramWindowTest::SetUpTestSuite();
     g_set = std::make_unique<TempDir>();
-    if (!make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'")) g_display_problem = "make_disc_set failed";
+    ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'"));
   }
   static void TearDownTestSuite() {
-    g_display.reset();  // also forgets DISPLAY when the server was ours
+    ProgramWindowTest::TearDownTestSuite();
     g_set.reset();
   }
-  void SetUp() override {
-    ASSERT_EQ(g_display_problem, "");
-    std::filesystem::create_directory(p.root / "drive");  // an empty folder drive
-  }
-  std::string script(const std::string& text) {
-    write_file(p.root / "script.txt", text);
-    return "--qa_script=" + p.root / "script.txt";
-  }
-  std::string empty_drive() { return "--dvd_drives=" + p.root / "drive"; }
-  // Waits (within reason) until the log holds `text`.
-  bool log_reaches(const std::string& text) {
-    for (int i = 0; i < 1200; ++i) {
-      if (p.log().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-
-  ProgramRun p;
 };
 
 }  // namespace
