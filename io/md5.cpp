@@ -8,6 +8,7 @@
 #include <new>
 
 #include "io/file_ops.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -38,6 +39,10 @@ std::string hex_of(const unsigned char* digest, unsigned length) {
 int md5_of_file(const std::string& path, std::string& signature) {
   std::string absolute = path;
   make_absolute(absolute);
+  // Opening a FIFO waits for a writer that never comes and a device may never end: a
+  // copy's file that is neither a file nor a folder has no signature.
+  if (platform::path_exists(absolute) && !platform::is_regular_file(absolute) && !folder_exists(absolute))
+    return EINVAL;
   errno = 0;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(absolute.c_str(), "rb"));
   if (!file) return errno ? errno : EIO;

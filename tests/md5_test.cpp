@@ -1,7 +1,9 @@
 #include "io/md5.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <random>
 
@@ -50,5 +52,9 @@ TEST(Md5, FailureLeavesSignatureUnchanged) {
   EXPECT_EQ(sig, "NONE");
   // A folder opens but cannot be read.
   EXPECT_EQ(md5_of_file(dir.path(), sig), 21);
+  EXPECT_EQ(sig, "NONE");
+  // A FIFO is refused at once instead of waiting for a writer.
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(md5_of_file(dir / "fifo", sig), EINVAL);
   EXPECT_EQ(sig, "NONE");
 }
