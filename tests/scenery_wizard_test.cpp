@@ -161,6 +161,35 @@ TEST_F(SceneryWizardFlow, SelectNoneRemovesEveryTileAndItsFoldersButNoBaseFile) 
   EXPECT_NE(v.out.find(": 0 missing, 0 damaged."), std::string::npos) << v.out;
 }
 
+TEST_F(SceneryWizardFlow, StopAtAFailedTileEndsOnTheErrorText) {
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 1));
+  const std::string disc1 = set.path() + "disc1";
+  write_file(disc1 + "/Zephiro 9 DVD/Zephiro 9/Global Scenery/-global terrain-/+40+070/+43+073.dsf.7z",
+             "7z this is no archive");
+  RunResult installed = p.run({"--dvd_drives=" + disc1, "--install=" + copy(), "--scenery=none"});
+  ASSERT_EQ(installed.exit_code, 0) << installed.err;
+  RunResult r = run(disc1, to_the_map() +
+                               "click_text SELECT ALL\n"
+                               "frames 3\n"
+                               "click_text CONTINUE\n"
+                               "wait_text An error occurred during scenery installation:\n"
+                               "wait_text You can continue with the installation and attempt to reinstall the damaged "
+                               "files later, or you can stop the installation\n"
+                               "wait_text the scenery install.\n"
+                               "click_text Stop\n"
+                               "wait_text Finished With Add/Remove Scenery\n"
+                               "wait_text There were errors while installing your scenery.  Your copy of Zephiro may "
+                               "not be usable.\n"
+                               "wait_text You can click Go Back and use the repair and add-remove scenery functions\n"
+                               "no_text Run Zephiro Now\n"
+                               "click_text QUIT\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  // What came before the failed tile stays installed; the failed one is not there.
+  EXPECT_TRUE(fs::exists(tile("+20+070/+27+076.dsf")));
+  EXPECT_FALSE(fs::exists(tile("+40+070/+43+073.dsf")));
+}
+
 TEST_F(SceneryWizardFlow, QuitWhileTheScanRunsStopsItAndEndsTheProgram) {
   // So many files that the scan takes many frames however many processors share it.
   std::string lines = "FILE 1 0 0 0 1 0123456789abcdef0123456789abcdef Z/Global Scenery/+40-080/+44-074.dsf\n";
