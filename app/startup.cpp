@@ -19,6 +19,7 @@
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/child_process.h"
+#include "platform/fs.h"
 #include "platform/termination.h"
 #include "platform/window_sdl.h"
 #include "ui/window.h"
@@ -200,10 +201,14 @@ void start_graphics() {
   // The language the user's system asked for may not be on offer: ask in the window.
   confirm_language();
   show_startup_status("Will init plugins.");
-  if (has_option("--translation"))
-    set_language_from_file(app().language, option_value("--translation"));
-  else
+  if (has_option("--translation")) {
+    // A file named on the command line is where the user's shell is, not beside the program.
+    std::string file = option_value("--translation");
+    if (!is_absolute_path(file)) file = platform::current_folder() + file;
+    set_language_from_file(app().language, file);
+  } else {
     set_language(app().language);
+  }
   show_startup_status("Starting application.");
   load_button_atlas(app().language);
   install_window_prompts();

@@ -8,6 +8,7 @@
 
 #include "platform/window_sdl.h"
 #include "ui/draw_backend.h"
+#include "ui/texture_slots.h"
 #include "ui/ui_context.h"
 
 namespace {
@@ -47,10 +48,11 @@ class GlBackend : public DrawBackend {
       glEnable(GL_TEXTURE_2D);
       glBindTexture(GL_TEXTURE_2D, texture);
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-      // A page scaled by a fraction (a small screen) would drop or double single texels
-      // of the artwork; there the texels are blended. Glyphs still land one to one.
+      // A page scaled by a fraction (a small screen) would drop or double single rows of
+      // the background picture; there its texels are blended. The atlases stay unfiltered:
+      // blending would bleed neighbouring cells into the tiles cut from them.
       const float scale = ui().page_scale;
-      const bool smooth = scale != std::floor(scale);
+      const bool smooth = scale != std::floor(scale) && texture == texture_name(slot_background);
       bool& was = smooth_[texture];
       if (was != smooth) {
         const GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
