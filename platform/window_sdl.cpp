@@ -209,10 +209,7 @@ int window_create(const WindowSettings& s) {
   }
   SDL_Rect usable = {0, 0, info.monitor_width, info.monitor_height};
   if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = SDL_Rect{0, 0, info.monitor_width, info.monitor_height};
-  info.usable_width = usable.w;
-  info.usable_height = usable.h;
   const WindowPlan plan = plan_window(s, info.monitor_width, info.monitor_height, usable.w, usable.h);
-  info.scale = plan.scale;
   int x = s.offset_x, y = s.offset_y;
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   if (!plan.caption) flags |= SDL_WINDOW_BORDERLESS;

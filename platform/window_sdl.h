@@ -21,8 +21,6 @@ struct WindowSettings {
 struct WindowInfo {
   int width = 0, height = 0;                  // client area now, in pixels
   int monitor_width = 0, monitor_height = 0;  // the desktop when the window was made
-  int usable_width = 0, usable_height = 0;    // the desktop without its panels
-  int scale = 1;                              // the scale the window was made for
   int depth_bits = 0;
   int antialias = 0;  // multisampling level used, 0 none
   bool vsync = false;
