@@ -212,50 +212,30 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
 
 TEST(WindowPlan, TheWindowFitsTheScreen) {
   WindowSettings s;
-  // 800 x 600 on a large screen: exactly the design size, with a caption bar.
-  WindowPlan p = plan_window(s, 1920, 1080, 1920, 1050);
-  EXPECT_TRUE(p.fits && p.caption);
-  EXPECT_EQ(p.width, 800);
-  EXPECT_EQ(p.height, 600);
   // As tall as the screen: a borderless pop-up of the design size.
-  p = plan_window(s, 800, 600, 800, 600);
+  WindowPlan p = plan_window(s, 800, 600, 800, 570);
   EXPECT_TRUE(p.fits);
   EXPECT_FALSE(p.caption);
   EXPECT_EQ(p.height, 600);
-  // Too small a screen: the usable part of it.
+  // Too small a screen: the part of it the desktop's panels leave.
   p = plan_window(s, 800, 480, 800, 452);
   EXPECT_FALSE(p.fits);
   EXPECT_EQ(p.width, 800);
   EXPECT_EQ(p.height, 452);
-
-  // The desktop's scale goes down until the window fits; the user's is kept.
+  // The user's scale is kept where the desktop's would give way.
   s.scale = 2;
-  s.scale_from_desktop = true;
-  p = plan_window(s, 1920, 1080, 1920, 1050);
-  EXPECT_EQ(p.scale, 1);
-  EXPECT_EQ(p.width, 800);
-  p = plan_window(s, 3840, 2160, 3840, 2100);
-  EXPECT_EQ(p.scale, 2);
-  EXPECT_EQ(p.height, 1200);
-  EXPECT_TRUE(p.caption);
-  s.scale_from_desktop = false;
   p = plan_window(s, 1920, 1080, 1920, 1050);
   EXPECT_EQ(p.scale, 2);
   EXPECT_FALSE(p.fits);
-  EXPECT_EQ(p.height, 1050);
+  s.scale_from_desktop = true;
+  p = plan_window(s, 1920, 1080, 1920, 1050);
+  EXPECT_EQ(p.scale, 1);
+  EXPECT_TRUE(p.fits && p.caption);
 }
 
 TEST_F(WindowSdl, OnASmallScreenThePageIsScaledIntoTheWindow) {
   ASSERT_EQ(start_display(800, 480), "") << "no display for the window test";
-  std::string logged;
-  log_set_capture(&logged);
-  const int r = open_window(WindowSettings());
-  log_set_capture(nullptr);
-  ASSERT_EQ(r, window_ok);
-  EXPECT_NE(logged.find("The window was last: 800,600 and my monitor is 800,480.  Setting window to 800x480 it "
-                        "fits on screen.\n"),
-            std::string::npos)
-      << logged;
+  ASSERT_EQ(open_window(WindowSettings()), window_ok);
   ASSERT_EQ(window_info().width, 800);
   ASSERT_EQ(window_info().height, 480);
   // The whole page, four fifths of its size, between dark bars 80 pixels wide.
@@ -274,41 +254,6 @@ TEST_F(WindowSdl, OnASmallScreenThePageIsScaledIntoTheWindow) {
   EXPECT_FLOAT_EQ(ui().in.mouse_x, 800);
   EXPECT_FLOAT_EQ(ui().in.mouse_y, 600);
   EXPECT_TRUE(ui().in.button_went_down);
-  ui().in.mouse_x = ui().in.mouse_y = -10000;
-
-  reset_colour_table();
-  ASSERT_EQ(load_artwork(0), texture_ok);
-  std::string folder = "/home/pilot/";
-  int agreed = 0;
-  draw_sample_frame(folder, agreed);
-  Image frame;
-  ASSERT_EQ(read_window_pixels(frame), 0);
-  // Dark bars beside the page; the background reaches every edge of the page.
-  int lit_in_bars = 0, dark_page_edge = 0;
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 800; ++x) {
-      const int sum = frame.pixel(x, y)[0] + frame.pixel(x, y)[1] + frame.pixel(x, y)[2];
-      if (x < 80 || x >= 720) lit_in_bars += sum != 0;
-      else if (x < 82 || x >= 718 || y < 2 || y >= 478) dark_page_edge += sum == 0;
-    }
-  EXPECT_EQ(lit_in_bars, 0);
-  EXPECT_EQ(dark_page_edge, 0);
-  // QUIT (page x 30..86, y 12..34) and CONTINUE (ending at x 770) are on screen: each
-  // label's opaque texels make its area differ from the background there.
-  Image background;
-  ASSERT_EQ(read_png("RESOURCE:background.png", background), png_ok);
-  auto differing = [&](float x0, float x1) {
-    int n = 0;
-    for (float py = 14; py < 32; py += 1.25f)
-      for (float px = x0; px < x1; px += 1.25f) {
-        const unsigned char* on_screen = frame.pixel(static_cast<int>(80 + px * 0.8f), static_cast<int>(py * 0.8f));
-        const unsigned char* under = background.pixel(static_cast<int>(px), static_cast<int>(py));
-        n += std::abs(on_screen[0] - under[0]) + std::abs(on_screen[1] - under[1]) > 60;
-      }
-    return n;
-  };
-  EXPECT_GT(differing(30, 86), 40);
-  EXPECT_GT(differing(770 - 101, 770), 40);
 }
 
 // A line of text as FreeType itself draws it: each glyph's outline rendered with its
