@@ -19,13 +19,13 @@
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/child_process.h"
-#include "platform/fs.h"
 #include "platform/termination.h"
 #include "platform/window_sdl.h"
 #include "ui/window.h"
 #include "wizards/dvd_install.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/file_dialog.h"
 #include "ui/localization.h"
 #include "ui/page_framework.h"
 #include "ui/sprites.h"
@@ -201,14 +201,7 @@ void start_graphics() {
   // The language the user's system asked for may not be on offer: ask in the window.
   confirm_language();
   show_startup_status("Will init plugins.");
-  if (has_option("--translation")) {
-    // A file named on the command line is where the user's shell is, not beside the program.
-    std::string file = option_value("--translation");
-    if (!is_absolute_path(file)) file = platform::current_folder() + file;
-    set_language_from_file(app().language, file);
-  } else {
-    set_language(app().language);
-  }
+  set_language(app().language);
   show_startup_status("Starting application.");
   load_button_atlas(app().language);
   install_window_prompts();
@@ -238,6 +231,7 @@ void show_startup_status(const std::string& message) {
 // ---------------------------------------------------------------- shutdown and the whole run
 
 void shut_down(bool save_preferences) {
+  close_file_dialog();
   if (save_preferences && !has_option("--fps_test") && !has_option("--qa_script"))
     exchange_preferences(prefs_write);
   if (save_preferences && threads_state().initialised) threads_shutdown();

@@ -130,9 +130,7 @@ const char* const k_port_options =
     "    text drawn sharp at that size. Without it the desktop's scale factor\n"
     "    (GDK_SCALE, or 2 when Xft.dpi is 192 or more) is used as far as the\n"
     "    screen allows. --scale=1 keeps the window at 800 x 600.\n"
-    "--translation=FILE\n"
-    "    Take the texts of the language chosen by --lang from FILE instead of\n"
-    "    the built-in translation (to try a translation without a new build).\n"
+
     "--install=DIR\n"
     "    Install the simulator from the discs into DIR without opening a\n"
     "    window.\n"

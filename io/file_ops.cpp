@@ -224,6 +224,8 @@ bool folder_exists(const std::string& path) {
   return false;
 }
 
+bool path_exists(const std::string& path) { return platform::path_exists(absolute(strip_trailing_slash(path))); }
+
 bool is_symbolic_link(const std::string& path) { return platform::is_symlink(absolute(strip_trailing_slash(path))); }
 
 int create_folder(const std::string& path) {

@@ -39,4 +39,4 @@ shoot() {
 
 shoot welcome_800x480 800x480x24 "I will guide you" --lang=en
 shoot welcome_scale2 1700x1300x24 "I will guide you" --lang=en --scale=2
-shoot welcome_russian 1024x768x24 "Установщик Zephiro 9" --lang=ru --translation=tools/russian_welcome.txt
+shoot welcome_russian 1024x768x24 "Установка Zephiro 9" --lang=ru

@@ -25,8 +25,7 @@ DrawBackend& draw_backend() { return *g_backend; }
 
 void set_draw_backend(DrawBackend* backend) { g_backend = backend ? backend : &g_null_backend; }
 
-void draw_textured_rect(unsigned texture, const float rgba[4], float x0, float y0, float x1, float y1,
-                        float u0, float v0, float u1, float v1) {
+DrawQuad page_quad(float x0, float y0, float x1, float y1, float u0, float v0, float u1, float v1) {
   const UiContext& c = ui();
   const float s = c.page_scale;
   const float wx0 = (x0 + c.page_origin_x) * s, wx1 = (x1 + c.page_origin_x) * s;
@@ -36,6 +35,12 @@ void draw_textured_rect(unsigned texture, const float rgba[4], float x0, float y
   q.x[1] = wx1; q.y[1] = wy0; q.u[1] = u1; q.v[1] = v0;
   q.x[2] = wx1; q.y[2] = wy1; q.u[2] = u1; q.v[2] = v1;
   q.x[3] = wx0; q.y[3] = wy1; q.u[3] = u0; q.v[3] = v1;
+  return q;
+}
+
+void draw_textured_rect(unsigned texture, const float rgba[4], float x0, float y0, float x1, float y1,
+                        float u0, float v0, float u1, float v1) {
+  const DrawQuad q = page_quad(x0, y0, x1, y1, u0, v0, u1, v1);
   g_backend->quads(texture, rgba, &q, 1);
 }
 
