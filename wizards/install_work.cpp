@@ -54,6 +54,30 @@ int work_frame(WorkRun& run, const WorkPageTexts& texts, PageDescription& page) 
   return work_frame_running;
 }
 
+int copy_work_page(WorkRun& run, const WorkPageTexts& texts, PageDescription& page, WizardPage before,
+                   WizardPage finish, int disc_pages) {
+  // The copy is registered already: no second registry line.
+  if (!run.running && start_work(run) != work_started) {
+    page.next_page = before;
+    return 1;
+  }
+  switch (work_frame(run, texts, page)) {
+    case work_frame_done:
+      page.next_page = finish;
+      return 1;
+    case work_frame_needs_disc:
+      page.next_page = disc_change_page(disc_pages);
+      return 1;
+    case work_frame_stop:
+      stop_work(run);
+      page.next_page = finish;
+      return 1;
+    default:
+      page.back_page = before;
+      return 0;
+  }
+}
+
 void stop_work(WorkRun& run) {
   abort_install();
   run.running = false;

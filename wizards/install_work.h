@@ -44,6 +44,14 @@ enum WorkFrame {
 // file the Error Prompt (its second answer, or a closed prompt, goes on).
 int work_frame(WorkRun& run, const WorkPageTexts& texts, PageDescription& page);
 
+// The whole work page of a wizard that works on an installed copy (scenery, repair): a new
+// start when the work is not running (a cancelled plan or a failed folder goes back to
+// `before`), then a frame of the work. Done, or stopped at a failed file: the finish
+// page. Another disc needed: the wizard's disc pages (DiscChangeWizard). Running: GO BACK
+// leads to `before`, which asks whether to stop.
+int copy_work_page(WorkRun& run, const WorkPageTexts& texts, PageDescription& page, WizardPage before,
+                   WizardPage finish, int disc_pages);
+
 // Ends the work at once: what is done stays done.
 void stop_work(WorkRun& run);
 

@@ -114,26 +114,7 @@ int repair_confirm_page(int entering, PageDescription& page) {
 }
 
 int repair_page(int, PageDescription& page) {
-  RepairWizardState& s = g_repair;
-  if (!s.work.running && start_work(s.work) != work_started) {
-    page.next_page = repair_confirm_page;
-    return 1;
-  }
-  switch (work_frame(s.work, k_work_texts, page)) {
-    case work_frame_done:
-      page.next_page = repair_finish_page;
-      return 1;
-    case work_frame_needs_disc:
-      page.next_page = disc_change_page(disc_pages_repair);
-      return 1;
-    case work_frame_stop:
-      stop_work(s.work);
-      page.next_page = repair_finish_page;
-      return 1;
-    default:
-      page.back_page = repair_confirm_page;  // which asks whether to stop
-      return 0;
-  }
+  return copy_work_page(g_repair.work, k_work_texts, page, repair_confirm_page, repair_finish_page, disc_pages_repair);
 }
 
 int repair_finish_page(int, PageDescription& page) {

@@ -123,27 +123,8 @@ int scenery_install_page(int, PageDescription& page) {
     const InstallTotals& totals = install_manifest().totals;
     s.files_to_install = totals.files_to_install;
     s.files_to_delete = totals.files_to_delete;
-    // The copy is registered already: no second registry line.
-    if (start_work(s.work) != work_started) {
-      page.next_page = scenery_map_page;
-      return 1;
-    }
   }
-  switch (work_frame(s.work, k_work_texts, page)) {
-    case work_frame_done:
-      page.next_page = scenery_finish_page;
-      return 1;
-    case work_frame_needs_disc:
-      page.next_page = disc_change_page(disc_pages_scenery);
-      return 1;
-    case work_frame_stop:
-      stop_work(s.work);
-      page.next_page = scenery_finish_page;
-      return 1;
-    default:
-      page.back_page = scenery_map_page;  // which asks whether to stop
-      return 0;
-  }
+  return copy_work_page(s.work, k_work_texts, page, scenery_map_page, scenery_finish_page, disc_pages_scenery);
 }
 
 int scenery_finish_page(int, PageDescription& page) {
