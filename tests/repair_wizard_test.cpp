@@ -122,6 +122,13 @@ TEST_F(RepairWizardFlow, MissingFilesOnOtherDiscsGoThroughTheDiscChangePages) {
                                      "click_text CONTINUE\n"
                                      "frames 5\n"
                                      "wait_text Please insert DVD number 3 and click continue.\n"
+                                     "# stopping keeps what is done: one file is left to repair\n"
+                                     "click_text GO BACK\n"
+                                     "wait_text Are you sure you want to stop the repair operation?\n"
+                                     "click_text Stop\n"
+                                     "wait_text I need to install approximately 1 file to repair " + copy() + ".\n"
+                                     "click_text CONTINUE\n"
+                                     "wait_text Please insert DVD number 3 and click continue.\n"
                                      "set_drives " + set_disc(3) + "\n"
                                      "click_text CONTINUE\n"
                                      "wait_text Finished Repairing Zephiro.\n"
@@ -129,6 +136,18 @@ TEST_F(RepairWizardFlow, MissingFilesOnOtherDiscsGoThroughTheDiscChangePages) {
                                      "click_text QUIT\n");
   ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
   EXPECT_TRUE(fs::is_regular_file(readme));
+  // The work was started twice; each file was extracted once.
+  const std::string log = p.log();
+  const size_t first_start = log.find("Starting install at ");
+  ASSERT_NE(first_start, std::string::npos);
+  EXPECT_NE(log.find("Starting install at ", first_start + 1), std::string::npos);
+  for (const std::string file : {"Instructions/Readme.txt", "Resources/default data/earth_fix.dat",
+                                 "Resources/settings.txt"}) {
+    const std::string line = "EXPANDING file " + copy() + file + ", with result=0.";
+    const size_t at = log.find(line);
+    EXPECT_NE(at, std::string::npos) << file << "\n" << log;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos) << file;
+  }
   RunResult v = p.run({"--dvd_drives=" + drives, "--verify=" + copy()});
   EXPECT_EQ(v.exit_code, 0) << v.out << v.err;
   EXPECT_NE(v.out.find(": 0 missing, 0 damaged."), std::string::npos) << v.out;
