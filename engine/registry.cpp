@@ -1,5 +1,6 @@
 #include "engine/registry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -76,23 +77,29 @@ void read_installed_copies() {
   std::fclose(f);
 }
 
-void register_install_path(const std::string& install_path) {
+int register_install_path(const std::string& install_path) {
   std::string folder = preferences_folder();
   if (folder.empty()) {
     log_missing_preferences_folder();
-    return;
+    return 2;
   }
   std::string file_path = folder + registry_file_name;
   bool open_last_line = false;
-  if (is_registered(file_path, install_path, &open_last_line)) return;
+  if (is_registered(file_path, install_path, &open_last_line)) return 0;
   create_folder_chain(folder);
+  errno = 0;
   std::FILE* f = std::fopen(file_path.c_str(), "ab");
   if (!f) {
+    int code = errno ? errno : EIO;
     LOG << "WARNING: could not append registration file: " << file_path << "\n";
-    return;
+    return code;
   }
   std::string line = (open_last_line ? "\n" : "") + install_path + "\n";
+  errno = 0;
   bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  if (std::fclose(f) != 0 || !written)
-    LOG << "WARNING: could not append registration file: " << file_path << "\n";
+  int code = written ? 0 : (errno ? errno : EIO);
+  errno = 0;
+  if (std::fclose(f) != 0 && !code) code = errno ? errno : EIO;
+  if (code) LOG << "WARNING: could not append registration file: " << file_path << "\n";
+  return code;
 }

@@ -201,10 +201,11 @@ TEST_F(EngineTest, FreshInstallAcrossThreeDiscs) {
     if (current_entry(g).install_flag) {
       EXPECT_TRUE(current_entry(g).signature_matches);
     }
-  // The temporary copies of the archives are gone.
+  // The temporary copies of the archives are gone: only the manifest read at the start is left.
   std::vector<std::string> names;
   std::vector<int> folders;
-  EXPECT_EQ(list_folder(temp.path(), names, folders), 0) << names[0];
+  EXPECT_EQ(list_folder(temp.path(), names, folders), 1);
+  EXPECT_EQ(names, std::vector<std::string>{"directory.txt"});
 
   // A second scan finds everything current and plans nothing.
   scan(false);
@@ -315,20 +316,50 @@ TEST_F(EngineTest, RemovingSceneryPrunesFoldersButNeverTheCopy) {
   EXPECT_EQ(found, current_entry(tile).expected_signature);
 }
 
-TEST_F(EngineTest, DeletionNeverFollowsALinkOutOfTheCopy) {
+// A folder the user moved elsewhere and linked back is part of the copy: scanned, written
+// and deleted through, and its link is never removed.
+TEST_F(EngineTest, FoldersTheUserLinkedAreFollowedEverywhere) {
   fresh_install();
-  TempDir outside;
-  write_file(outside / "settings.txt", "outside the copy");
-  int victim = find_group("Resources/settings.txt");
-  // The user replaced a folder of the copy by a link to another place.
-  std::string plugins = install_path() + "Resources";
-  std::string moved = copy.path() + "Resources.real";
-  ASSERT_EQ(rename(plugins.c_str(), moved.c_str()), 0);
-  ASSERT_EQ(symlink(outside.path().c_str(), plugins.c_str()), 0);
-  current_entry(victim).found_signature = current_entry(victim).expected_signature;
-  current_entry(victim).delete_flag = true;
-  delete_unwanted_files();
-  EXPECT_EQ(read_file(outside / "settings.txt"), "outside the copy");
+  TempDir elsewhere;
+  std::string scenery = install_path() + "Global Scenery";
+  std::string moved = elsewhere.path() + "Global Scenery";
+  ASSERT_EQ(std::system(("mv '" + scenery + "' '" + moved + "'").c_str()), 0);
+  ASSERT_EQ(symlink(moved.c_str(), scenery.c_str()), 0);
+
+  // The scan reads through the link: every tile is current.
+  set_install_scope(false, true);
+  scan(false);
+  select_installed_tiles();
+  compute_install_totals();
+  EXPECT_EQ(install_manifest().totals.files_to_install, 0);
+
+  // Removing one tile deletes its file beyond the link and prunes its emptied folder there.
+  int removed = find_group("+44+163.dsf");
+  const ManifestEntry& tile = current_entry(removed);
+  install_scope().selected_tiles.set(tile.tile_column, tile.tile_row, false);
+  carry_out();
+  std::string beyond = moved + location(removed).substr(scenery.size());
+  EXPECT_FALSE(file_exists(beyond));
+  EXPECT_FALSE(folder_exists(folder_part(beyond)));
+  // Adding it back writes through the link, into the moved folder.
+  install_scope().selected_tiles.set(tile.tile_column, tile.tile_row, true);
+  scan(false);
+  install_scope().selected_tiles.set(tile.tile_column, tile.tile_row, true);
+  carry_out();
+  ASSERT_TRUE(failures.empty()) << failures[0];
+  std::string found;
+  ASSERT_EQ(md5_of_file(beyond, found), 0);
+  EXPECT_EQ(found, tile.expected_signature);
+
+  // Removing every tile empties the moved folder, but the user's link stays.
+  clear_tile_selection();
+  carry_out();
+  EXPECT_TRUE(is_symbolic_link(scenery));
+  EXPECT_TRUE(folder_exists(moved));
+  // Deleting the whole copy removes the link and never what it points to.
+  write_file(moved + "/my notes.txt", "mine");
+  ASSERT_EQ(delete_folder_tree(install_path()), 0);
+  EXPECT_EQ(read_file(moved + "/my notes.txt"), "mine");
 }
 
 TEST_F(EngineTest, CreateFoldersReportsAFolderThatCannotBeMade) {

@@ -244,14 +244,23 @@ TEST(Files, DiskSpaceOfFileFolderAndMissingParent) {
   EXPECT_EQ(disk_space(dir / "a/b/c", nullptr, &free_bytes), 2);
 }
 
-TEST(ErrorMessages, TableFirstThenSystemThenCode) {
+TEST(ErrorMessages, ProgramAndArchiveTextsThenTheSystemsOwn) {
   EXPECT_EQ(error_message_for_code(0), "");
-  EXPECT_EQ(error_message_for_code(28), "No space left on device. Perhaps your hard drive is full");
   EXPECT_EQ(error_message_for_code(20001), "We were unable to open a zip file. It may be missing or damaged");
+  // Every archive failure reads as one, never as a bare number.
+  for (int code : {-1, -2, -3, -4, -5, -100, -102, -103, -104, -105, 20013, 20014}) {
+    std::string text = error_message_for_code(code);
+    EXPECT_EQ(text.find("Error code"), std::string::npos) << code;
+    EXPECT_TRUE(text.find("zip") != std::string::npos || text.find("archive") != std::string::npos) << code;
+  }
+  EXPECT_EQ(error_message_for_code(-105), "Damaged archive: a file in it failed its CRC check");
+  // errno values read as the system says them, with the program's hints where the user can act.
+  EXPECT_EQ(error_message_for_code(28), "No space left on device. Perhaps your hard drive is full");
+  EXPECT_EQ(error_message_for_code(13), "Permission denied. Perhaps you do not have access to a directory or file system");
   EXPECT_EQ(error_message_for_code(2), "No such file or directory");
-  // Not in the table: the system's own message.
+  EXPECT_EQ(error_message_for_code(40), "Too many levels of symbolic links");
   EXPECT_EQ(error_message_for_code(110), "Connection timed out");
-  EXPECT_EQ(error_message_for_code(-105), "Error code -105");
+  EXPECT_EQ(error_message_for_code(-77), "Error code -77");
   EXPECT_EQ(error_message_for_code(987654), "Error code 987654");
 }
 
