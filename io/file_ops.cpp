@@ -281,6 +281,14 @@ int copy_tree(const std::string& source, const std::string& target) {
   return 0;
 }
 
+int append_to_file(const std::string& path, const std::string& bytes) {
+  int fd = -1;
+  if (int code = platform::open_for_append(absolute(path), &fd)) return code;
+  int code = platform::write_file_bytes(fd, bytes.data(), bytes.size());
+  int closed = platform::close_written_file(fd);
+  return code ? code : closed;
+}
+
 int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes) {
   std::string p = absolute(path);
   if (p.size() > 3) {

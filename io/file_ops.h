@@ -74,6 +74,9 @@ int delete_folder_tree(const std::string& folder);
 int clear_read_only(const std::string& path);
 int copy_file(const std::string& source, const std::string& target);
 int copy_tree(const std::string& source, const std::string& target);
+// Appends bytes to a file, created when missing, in one write; never blocks on a FIFO.
+// 0, or the error code of the open, the write or the close (a full disk shows at either).
+int append_to_file(const std::string& path, const std::string& bytes);
 int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes);
 int eject_disc(const std::string& path);
 // Starts `file` (a program directly, anything else through the desktop's opener).

@@ -168,6 +168,13 @@ int write_file_bytes(int fd, const void* data, uint64_t size) {
 
 int close_written_file(int fd) { return close(fd) == 0 ? 0 : errno; }
 
+int open_for_append(const std::string& path, int* fd) {
+  int f = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (f < 0) return errno;
+  *fd = f;
+  return 0;
+}
+
 int rename_path(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }

@@ -56,6 +56,9 @@ int write_file_bytes(int fd, const void* data, uint64_t size);
 // Closes a file that was written: 0, or the error a delayed write reported.
 int close_written_file(int fd);
 int rename_path(const std::string& from, const std::string& to);
+// Opens a file for appending, created when missing; never waits for a FIFO's reader
+// (ENXIO instead). 0 with the descriptor, or an errno value.
+int open_for_append(const std::string& path, int* fd);
 
 int make_dir(const std::string& path);
 int remove_file(const std::string& path);
