@@ -315,6 +315,39 @@ TEST_F(ZipToFile, WriteFailureRemovesTheTemporaryFile) {
   EXPECT_EQ(tree_of(out()), std::vector<std::string>{"big.txt"});
 }
 
+// An installed file is taken from its archive only when the archive holds it under its name
+// and its bytes have the signature the manifest expects; otherwise nothing is left under its
+// final name, not even a partial file, and the old file stays.
+TEST_F(ZipToFile, InstalledFileMustBeTheOneTheManifestExpects) {
+  const std::string abc = "900150983cd24fb0d6963f7d28e17f72";
+  const std::string target = out() + "a.txt";
+  auto check = [&](const std::string& archive, const std::string& signature, int expected) {
+    write_file(target, "old file");
+    EXPECT_EQ(extract_installed_file(archive, target, signature), expected) << archive;
+    EXPECT_EQ(read_file(target), expected == 0 ? "abc" : "old file") << archive;
+    EXPECT_EQ(tree_of(out()), std::vector<std::string>{"a.txt"}) << archive;
+  };
+  write_file(src() + "a.txt", "abc");
+  write_file(src() + "b.txt", "another file");
+  zip_tool(src(), dir / "right.zip", "a.txt b.txt");
+  check(dir / "right.zip", abc, 0);  // b.txt is not the file it installs: skipped
+  check(dir / "right.zip", "0123456789abcdef0123456789abcdef", err_archive_damaged);
+  zip_tool(src(), dir / "other.zip", "b.txt");
+  check(dir / "other.zip", abc, err_archive_member_missing);
+  write_file(dir / "empty.zip", raw_zip({}));
+  check(dir / "empty.zip", abc, err_zip_open);  // the unzip library opens no empty archive
+  // The same in large members, which stream.
+  set_whole_member_limit(1);
+  check(dir / "right.zip", abc, 0);
+  check(dir / "right.zip", "GONE", err_archive_damaged);
+
+  seven_zip_tool(src(), dir / "right.7z", "a.txt b.txt", "-m0=LZMA2");
+  check(dir / "right.7z", abc, 0);
+  check(dir / "right.7z", "0123456789abcdef0123456789abcdef", err_archive_damaged);
+  seven_zip_tool(src(), dir / "other.7z", "b.txt", "-m0=LZMA2");
+  check(dir / "other.7z", abc, err_archive_member_missing);
+}
+
 class SevenZipToFolder : public ZipToFile {};
 
 TEST_F(SevenZipToFolder, ExtractsSolidLzmaAndLzma2WithAnEmptyMember) {

@@ -16,6 +16,7 @@
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
+#include "engine/work_record.h"
 #include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/md5.h"
@@ -360,6 +361,63 @@ TEST_F(EngineTest, FoldersTheUserLinkedAreFollowedEverywhere) {
   write_file(moved + "/my notes.txt", "mine");
   ASSERT_EQ(delete_folder_tree(install_path()), 0);
   EXPECT_EQ(read_file(moved + "/my notes.txt"), "mine");
+}
+
+// The work a run is to do is recorded in the copy from the moment its folder exists until
+// the run completes without a failed file; a later scan takes the recorded work into its
+// scope, so the repair wizard's plan finishes it.
+TEST_F(EngineTest, UnfinishedWorkIsRecordedUntilItCompletes) {
+  int tile = find_group("+44+163.dsf");
+  const ManifestEntry& t = current_entry(tile);
+  int airfoil = find_group("Airfoils/Clark Y.afl");
+  set_install_scope(true, true);
+  scan(false);
+  install_scope().selected_tiles.set(t.tile_column, t.tile_row, true);
+  ASSERT_EQ(build_install_plan(), 1);
+  ASSERT_EQ(create_install_folders(), 0);
+  WorkRecord record;
+  ASSERT_TRUE(read_work_record(install_path(), &record));
+  EXPECT_TRUE(record.base_files && record.scenery_tiles);
+  EXPECT_TRUE(record.tiles.get(t.tile_column, t.tile_row));
+  EXPECT_EQ(work_kind_name(record), "install");
+  EXPECT_TRUE(holds_unfinished_install(install_path()));
+
+  // The airfoil's archive holds other bytes than the manifest promises.
+  std::string archive = dvd_archive_folder() + current_entry(airfoil).path + ".zip";
+  ASSERT_EQ(rename(archive.c_str(), (archive + ".saved").c_str()), 0);
+  TempDir work;
+  write_file(work / "Clark Y.afl", "not the airfoil");
+  ASSERT_EQ(std::system(("cd '" + work.path() + "' && zip -q '" + archive + "' 'Clark Y.afl'").c_str()), 0);
+  delete_unwanted_files();
+  run_executor();
+  ASSERT_EQ(rename((archive + ".saved").c_str(), archive.c_str()), 0);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].rfind(std::to_string(err_archive_damaged) + " I was unable to unzip the file ", 0), 0u);
+  EXPECT_FALSE(file_exists(location(airfoil)));
+  EXPECT_TRUE(read_work_record(install_path(), nullptr));
+
+  // The repair wizard's scan (base files only) brings the recorded tile in; its plan
+  // installs what is missing and leaves the chosen tile chosen.
+  failures.clear();
+  clear_tile_selection();
+  set_install_scope(true, false);
+  scan(false);
+  EXPECT_TRUE(install_scope().include_scenery_tiles);
+  EXPECT_TRUE(install_scope().selected_tiles.get(t.tile_column, t.tile_row));
+  compute_install_totals();
+  EXPECT_EQ(install_manifest().totals.files_to_install, 1);
+  EXPECT_EQ(install_manifest().totals.files_to_delete, 0);
+  carry_out();
+  ASSERT_TRUE(failures.empty()) << failures[0];
+  EXPECT_FALSE(read_work_record(install_path(), nullptr));
+  expect_copy_current();
+  // The scenery wizard's selection of installed tiles is the chosen tile alone.
+  set_install_scope(false, true);
+  scan(true);
+  select_installed_tiles();
+  for (int c = 0; c < tile_columns; ++c)
+    for (int r = 0; r < tile_rows; ++r)
+      EXPECT_EQ(install_scope().selected_tiles.get(c, r), c == t.tile_column && r == t.tile_row);
 }
 
 TEST_F(EngineTest, CreateFoldersReportsAFolderThatCannotBeMade) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -139,6 +140,41 @@ TEST(FolderExists, ExactNameInTheParentListing) {
   EXPECT_TRUE(folder_exists(dir / "Zephiro 9 old/"));
   EXPECT_TRUE(folder_exists(dir.path()));
   EXPECT_FALSE(folder_exists(dir / "missing/deeper/"));
+}
+
+// Linux names may hold any byte but '/' and begin with "."; a FIFO or a device may stand
+// where a file is expected. None of them may be renamed, missed or opened for reading.
+TEST(LinuxNames, RawNamesDotFoldersAndSpecialFiles) {
+  TempDir dir;
+  const std::string odd[] = {"a:b", "back\\slash", std::string("caf\xE9"), "plain"};
+  mkdir((dir / "tree").c_str(), 0755);
+  for (const std::string& name : odd) write_file(dir / "tree/" + name, "x");
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  ASSERT_EQ(list_folder(dir / "tree/", names, folders), 4);
+  for (const std::string& name : odd) {
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    EXPECT_TRUE(file_exists(dir / "tree/" + name)) << name;
+  }
+  EXPECT_EQ(delete_folder_tree(dir / "tree/"), 0);
+  EXPECT_FALSE(folder_exists(dir / "tree"));
+
+  mkdir((dir / ".hidden").c_str(), 0755);
+  EXPECT_TRUE(folder_exists(dir / ".hidden"));
+  EXPECT_TRUE(folder_exists(dir / ".hidden/"));
+  EXPECT_TRUE(folder_exists("/"));
+
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  EXPECT_TRUE(file_exists(dir / "fifo"));
+  EXPECT_TRUE(is_special_file(dir / "fifo"));
+  EXPECT_TRUE(is_special_file("/dev/null"));
+  EXPECT_FALSE(is_special_file(dir.path()));
+  uint64_t size = 0;
+  EXPECT_EQ(regular_file_size(dir / "fifo", &size), 22);
+  write_file(dir / "f", "12345");
+  EXPECT_EQ(regular_file_size(dir / "f", &size), 0);
+  EXPECT_EQ(size, 5u);
+  EXPECT_FALSE(file_exists(dir.path()));  // a folder is not a file
 }
 
 TEST(Folders, CreateDeleteAndBenignCodes) {
