@@ -47,6 +47,15 @@ void add_execute_bits(const std::string& path, unsigned mode) {
   if (add != perms::none) fs::permissions(path, add, fs::perm_options::add, ec);
 }
 
+// A file of the copy that the user replaced by a link to a file elsewhere is written
+// through the link: the new file goes where the link leads, and the link stays.
+std::string written_path(const std::string& target) {
+  if (!platform::is_symlink(target) || platform::path_kind(target) != platform::PathKind::regular) return target;
+  std::error_code ec;
+  fs::path real = fs::canonical(target, ec);
+  return ec ? target : real.string();
+}
+
 }  // namespace
 
 bool is_partial_name(const std::string& name) { return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0; }
@@ -57,7 +66,7 @@ PartialFile::~PartialFile() { discard(); }
 
 int PartialFile::open(const std::string& target, bool take_signature) {
   discard();
-  target_ = target;
+  target_ = written_path(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string temp = next_name_beside(target);
     int fd = -1;

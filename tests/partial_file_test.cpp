@@ -45,6 +45,18 @@ TEST(PartialFile, NothingStandsUnderTheFinalNameUntilTheCommit) {
   EXPECT_EQ(access((dir / "a.txt").c_str(), X_OK), 0);
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"a.txt"});
 
+  // A file the user replaced by a link is written where the link leads; the link stays.
+  TempDir elsewhere;
+  write_file(elsewhere / "real.txt", "old");
+  fs::create_symlink(elsewhere / "real.txt", dir / "linked.txt");
+  PartialFile through;
+  ASSERT_EQ(through.open(dir / "linked.txt"), 0);
+  ASSERT_EQ(through.write("new", 3), 0);
+  ASSERT_EQ(through.commit(), 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "linked.txt"));
+  EXPECT_EQ(read_file(elsewhere / "real.txt"), "new");
+  fs::remove(dir / "linked.txt");
+
   // A folder is made whole: it appears under its name with what it holds, or not at all.
   PartialFolder folder;
   ASSERT_EQ(folder.open(dir / "copy"), 0);
