@@ -51,6 +51,7 @@ bool matches_any_version(const ManifestGroup& group, const std::string& signatur
 int checksum_step(int& next_group, bool quick, float& progress) {
   const int groups = manifest_group_count();
   if (!folder_exists(install_path())) {
+    include_recorded_work();  // none: forgets what an earlier scan of another copy found
     for (int g = 0; g < groups; ++g) {
       ManifestEntry& e = current_entry(g);
       e.found_signature = "NONE";
