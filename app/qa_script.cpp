@@ -183,23 +183,10 @@ const WidgetNote* widget_labelled(const std::string& wanted) {
 
 // ---------------------------------------------------------------- input
 
-void move_mouse(float x, float y) {
-  UiInput& in = ui().in;
-  in.mouse_x = x;
-  in.mouse_y = y;
-}
-
-void press(float x, float y) {
-  move_mouse(x, y);
-  ui().in.button_went_down = true;
-  ui().in.button_held = true;
-}
-
-void release(float x, float y) {
-  move_mouse(x, y);
-  ui().in.button_went_up = true;
-  ui().in.button_held = false;
-}
+// The scripted mouse goes through the window's own input rules (clicks, drag tracking).
+void move_mouse(float x, float y) { input_mouse_move(x, y); }
+void press(float x, float y) { input_button_down(mouse_left, x, y); }
+void release(float x, float y) { input_button_up(mouse_left, x, y); }
 
 // A key as the window would report it. False for a name it does not know.
 bool give_key(const std::string& name) {
@@ -397,7 +384,8 @@ Outcome continue_action() {
       input_given();
       return Outcome::stop;
     case Action::drag:
-      if (s.stage < k_drag_steps) {
+      // The held mouse reaches the end point; the release comes a frame later.
+      if (s.stage <= k_drag_steps) {
         const float t = static_cast<float>(s.stage++) / k_drag_steps;
         move_mouse(s.x1 + (s.x2 - s.x1) * t, s.y1 + (s.y2 - s.y1) * t);
         return Outcome::busy;

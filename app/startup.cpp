@@ -26,6 +26,7 @@
 #include "wizards/dvd_install.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/file_dialog.h"
 #include "ui/localization.h"
 #include "ui/page_framework.h"
 #include "ui/sprites.h"
@@ -237,6 +238,7 @@ void show_startup_status(const std::string& message) {
 // ---------------------------------------------------------------- shutdown and the whole run
 
 void shut_down(bool save_preferences) {
+  close_file_dialog();
   if (save_preferences && !has_option("--fps_test") && !has_option("--qa_script"))
     exchange_preferences(prefs_write);
   if (save_preferences && threads_state().initialised) threads_shutdown();

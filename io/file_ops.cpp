@@ -218,6 +218,8 @@ bool is_special_file(const std::string& path) {
   return platform::path_kind(absolute(path)) == platform::PathKind::other;
 }
 
+bool path_exists(const std::string& path) { return platform::path_exists(absolute(strip_trailing_slash(path))); }
+
 bool is_symbolic_link(const std::string& path) { return platform::is_symlink(absolute(strip_trailing_slash(path))); }
 
 int create_folder(const std::string& path) {

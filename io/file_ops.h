@@ -59,6 +59,9 @@ bool folder_exists(const std::string& path);
 int regular_file_size(const std::string& path, uint64_t* size);
 // Whether the path names a FIFO, a device or a socket (following links).
 bool is_special_file(const std::string& path);
+// Whether anything at all has this name (a trailing '/' is ignored): a file, a folder
+// (also one whose name begins with "."), a FIFO, a link even when it leads nowhere.
+bool path_exists(const std::string& path);
 // Whether the path (without trailing '/') is itself a symbolic link.
 bool is_symbolic_link(const std::string& path);
 // Lists a folder (path ending '/'): names and is-folder flags, sorted case-insensitively,

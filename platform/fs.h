@@ -16,6 +16,8 @@ struct DirEntry {
 // Entries of a folder (without "." and ".."); false when it cannot be opened.
 bool read_dir(const std::string& path, std::vector<DirEntry>& entries);
 bool is_symlink(const std::string& path);
+// Whether anything has this name: a file, a folder, a FIFO, a link even when it leads nowhere.
+bool path_exists(const std::string& path);
 bool is_regular_file(const std::string& path);
 bool is_executable_file(const std::string& path);
 

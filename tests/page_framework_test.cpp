@@ -624,9 +624,11 @@ class WelcomePageTest : public PageFrameworkTest {
     reset_dvd_discovery();
     reset_install_manifest();
     setenv("TMPDIR", temp.path().c_str(), 1);
+    setenv("XDG_DATA_HOME", temp.path().c_str(), 1);  // no installed copies
   }
   void TearDown() override {
     unsetenv("TMPDIR");
+    unsetenv("XDG_DATA_HOME");
     reset_dvd_discovery();
     reset_install_manifest();
     PageFrameworkTest::TearDown();
@@ -667,8 +669,7 @@ TEST_F(WelcomePageTest, TextFollowsTheDiscInTheDrive) {
   run_frame();
   EXPECT_EQ(body(), "Welcome to the Zephiro 9 Installer.  I will guide you through the process of installing "
                     "Zephiro 9 DVD.");
-  EXPECT_TRUE(welcome_verdict().ready_to_install);
-  EXPECT_FALSE(bottom(2)->enabled);  // until the install pages exist
+  EXPECT_TRUE(bottom(2)->enabled);
   EXPECT_TRUE(bottom(0)->enabled);
   EXPECT_EQ(framework().current_page, welcome_page);
 
@@ -678,7 +679,7 @@ TEST_F(WelcomePageTest, TextFollowsTheDiscInTheDrive) {
   set_dvd_drives(drive);
   run_frame();
   EXPECT_EQ(body(), "This DVD does not appear to be an Zephiro 9 DVD.");
-  EXPECT_FALSE(welcome_verdict().ready_to_install);
+  EXPECT_FALSE(bottom(2)->enabled);
   EXPECT_TRUE(alerts.empty());
 }
 
@@ -709,7 +710,7 @@ TEST_F(WelcomePageTest, RejectedManifestAndScenerySet) {
   ASSERT_EQ(manifest_read_status(), 3);
   EXPECT_EQ(body(), "This DVD (World) contains global scenery.  You must install the sim before you install the "
                     "global scenery.");
-  EXPECT_FALSE(welcome_verdict().ready_to_install);
+  EXPECT_FALSE(bottom(2)->enabled);
 }
 
 }  // namespace

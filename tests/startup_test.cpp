@@ -18,7 +18,7 @@
 #include "core/options.h"
 #include "platform/child_process.h"
 #include "tests/test_util.h"
-#include "tests/virtual_display.h"
+#include "tests/program_window_fixture.h"
 #include "ui/png_image.h"
 
 
@@ -142,41 +142,19 @@ TEST(Program, WithoutADisplayTheGraphicsAlertEndsTheRun) {
 
 namespace {
 
-std::unique_ptr<VirtualDisplay> g_display;
-std::string g_display_problem;
 std::unique_ptr<TempDir> g_set;  // a one-disc set named "Test Set Seven"
 
-class ProgramWindow : public ::testing::Test {
+class ProgramWindow : public ProgramWindowTest {
  protected:
   static void SetUpTestSuite() {
-    g_display = std::make_unique<VirtualDisplay>();
-    g_display_problem = g_display->start();
+    ProgramWindowTest::SetUpTestSuite();
     g_set = std::make_unique<TempDir>();
-    if (!make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'")) g_display_problem = "make_disc_set failed";
+    ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'"));
   }
   static void TearDownTestSuite() {
-    g_display.reset();  // also forgets DISPLAY when the server was ours
+    ProgramWindowTest::TearDownTestSuite();
     g_set.reset();
   }
-  void SetUp() override {
-    ASSERT_EQ(g_display_problem, "");
-    std::filesystem::create_directory(p.root / "drive");  // an empty folder drive
-  }
-  std::string script(const std::string& text) {
-    write_file(p.root / "script.txt", text);
-    return "--qa_script=" + p.root / "script.txt";
-  }
-  std::string empty_drive() { return "--dvd_drives=" + p.root / "drive"; }
-  // Waits (within reason) until the log holds `text`.
-  bool log_reaches(const std::string& text) {
-    for (int i = 0; i < 1200; ++i) {
-      if (p.log().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-
-  ProgramRun p;
 };
 
 }  // namespace
@@ -298,4 +276,63 @@ TEST_F(ProgramWindow, FromTheDiscTheProgramMovesToTheTemporaryFolder) {
   r = p.finish(p.start(args, "", disc + "zephiro-installer"));
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(p.log().find("os_dir_this_app\t\t=" + disc + "\n"), std::string::npos) << p.log();
+}
+
+// The language comes from --lang, else from the locale; a locale that names no language of
+// the program asks the user. A translated run draws its pages with no text left in English.
+TEST_F(ProgramWindow, TheLanguageComesFromTheOptionOrTheLocaleElseTheUserIsAsked) {
+  const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  std::vector<std::string> saved;
+  for (const char* v : variables) {
+    saved.push_back(get_environment(v));
+    unset_environment(v);
+  }
+  const std::string disc = "--dvd_drives=" + g_set->path() + "disc1";
+  const std::string asked = "Please choose the language of the installer.\n";
+
+  set_environment("LANG", "ja_JP.UTF-8");
+  RunResult japanese = p.run({disc, script("wait_text Welcome to the Zephiro 9 Installer.\nquit\n")});
+  const std::string japanese_log = p.log();
+
+  set_environment("LANG", "ru_RU.UTF-8");
+  // Установка Zephiro 9 / Вас приветствует программа установки Zephiro 9
+  RunResult russian = p.run(
+      {disc, "--missing_strings",
+       script("wait_text \xD0\xA3\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xBA\xD0\xB0 Zephiro 9\n"
+              "wait_text \xD0\x92\xD0\xB0\xD1\x81 \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xD1\x81\xD1\x82"
+              "\xD0\xB2\xD1\x83\xD0\xB5\xD1\x82\n"
+              "wait_text Test Set Seven.\n"
+              "no_text Welcome\n"
+              "quit\n")});
+  const std::string russian_log = p.log();
+
+  // The option wins over the locale.
+  RunResult french = p.run({disc, "--lang=fr", "--missing_strings",
+                            script("wait_text Bienvenue dans le programme d'installation de Zephiro 9.\n"
+                                   "wait_text Choix des sc\xC3\xA8nes\nquit\n")});
+  const std::string french_log = p.log();
+
+  for (size_t i = 0; i < saved.size(); ++i) {
+    if (saved[i].empty())
+      unset_environment(variables[i]);
+    else
+      set_environment(variables[i], saved[i]);
+  }
+
+  EXPECT_EQ(japanese.exit_code, 0) << japanese.err;
+  // Under a script the alert's line goes to the log; the run goes on in English.
+  EXPECT_NE(japanese_log.find(asked), std::string::npos) << japanese_log;
+  EXPECT_EQ(japanese_log.find("CHANGING LANGUAGE"), std::string::npos);
+
+  EXPECT_EQ(russian.exit_code, 0) << russian.err;
+  EXPECT_EQ(russian_log.find(asked), std::string::npos);
+  EXPECT_NE(russian_log.find(" ==== CHANGING LANGUAGE TO: \xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9. ====\n"),
+            std::string::npos);
+  EXPECT_EQ(french.exit_code, 0) << french.err;
+  EXPECT_NE(french_log.find(" ==== CHANGING LANGUAGE TO: Fran\xC3\xA7" "ais. ====\n"), std::string::npos);
+  // --missing_strings would have written a "STRING " line for any text left untranslated.
+  for (const std::string* log : {&russian_log, &french_log}) {
+    EXPECT_EQ(log->find("\nSTRING "), std::string::npos) << *log;
+    EXPECT_EQ(log->find("ERROR"), std::string::npos) << *log;
+  }
 }

@@ -20,26 +20,27 @@ void set_mouse(int client_x, int client_y) {
   c.in.mouse_y = static_cast<float>(c.window_height - client_y) - c.page_origin_y;
 }
 
+int mouse_button(int window_button) {
+  if (window_button == window_button_left) return mouse_left;
+  if (window_button == window_button_right) return mouse_right;
+  return 0;
+}
+
 void handle(const WindowEvent& e) {
   UiInput& in = ui().in;
   switch (e.kind) {
     case window_event_close: app().quit_flag = 1; break;
-    case window_event_mouse_move: set_mouse(e.x, e.y); break;
+    case window_event_mouse_move:
+      set_mouse(e.x, e.y);
+      input_mouse_move(in.mouse_x, in.mouse_y);
+      break;
     case window_event_button_down:
       set_mouse(e.x, e.y);
-      if (e.button == window_button_left) {
-        in.button_went_down = true;
-        in.button_held = true;
-      } else if (e.button == window_button_right) {
-        in.right_went_down = true;
-      }
+      if (mouse_button(e.button)) input_button_down(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
     case window_event_button_up:
       set_mouse(e.x, e.y);
-      if (e.button == window_button_left) {
-        in.button_went_up = true;
-        in.button_held = false;
-      }
+      if (mouse_button(e.button)) input_button_up(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
     case window_event_wheel: in.wheel += e.wheel; break;
     case window_event_key_down: {
