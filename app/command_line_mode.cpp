@@ -337,8 +337,8 @@ bool asks_for_command_line_mode(int argc, char** argv) {
 void prepare_command_line_mode() {
   app().command_line_mode = true;
   set_alert_handler(command_line_alert);
-  // A request to stop ends a wait at the terminal too: the run then stops in order.
-  platform::catch_termination_requests(true);
+  // The work loops, and the questions asked at the terminal, look for such a request.
+  platform::catch_termination_requests();
 }
 
 int run_command_line_mode() {

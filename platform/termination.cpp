@@ -5,7 +5,7 @@
 
 namespace {
 
-// Only an async-signal-safe store happens in the handler; the work loops poll it.
+// Only an async-signal-safe store happens in the handler; the program polls it.
 volatile sig_atomic_t g_signal = 0;
 
 void note_request(int signal_number) { g_signal = signal_number; }
@@ -14,13 +14,12 @@ void note_request(int signal_number) { g_signal = signal_number; }
 
 namespace platform {
 
-int catch_termination_requests(bool interrupt_waits) {
+int catch_termination_requests() {
   struct sigaction action = {};
   action.sa_handler = note_request;
   sigemptyset(&action.sa_mask);
-  // Restarted calls: a blocking read elsewhere must not fail because of the request,
-  // unless the caller wants its waits to end.
-  action.sa_flags = interrupt_waits ? 0 : SA_RESTART;
+  // Restarted calls: a read or write on any thread must not fail because of the request.
+  action.sa_flags = SA_RESTART;
   if (sigaction(SIGTERM, &action, nullptr) != 0) return errno;
   if (sigaction(SIGINT, &action, nullptr) != 0) return errno;
   return 0;
