@@ -314,11 +314,11 @@ struct ArchiveFree {
 };
 
 // A damaged 7z gives libarchive's own numbers; the user is better served by the program's
-// "cannot read" text, except for plain system failures.
+// "damaged archive" text, except for plain system failures.
 int sevenzip_code(struct archive* a) {
   int code = archive_errno(a);
   if (code == ENOMEM || code == EIO || code == ENOSPC) return code;
-  return err_zip_read;
+  return err_archive_corrupt;
 }
 
 int extract_7z_entry(struct archive* a, struct archive_entry* entry, const std::string& target,

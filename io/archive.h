@@ -3,7 +3,7 @@
 // Codes: 0 success, 12 out of memory, errno values, minizip codes (negative),
 // 20001 (cannot open the archive), 20002 (short read or damaged data), 20004 (short write),
 // 22 (a member named absolute or with "..": nothing of the archive is written outside the
-// out folder), 20013 and 20014 (below).
+// out folder), 20015 (a 7z archive's data is corrupt), 20013 and 20014 (below).
 // Each member is written as a partial file in its folder and renamed over its final name
 // when complete; it keeps the execute permission its archive records. Folders of the out
 // folder that are links the user made are written through, like any folder.

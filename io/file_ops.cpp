@@ -374,6 +374,7 @@ std::string error_message_for_code(int code) {
       {20012, "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
       {err_archive_damaged, "Damaged archive: the file it holds is not the file it should be"},
       {err_archive_member_missing, "Damaged archive: it does not hold the file it should"},
+      {err_archive_corrupt, "Damaged archive: its data is corrupt or fails its check"},
       // The zip library's codes (zlib's and minizip's).
       {-1, "We were unable to read from a zip file. It may be missing or damaged"},
       {-2, "Damaged archive: its compressed data cannot be read"},

@@ -25,6 +25,8 @@ enum ProgramErrorCode {
   err_archive_damaged = 20013,
   // An archive that does not hold the file it is there to install (empty, or another name).
   err_archive_member_missing = 20014,
+  // A 7z archive whose data fails its check or cannot be decoded.
+  err_archive_corrupt = 20015,
 };
 
 enum SpecialFolderCode {

@@ -284,7 +284,7 @@ TEST(ErrorMessages, ProgramAndArchiveTextsThenTheSystemsOwn) {
   EXPECT_EQ(error_message_for_code(0), "");
   EXPECT_EQ(error_message_for_code(20001), "We were unable to open a zip file. It may be missing or damaged");
   // Every archive failure reads as one, never as a bare number.
-  for (int code : {-1, -2, -3, -4, -5, -100, -102, -103, -104, -105, 20013, 20014}) {
+  for (int code : {-1, -2, -3, -4, -5, -100, -102, -103, -104, -105, 20013, 20014, 20015}) {
     std::string text = error_message_for_code(code);
     EXPECT_EQ(text.find("Error code"), std::string::npos) << code;
     EXPECT_TRUE(text.find("zip") != std::string::npos || text.find("archive") != std::string::npos) << code;
