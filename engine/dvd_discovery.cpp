@@ -183,9 +183,8 @@ const std::string& dvd_root() { return g_dvd.root; }
 void set_dvd_root(const std::string& root) { g_dvd.root = root; }
 const std::string& dvd_version() { return g_dvd.version; }
 int current_disc_number() { return g_dvd.current_disc; }
-
-std::string disc_number_text(int disc) { return std::to_string(static_cast<long long>(disc) + 1); }
 void set_current_disc_number(int disc) { g_dvd.current_disc = disc; }
+std::string disc_number_text(int disc) { return std::to_string(static_cast<long long>(disc) + 1); }
 int manifest_read_status() { return g_dvd.manifest_status; }
 std::string dvd_archive_folder() { return g_dvd.root + g_dvd.version + "/"; }
 

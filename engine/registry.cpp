@@ -25,14 +25,14 @@ std::string preferences_folder() { return special_folder(folder_prefs); }
 
 void log_missing_preferences_folder() { LOG << "WARNING: registration of this nimbrel folder failed!\n"; }
 
-// Whether a line of the file equals `install_path`. `open_last_line` tells that the file's
-// last line has no LF yet, so that an appended line does not run into it.
 // Only a regular file is read: a FIFO would block and a device never end.
 std::FILE* open_registry_for_reading(const std::string& file_path) {
   uint64_t size = 0;
   return regular_file_size(file_path, &size) == 0 ? std::fopen(file_path.c_str(), "rb") : nullptr;
 }
 
+// Whether a line of the file equals `install_path`. `open_last_line` tells that the file's
+// last line has no LF yet, so that an appended line does not run into it.
 bool is_registered(const std::string& file_path, const std::string& install_path, bool* open_last_line) {
   *open_last_line = false;
   std::FILE* f = open_registry_for_reading(file_path);
