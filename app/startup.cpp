@@ -225,9 +225,7 @@ void reset_startup_status() { state() = StartupState(); }
 void show_startup_status(const std::string& message) {
   ++state().status_messages;
   if (!window_exists() || !texture_slot(slot_interface)) return;
-  const UiContext& c = ui();
-  fill_rect(colour_modal_fill, -c.page_origin_x, -c.page_origin_y, c.window_width - c.page_origin_x,
-            c.window_height - c.page_origin_y);
+  fill_window(colour_modal_fill);
   draw_full_window_frame(false);
   draw_text(colour_label, 400, 320, localize(message), 720, weight_regular, align_centre);
   draw_progress_bar(400, 290, 400, startup_status_fraction());

@@ -19,7 +19,7 @@ class ProgramWindowTest : public ::testing::Test {
     display_ = std::make_unique<VirtualDisplay>();
     display_problem_ = display_->start();
   }
-  static void TearDownTestSuite() { display_.reset(); }  // also forgets DISPLAY when the server was ours
+  static void TearDownTestSuite() { display_.reset(); }  // puts the DISPLAY of before back
   void SetUp() override {
     ASSERT_EQ(display_problem_, "");
     std::filesystem::create_directory(p.root / "drive");  // an empty folder drive

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
@@ -17,6 +18,21 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Unsets DISPLAY and WAYLAND_DISPLAY while it lives: the native message box of an alert
+// would otherwise wait for a user on the desktop the tests run on.
+class NoDisplay {
+ public:
+  NoDisplay();
+  ~NoDisplay();
+
+ private:
+  std::string display_, wayland_;
+};
+
+// Sets the X resource Xft.dpi on the display in DISPLAY, as a desktop does. False without
+// a display.
+bool set_xft_dpi(const std::string& value);
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
@@ -40,6 +56,9 @@ struct RunResult {
 // run never touches the user's own files. Standard input is empty.
 struct ProgramRun {
   TempDir root;
+  // Set in the program's environment. GDK_SCALE is unset unless given here, so the
+  // desktop the tests run on does not scale the program's window.
+  std::vector<std::pair<std::string, std::string>> environment;
   ProgramRun();
   std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
   std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }

@@ -1,5 +1,8 @@
 #include "ui/ui_context.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 UiContext g_ui;
 
@@ -20,6 +23,31 @@ void track_drag() {
 UiContext& ui() { return g_ui; }
 
 void reset_ui_context() { g_ui = UiContext(); }
+
+void fit_page_to_window(int width, int height) {
+  UiContext& c = g_ui;
+  c.window_width = width;
+  c.window_height = height;
+  if (width <= 0 || height <= 0) return;
+  const float scale = std::min(width / k_page_width, height / k_page_height);
+  c.page_scale = scale;
+  c.page_origin_x = std::floor((width - k_page_width * scale) / 2) / scale;
+  c.page_origin_y = std::floor((height - k_page_height * scale) / 2) / scale;
+}
+
+void window_rect_in_page(float& x0, float& y0, float& x1, float& y1) {
+  const UiContext& c = g_ui;
+  x0 = -c.page_origin_x;
+  y0 = -c.page_origin_y;
+  x1 = c.window_width / c.page_scale - c.page_origin_x;
+  y1 = c.window_height / c.page_scale - c.page_origin_y;
+}
+
+void client_to_page(float client_x, float client_y, float& page_x, float& page_y) {
+  const UiContext& c = g_ui;
+  page_x = client_x / c.page_scale - c.page_origin_x;
+  page_y = (c.window_height - client_y) / c.page_scale - c.page_origin_y;
+}
 
 void begin_input_frame() {
   drop_frame_input();

@@ -59,11 +59,13 @@ struct UiInput {
 struct UiContext {
   UiInput in;
 
-  // Window geometry: the page (800 x 600 design size) sits at the page origin.
+  // Window geometry: the page (800 x 600 design size) is drawn `page_scale` window pixels
+  // to the unit, at the page origin (page units): client pixel = (page + origin) * scale.
   int window_width = 800;
   int window_height = 600;
   float page_origin_x = 0.0f;
   float page_origin_y = 0.0f;
+  float page_scale = 1.0f;
 
   // Help part of the widget under the mouse, this frame.
   std::string help_text;
@@ -89,6 +91,19 @@ struct UiContext {
 
 UiContext& ui();
 void reset_ui_context();
+
+// The page's design size in page units.
+constexpr float k_page_width = 800.0f;
+constexpr float k_page_height = 600.0f;
+
+// Sets the window's size in pixels and fits the page into it: the largest uniform scale
+// that shows all of it, centred, with the bars beside or above it left to the background
+// colour. The page's corner lands on a whole pixel.
+void fit_page_to_window(int width, int height);
+// The whole window in page units (wider or taller than the page when it is letterboxed).
+void window_rect_in_page(float& x0, float& y0, float& x1, float& y1);
+// A client pixel (origin upper-left, y down) in page units (origin lower-left, y up).
+void client_to_page(float client_x, float client_y, float& page_x, float& page_y);
 
 // Clears the per-frame input flags and advances the frame counter.
 void begin_input_frame();

@@ -30,18 +30,7 @@ DrawQuad map_quad(float x0, float y0, float x1, float y1, float src_x, float src
     tw = static_cast<float>(t->texture_width);
     th = static_cast<float>(t->texture_height);
   }
-  const float ox = ui().page_origin_x, oy = ui().page_origin_y;
-  const float u0 = src_x / tw, v0 = src_y / th, u1 = (src_x + src_w) / tw, v1 = (src_y + src_h) / th;
-  DrawQuad q;
-  const float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
-  const float us[4] = {u0, u1, u1, u0}, vs[4] = {v0, v0, v1, v1};
-  for (int i = 0; i < 4; ++i) {
-    q.x[i] = xs[i] + ox;
-    q.y[i] = ys[i] + oy;
-    q.u[i] = us[i];
-    q.v[i] = vs[i];
-  }
-  return q;
+  return page_quad(x0, y0, x1, y1, src_x / tw, src_y / th, (src_x + src_w) / tw, (src_y + src_h) / th);
 }
 
 // The rubber band: a closed outline, black at half opacity.
