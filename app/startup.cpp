@@ -13,6 +13,7 @@
 #include "core/options.h"
 #include "core/preferences.h"
 #include "io/preferences_file.h"
+#include "io/run_folder.h"
 #include "app/qa_script.h"
 #include "engine/registry.h"
 #include "engine/dvd_discovery.h"
@@ -176,7 +177,11 @@ void start_log_and_options(int argc, char** argv) {
 
 void finish_start_up() {
   log_folder_lines();
-  app().temp_folder = special_folder(folder_temp);
+  // Scratch files go to a folder of this run's own; what killed runs left there goes first.
+  const std::string temp = special_folder(folder_temp);
+  remove_stale_run_folders(temp);
+  app().temp_folder = open_run_folder(temp);
+  if (app().temp_folder.empty()) app().temp_folder = temp;
   app().target_platform = target_platform_from_options();
   prefs().stream_count = 0;
   exchange_preferences(prefs_read);
@@ -241,12 +246,16 @@ void shut_down(bool save_preferences) {
     qa_script_release_notes();
     close_window();
   }
+  remove_run_folder();
   log_flush();
   log_close();
 }
 
 int run_installer(int argc, char** argv) {
   install_crash_handler();
+  // A run for a script reports every fatal alert through its exit code, from the first one
+  // on (the DVD scan below may raise one).
+  if (asks_for_command_line_mode(argc, argv)) prepare_command_line_mode();
   // The drives are needed before the command line is read: the program may have to
   // leave the disc first.
   std::string drives;
@@ -262,7 +271,7 @@ int run_installer(int argc, char** argv) {
     return code;
   }
   // From here on a request to end is answered like a closed window (the command-line
-  // mode keeps the default: it has no loop that would notice).
+  // mode has its own answer: it stops its work in order).
   platform::catch_termination_requests();
   start_graphics();
   finish_start_up();

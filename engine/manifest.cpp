@@ -5,6 +5,8 @@
 
 #include "core/alert.h"
 #include "core/app_state.h"
+#include "core/log.h"
+#include "engine/work_record.h"
 #include "io/file_ops.h"
 #include "io/mapped_file.h"
 
@@ -175,7 +177,10 @@ bool read_body(Cursor c) {
           report_path_without_file(entry.path);
           return false;
         }
-        add_entry(std::move(entry));
+        if (is_reserved_copy_path(install_relative_path(entry.path)))
+          LOG << "Skipping the manifest path " << entry.path << ": the installer keeps its own files under that name.\n";
+        else
+          add_entry(std::move(entry));
       }
     }
     skip_to_next_line(c);

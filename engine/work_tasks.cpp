@@ -61,10 +61,6 @@ void dvd_unpack_task::copy_from_disc() {
   delete_file_or_empty_folder(temp_copy_);
 }
 
-static bool ends_with(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // The folder the destination lies in, ending '/'.
 static std::string destination_folder(const std::string& destination) {
   if (destination.size() <= 3) return destination;
@@ -75,15 +71,15 @@ static std::string destination_folder(const std::string& destination) {
 void dvd_unpack_task::extract() {
   clear_read_only(destination_);
   clear_read_only(temp_copy_);
-  std::string folder = destination_folder(destination_);
-  result_ = ends_with(temp_copy_, ".7z") ? sevenzip_to_folder(temp_copy_, folder, nullptr, false)
-                                         : zip_to_file(temp_copy_, folder, nullptr, false);
+  ManifestEntry& entry = current_entry(group_);
+  // Only the file the group installs is taken from the archive, and only when its bytes
+  // have the signature the manifest expects.
+  result_ = extract_installed_file(temp_copy_, destination_, entry.expected_signature);
   if (result_ != 0) {
-    message_ = "I was unable to unzip the file " + temp_copy_ + " to the folder " + folder + ".";
+    message_ = "I was unable to unzip the file " + temp_copy_ + " to the folder " + destination_folder(destination_) + ".";
     return;
   }
   delete_file_or_empty_folder(temp_copy_);
-  ManifestEntry& entry = current_entry(group_);
   entry.found_signature = entry.expected_signature;
   entry.signature_matches = true;
 }
@@ -94,6 +90,8 @@ int dvd_unpack_task::result(std::string& message) {
 }
 
 // ---------------------------------------------------------------- checksum_task
+
+const char kNotAFileSignature[] = "NOT A FILE";
 
 checksum_task::checksum_task(int first, int end, bool quick)
     : checksum_task(first, end, quick, install_path()) {}
@@ -109,7 +107,9 @@ void checksum_task::run() {
     ManifestEntry& entry = manifest_entry(g, last);
     std::string path = install_location(install_folder_, entry);
     entry.found_signature = "NONE";
-    if (!quick_)
+    if (is_special_file(path))
+      entry.found_signature = kNotAFileSignature;  // there, but never the right file
+    else if (!quick_)
       md5_of_file(path, entry.found_signature);  // a file that cannot be read stays "NONE"
     else if (file_exists(path))
       entry.found_signature = entry.expected_signature;

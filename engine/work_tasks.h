@@ -41,9 +41,13 @@ class dvd_unpack_task : public UTL_work_task {
   int result_ = 0;
 };
 
+// The Found Signature of a FIFO, a device or a socket where a file belongs: it is there,
+// is never read, and matches no version.
+extern const char kNotAFileSignature[];
+
 // Takes the signatures of the installed files of groups [first, end): each wanted group's
 // current entry gets the MD5 of its file in the copy (or "NONE"); with `quick` a file that
-// exists counts as matching without being read.
+// exists counts as matching without being read. Only regular files are read.
 class checksum_task : public UTL_work_task {
  public:
   // Works on the copy at the Install Path as it is when the task is made.

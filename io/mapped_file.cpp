@@ -1,7 +1,9 @@
 #include "io/mapped_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "core/alert.h"
 #include "core/log.h"
@@ -114,7 +116,7 @@ int check_binary_header(MappedFile& file, const int* accepted) {
 
 }  // namespace
 
-bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length) {
+bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length, uint64_t limit) {
   close();
   path_ = path;
 
@@ -159,6 +161,28 @@ bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length)
     length = size - offset;
   }
   if (length == 0) length = size - offset;
+  if (length > limit) {
+    LOG << "The file " << full << " is too large to read (" << length << " bytes; at most " << limit << ")\n";
+    close_mapping_handle(handle);
+    return false;
+  }
+
+  if (length <= kCopiedFileLimit) {
+    copy_.reset(new (std::nothrow) char[length]);
+    size_t got = 0;
+    int err = copy_ ? read_view(handle, offset, static_cast<size_t>(length), copy_.get(), &got) : ENOMEM;
+    close_mapping_handle(handle);
+    if (err != 0 || got == 0) {
+      if (err) LOG << "Mem file error.  Err=" << err << ", file=" << full << "\n";
+      copy_.reset();
+      return false;
+    }
+    // A file cut short meanwhile gives what it still had.
+    begin_ = copy_.get();
+    end_ = begin_ + got;
+    pos = begin_;
+    return true;
+  }
 
   uint64_t granularity = mapping_granularity();
   uint64_t start = offset / granularity * granularity;
@@ -183,6 +207,7 @@ void MappedFile::close() {
   if (map_base_) unmap_view(map_base_, map_length_);
   map_base_ = nullptr;
   map_length_ = 0;
+  copy_.reset();
   begin_ = end_ = nullptr;
   pos = nullptr;
   embedded_ = false;

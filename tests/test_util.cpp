@@ -49,6 +49,29 @@ bool make_tiny_disc_set(const std::string& folder, int discs, const std::string&
   return std::system(cmd.c_str()) == 0;
 }
 
+int hold_in_child(const std::function<void()>& work) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    work();
+    char c = 1;
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    for (;;) pause();
+  }
+  char c = 0;
+  if (pid < 0 || read(ready[0], &c, 1) != 1) pid = -1;
+  close(ready[0]);
+  close(ready[1]);
+  return pid;
+}
+
+void kill_child(int pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
 NoDisplay::NoDisplay() {
   for (auto* v : {&display_, &wayland_}) {
     const char* name = v == &display_ ? "DISPLAY" : "WAYLAND_DISPLAY";

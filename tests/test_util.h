@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the tests.
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,12 @@ std::string read_file(const std::string& path);  // empty when missing
 // Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
 // `extra` is added to the maker's command line as it stands. True when the maker succeeded.
 bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra = "");
+
+// A second process that runs `work`, tells the caller it is done, then waits to be killed,
+// as a run of the program does while it holds its files. Returns its process id, or -1.
+int hold_in_child(const std::function<void()>& work);
+// Ends such a process with SIGKILL and waits for it.
+void kill_child(int pid);
 
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally

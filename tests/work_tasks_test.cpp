@@ -14,6 +14,7 @@
 #include "engine/manifest.h"
 #include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
+#include "io/md5.h"
 #include "io/threads.h"
 #include "tests/engine_test_util.h"
 #include "tests/test_util.h"
@@ -213,8 +214,11 @@ TEST_F(WorkTaskTest, UnpackTasksPassThroughACopyStageAndAnUnzipStage) {
   make_folders(copy.path(), "Output/");
   for (int i = 0; i < files; ++i) {
     std::string path = "Zephiro 9/Output/file" + std::to_string(i) + ".txt";
-    add_group(path, {{sig(100 + i)}});
-    put_archive(path, "content " + std::to_string(i));
+    std::string content = "content " + std::to_string(i);
+    Md5Digest digest;
+    digest.add(content.data(), content.size());
+    add_group(path, {{digest.finish()}});
+    put_archive(path, content);
   }
   WorkQueueStage copying(1, 4), unzipping(3, 4);
   int next = 0, done = 0;

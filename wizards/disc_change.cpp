@@ -43,7 +43,7 @@ int change_page(int wizard, int entering, PageDescription& page) {
   page.title = localize(pair.change_title);
   const int disc = g_position >= 0 && g_position < manifest_group_count() ? current_entry(g_position).disc_number : 0;
   page.text = substitute_parameters(localize("Please insert DVD number %1:disk number% and click continue."),
-                                    std::to_string(disc + 1));
+                                    disc_number_text(disc));
   page.back_page = pair.back_page;
   page.next_page = disc_check_page(wizard);
   return 0;
