@@ -106,6 +106,9 @@ TEST_F(RepairWizardFlow, MissingFilesOnOtherDiscsGoThroughTheDiscChangePages) {
   RunResult r = run(set_disc(1), to_confirm_repairs() +
                                      "wait_text I need to install approximately 3 files to repair " + copy() + ".\n"
                                      "click_text CONTINUE\n"
+                                     "# a FIFO where a file belongs matches no version: the user is asked\n"
+                                     "wait_text but it appears you have modified this file. What to do?\n"
+                                     "click_text OVERWRITE THE OLD FILE\n"
                                      "wait_text Repairing Zephiro - Please Change DVDs\n"
                                      "wait_text Please insert DVD number 2 and click continue.\n"
                                      "# going back asks whether to stop; Continue returns to the waiting work\n"
