@@ -19,29 +19,8 @@ const char k_started[] = "Zephiro started.txt";
 
 class MainMenuFlow : public ThreeDiscWindowTest {
  protected:
-  // A copy installed without a window (base files only), at `folder` (ending '/').
-  void install_copy(const std::string& folder) {
-    fs::create_directories(fs::path(folder).parent_path().parent_path());
-    RunResult r = p.run({"--dvd_drives=" + all_discs(), "--install=" + folder, "--scenery=none"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-  }
-  void register_copies(const std::vector<std::string>& folders) {
-    std::string lines;
-    for (const std::string& f : folders) lines += f + "\n";
-    write_file(p.root / "data/zephiro_install.txt", lines);
-  }
   RunResult run(const std::string& drive, const std::string& text) {
     return p.run({"--lang=en", "--dvd_drives=" + drive, script(text)});
-  }
-  // A one-disc set of the given manifest lines, named `name`; its archives are not needed
-  // to show the menu.
-  std::string hand_made_set(const std::string& name, const std::string& file_lines) {
-    const std::string disc = p.root / ("set " + name + "/");
-    fs::create_directories(disc + name);
-    write_file(disc + "dvd_version.txt", "A\n900\nDVD\nVERSION " + name + "\n");
-    write_file(disc + name + "/directory.txt", "I\n900\nINSTALLER\nDISK 0\n" + file_lines);
-    EXPECT_EQ(std::system(("cd '" + disc + name + "' && zip -q directory.txt.zip directory.txt").c_str()), 0);
-    return disc;
   }
 };
 
@@ -117,6 +96,7 @@ TEST_F(MainMenuFlow, TheChoicesFollowWhatTheDiscSetHolds) {
 
   RunResult scenery = run(hand_made_set("World Scenery", tile), std::string("wait_text ") + k_menu + "\n"
                                                                     "wait_text Run Zephiro Now\n"
+                                                                    "wait_text Add Or Remove Scenery\n"
                                                                     "no_text Install A Second Copy of Zephiro\n"
                                                                     "no_text Repair Zephiro\n"
                                                                     "click_text QUIT\n");
@@ -124,6 +104,7 @@ TEST_F(MainMenuFlow, TheChoicesFollowWhatTheDiscSetHolds) {
 
   RunResult base_only = run(hand_made_set("Base Set", base), std::string("wait_text ") + k_menu + "\n"
                                                                  "wait_text Run Zephiro Now\n"
+                                                                 "wait_text Repair Zephiro\n"
                                                                  "no_text Add Or Remove Scenery\n"
                                                                  "click_text Install A Second Copy of Zephiro\n"
                                                                  "wait_text Pick Install Destination for Base Set.\n"

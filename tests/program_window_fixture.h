@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/test_util.h"
 #include "tests/virtual_display.h"
@@ -40,6 +42,21 @@ class ProgramWindowTest : public ::testing::Test {
   }
   bool log_reaches(const std::string& text) { return file_reaches(p.root / "desktop/Zephiro Installer Log.txt", text); }
   std::string desktop() { return p.root / "desktop/"; }
+  // A one-disc set of the given manifest lines, named `name`, without archives (enough for
+  // the pages that only read the manifest). Returns the disc's folder.
+  std::string hand_made_set(const std::string& name, const std::string& file_lines) {
+    const std::string disc = p.root / ("set " + name + "/");
+    std::filesystem::create_directories(disc + name);
+    write_file(disc + "dvd_version.txt", "A\n900\nDVD\nVERSION " + name + "\n");
+    write_file(disc + name + "/directory.txt", "I\n900\nINSTALLER\nDISK 0\n" + file_lines);
+    EXPECT_EQ(std::system(("cd '" + disc + name + "' && zip -q directory.txt.zip directory.txt").c_str()), 0);
+    return disc;
+  }
+  void register_copies(const std::vector<std::string>& folders) {
+    std::string lines;
+    for (const std::string& f : folders) lines += f + "\n";
+    write_file(p.root / "data/zephiro_install.txt", lines);
+  }
 
   ProgramRun p;
 
@@ -63,6 +80,14 @@ class ThreeDiscWindowTest : public ProgramWindowTest {
   // The folder of disc n (1..3), and all three as drives.
   static std::string disc(int n) { return discs_->path() + "disc" + std::to_string(n); }
   static std::string all_discs() { return disc(1) + ":" + disc(2) + ":" + disc(3); }
+  // A copy installed without a window at `folder` (ending '/'), registered, with the
+  // scenery `--scenery` names.
+  void install_copy(const std::string& folder, const std::string& scenery = "none") {
+    std::filesystem::create_directories(std::filesystem::path(folder).parent_path().parent_path());
+    RunResult r = p.run({"--dvd_drives=" + all_discs(), "--install=" + folder, "--scenery=" + scenery});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+  }
+  RunResult verify(const std::string& folder) { return p.run({"--dvd_drives=" + all_discs(), "--verify=" + folder}); }
 
  private:
   static inline std::unique_ptr<TempDir> discs_;

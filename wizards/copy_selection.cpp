@@ -10,6 +10,7 @@
 #include "ui/colour_table.h"
 #include "ui/file_dialog.h"
 #include "ui/localization.h"
+#include "ui/page_framework.h"
 #include "ui/text_render.h"
 #include "ui/widgets.h"
 
@@ -102,4 +103,15 @@ void copy_picker() {
     open_file_dialog(dialog_pick_folder, localize("Please select your Zephiro 9 folder."), localize("Select"),
                      install_path(), install_path(), &g_find);
   }
+}
+
+void pick_copy(PageDescription& page, const char* pick_sentence) {
+  const size_t copies = registry().installed_copies.size();
+  if (copies == 1) install_path() = registry().installed_copies[0];
+  copy_picker();
+  // Only a listed copy will do: the Install Path may still name the folder of an install
+  // that was never made.
+  if (!install_path_is_listed_copy()) page.next_page = nullptr;
+  page.text = copies > 1 ? localize("You have more than one copy of Zephiro 9 installed on this computer.  ") : "";
+  page.text += localize(pick_sentence);
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+struct PageDescription;
+
 // A folder is an installed copy when it holds sub-folders whose names contain "Airfoils",
 // "Instructions", "Output" and "Resources" (case-sensitive; plain files do not count).
 bool is_installed_copy(const std::string& folder);
@@ -21,3 +23,9 @@ void copy_picker();
 
 // Whether the Install Path is one of the listed copies (a page may go on only then).
 bool install_path_is_listed_copy();
+
+// A page that asks which copy to work on (the Run page, the Select Copy pages): with
+// exactly one copy it is the Install Path; the picker; CONTINUE only while a listed copy
+// is ticked; and the text, which says first that there are several copies when there
+// are. `pick_sentence` is English, shown translated.
+void pick_copy(PageDescription& page, const char* pick_sentence);

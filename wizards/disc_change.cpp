@@ -8,6 +8,8 @@
 #include "io/file_ops.h"
 #include "ui/localization.h"
 #include "wizards/dvd_install.h"
+#include "wizards/repair_wizard.h"
+#include "wizards/scenery_wizard.h"
 
 namespace {
 
@@ -18,11 +20,13 @@ struct DiscPagePair {
   WizardPage work_page;
 };
 
-DiscPagePair g_pairs[] = {
+const DiscPagePair g_pairs[] = {
     {"Installing Zephiro - Please Change DVDs", "Installing Zephiro - Checking DVD...", select_scenery_page,
      install_page},
-    {"Installing Scenery - Please change DVDs", "Installing Scenery - Verifying DVD", nullptr, nullptr},
-    {"Repairing Zephiro - Please Change DVDs", "Repairing Zephiro - Checking DVD", nullptr, nullptr},
+    {"Installing Scenery - Please change DVDs", "Installing Scenery - Verifying DVD", scenery_map_page,
+     scenery_install_page},
+    {"Repairing Zephiro - Please Change DVDs", "Repairing Zephiro - Checking DVD", repair_confirm_page,
+     repair_page},
 };
 const int k_pair_count = sizeof g_pairs / sizeof g_pairs[0];
 
@@ -67,12 +71,6 @@ const WizardPage k_check_pages[] = {check_page_of<0>, check_page_of<1>, check_pa
 bool known(int wizard) { return wizard >= 0 && wizard < k_pair_count; }
 
 }  // namespace
-
-void plug_disc_change_pages(int wizard, WizardPage back_page, WizardPage work_page) {
-  if (!known(wizard)) return;
-  g_pairs[wizard].back_page = back_page;
-  g_pairs[wizard].work_page = work_page;
-}
 
 WizardPage disc_change_page(int wizard) { return known(wizard) ? k_change_pages[wizard] : nullptr; }
 WizardPage disc_check_page(int wizard) { return known(wizard) ? k_check_pages[wizard] : nullptr; }

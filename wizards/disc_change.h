@@ -9,14 +9,13 @@
 
 enum DiscChangeWizard { disc_pages_install = 0, disc_pages_scenery = 1, disc_pages_repair = 2 };
 
-// The pages a wizard's pair leads to: GO BACK on the change page (that page asks the
-// wizard's cancel or stop question while the work runs) and the work page a found disc
-// returns to. The install wizard's are set from the start.
-void plug_disc_change_pages(int wizard, WizardPage back_page, WizardPage work_page);
+// The pages of a wizard's pair. GO BACK on the change page leads to the page before the
+// wizard's work page, which asks the wizard's cancel or stop question while the work
+// runs; a found disc leads back to the work page.
 WizardPage disc_change_page(int wizard);
 WizardPage disc_check_page(int wizard);
 
 // The work cursor at which the work stopped for another disc: its group names the disc.
 void set_disc_change_position(int group);
 int disc_change_position();
-void reset_disc_change();  // forgets the position (the pages stay plugged)
+void reset_disc_change();  // forgets the position

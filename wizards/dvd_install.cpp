@@ -3,13 +3,11 @@
 #include "core/log.h"
 #include "engine/disk_space.h"
 #include "engine/dvd_discovery.h"
-#include "engine/executor.h"
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "engine/registry.h"
 #include "io/file_ops.h"
-#include "platform/clock.h"
 #include "ui/file_dialog.h"
 #include "ui/localization.h"
 #include "ui/page_framework.h"
@@ -19,7 +17,7 @@
 #include "ui/world_map.h"
 #include "wizards/disc_change.h"
 #include "wizards/disk_space_panel.h"
-#include "wizards/error_prompt.h"
+#include "wizards/install_work.h"
 #include "wizards/main_menu.h"
 
 namespace {
@@ -47,39 +45,50 @@ void scan_whole_copy() {
   }
 }
 
-void cancel_running_install(bool delete_copy) {
-  abort_install();
-  if (delete_copy && !g_install.copy_being_made.empty()) {
-    const int code = delete_folder_tree(g_install.copy_being_made);
-    if (code != 0)
-      LOG << "Could not delete the partial copy " << g_install.copy_being_made << ": "
-          << error_message_for_code(code) << "\n";
-  }
-  g_install.copy_being_made.clear();
-  g_install.work_running = false;
-}
-
-// A new start of the install: plan, folders, registration, deletions. The page to go to
-// instead when the work cannot start, else null.
-WizardPage start_install() {
-  DvdInstallState& s = g_install;
-  s.work_cursor = 0;
-  LOG << "Starting install at " << platform::running_seconds() << "\n";
-  // The new copy's folder must still be new: cancelling deletes it with all it holds.
-  if (path_exists(install_path())) return pick_destination_page;
-  if (!build_install_plan()) return select_scenery_page;
-  if (create_install_folders() != 0) {
-    // Nothing is installed yet: the folders made so far go, so the name is free again.
-    delete_folder_tree(install_path());
-    return pick_destination_page;
-  }
+// The copy joins the registry before any file is written into it.
+void register_new_copy() {
   g_install.copy_being_made = install_path();
   register_install_path(install_path());
-  delete_unwanted_files();
-  s.work_running = true;
-  s.error_count = 0;
-  return nullptr;
 }
+
+// Cancelling deletes the folder the running install made, with all it holds.
+void delete_copy_being_made() {
+  const std::string& copy = g_install.copy_being_made;
+  if (copy.empty()) return;
+  const int code = delete_folder_tree(copy);
+  if (code != 0) LOG << "Could not delete the partial copy " << copy << ": " << error_message_for_code(code) << "\n";
+}
+
+// A new start of the install. The page to go to instead when the work cannot start,
+// else null.
+WizardPage start_install() {
+  // The new copy's folder must still be new: cancelling deletes it with all it holds.
+  if (path_exists(install_path())) return pick_destination_page;
+  switch (start_work(g_install.work, register_new_copy)) {
+    case work_plan_cancelled:
+      return select_scenery_page;
+    case work_folders_failed:
+      // Nothing is installed yet: the folders made so far go, so the name is free again.
+      delete_folder_tree(install_path());
+      return pick_destination_page;
+    default:
+      return nullptr;
+  }
+}
+
+const WorkPageTexts k_work_texts = {
+    "Installing Zephiro",
+    "I am installing Zephiro in %1:file path%.",
+    "Installing: %1:file%",
+    "Finishing up...",
+    "An error occurred during installation:",
+    "You can continue with the installation and attempt to repair the damaged files later, or you can cancel the "
+    "installation.",
+    "Cancel",
+    "the install.",
+    "Continue",
+    "the install.",
+};
 
 }  // namespace
 
@@ -218,19 +227,20 @@ int license_page(int, PageDescription& page) {
 
 int select_scenery_page(int entering, PageDescription& page) {
   DvdInstallState& s = g_install;
-  if (entering && s.work_running) {
-    const int answer = modal_prompt(
-        localize("Are you sure you want to cancel the installation?  This will delete the partially installed copy "
-                 "of Zephiro 9."),
-        localize("Cancel"), localize("the installation and delete partial installation."), localize("Continue"),
-        localize("the installation process."));
+  if (entering && s.work.running) {
+    const int answer = ask_about_running_work(
+        s.work,
+        "Are you sure you want to cancel the installation?  This will delete the partially installed copy of "
+        "Zephiro 9.",
+        "Cancel", "the installation and delete partial installation.", "Continue", "the installation process.");
     if (answer == 0) {
       // Back to the work as it was: no scan of the copy the work is writing.
       page.next_page = install_page;
       return 1;
     }
     // Closing the window instead of answering is a quit, which keeps the partial copy.
-    cancel_running_install(answer == 1);
+    if (answer == 1) delete_copy_being_made();
+    s.copy_being_made.clear();
   }
   if (entering) {
     scan_whole_copy();
@@ -252,54 +262,33 @@ int select_scenery_page(int entering, PageDescription& page) {
 
 int install_page(int, PageDescription& page) {
   DvdInstallState& s = g_install;
-  if (!s.work_running) {
+  if (!s.work.running) {
     if (WizardPage instead = start_install()) {
       page.next_page = instead;
       return 1;
     }
   }
-  page.title = localize("Installing Zephiro");
-  page.quit_handler = abort_install;
-  switch (install_step(s.work_cursor, current_disc_number())) {
-    case install_done:
-      s.work_running = false;
-      g_install.copy_being_made.clear();
+  switch (work_frame(s.work, k_work_texts, page)) {
+    case work_frame_done:
+      s.copy_being_made.clear();
       page.next_page = finish_page;
       return 1;
-    case install_needs_disc:
-      set_disc_change_position(s.work_cursor);
+    case work_frame_needs_disc:
       page.next_page = disc_change_page(disc_pages_install);
       return 1;
-    case install_failed:
-      ++s.error_count;
-      if (error_prompt("An error occurred during installation:",
-                       "You can continue with the installation and attempt to repair the damaged files later, or you "
-                       "can cancel the installation.",
-                       "Cancel", "the install.", "Continue", "the install.") == 1) {
-        page.next_page = select_scenery_page;
-        return 1;
-      }
-      break;
+    case work_frame_stop:
+      // Select Scenery asks whether to cancel.
+      page.next_page = select_scenery_page;
+      return 1;
     default:
-      break;
+      page.back_page = select_scenery_page;
+      return 0;
   }
-  page.back_page = select_scenery_page;
-  page.text = substitute_parameters(localize("I am installing Zephiro in %1:file path%."), install_path());
-  const int groups = manifest_group_count();
-  if (s.work_cursor < 0) {
-    page.set_progress(0, "");
-  } else if (s.work_cursor < groups) {
-    page.set_progress(current_entry(s.work_cursor).progress_start,
-                      substitute_parameters(localize("Installing: %1:file%"), current_entry(s.work_cursor).path));
-  } else {
-    page.set_progress(1, localize("Finishing up..."));
-  }
-  return 0;
 }
 
 int finish_page(int, PageDescription& page) {
   page.title = localize("Finished Installing Zephiro");
-  if (g_install.error_count < 1) {
+  if (g_install.work.error_count < 1) {
     page.text = localize("Installation was successful.");
     page.add_choice(localize("Run Zephiro Now"), run_action);
   } else {

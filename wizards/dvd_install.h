@@ -6,7 +6,7 @@
 
 #include <string>
 
-struct PageDescription;
+#include "wizards/install_work.h"
 
 int welcome_page(int entering, PageDescription& page);
 int pick_destination_page(int entering, PageDescription& page);
@@ -21,9 +21,7 @@ struct DvdInstallState {
   std::string install_name;        // the new copy's folder name
   std::string desktop_folder;      // the user's desktop, ending '/'
   int agreement = 0;               // the License check box
-  bool work_running = false;       // from the start of the install until it ends or is cancelled
-  int work_cursor = 0;             // the group the install is working on
-  int error_count = 0;             // files that failed in the current work
+  WorkRun work;                    // the install, from its start until it ends or is cancelled
   std::string copy_being_made;     // the folder the running install made: all a cancel deletes
 };
 DvdInstallState& dvd_install();

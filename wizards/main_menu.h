@@ -6,11 +6,8 @@
 #include "ui/page_framework.h"
 
 // Fills the page's text and its choices: run, add or remove scenery (when the set has
-// scenery tiles), repair and install a second copy (when it has base files). A choice
-// whose wizard is not plugged in is left out.
+// scenery tiles), repair and install a second copy (when it has base files).
 void main_menu(PageDescription& page);
-// The first pages of the add/remove scenery and repair wizards.
-void plug_main_menu_wizards(WizardPage add_remove_scenery, WizardPage repair);
 
 int run_page(int entering, PageDescription& page);
 // Starts the copy's simulator: on success the installer shuts down and ends with exit
