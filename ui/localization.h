@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "core/user_text.h"
+
 enum LanguageIndex {
   language_english = 0,
   language_french = 1,
@@ -60,12 +62,6 @@ void set_language_from_file(int index, const std::string& path);
 std::string localize(const std::string& english, int table = table_normal);
 // The singular or plural phrase for `count`, translated; parameters are left in place.
 std::string localize_count(long long count, const std::string& singular, const std::string& plural);
-
-// Replaces each "%n:name%" by argument n (counted from 1); others stay as they are.
-std::string substitute_parameters(const std::string& text, const std::string& a1);
-std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2);
-std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2,
-                                  const std::string& a3, const std::string& a4);
 
 // Whether a translation is loaded, and the plural kind in force (1 for English).
 bool translation_loaded();
