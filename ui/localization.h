@@ -53,7 +53,8 @@ bool language_available(int index);
 int confirm_language();
 
 // Makes `index` the current language (app().language) and loads its translation file;
-// index 0 (and any index outside the table) returns to the built-in English.
+// index 0 (and any index outside the table) returns to the built-in English. From then on
+// the layers below the window translate their texts (core/user_text.h) by the same tables.
 void set_language(int index);
 // The same with the translation read from `path` (an embedded "RESOURCE:" name or a file).
 void set_language_from_file(int index, const std::string& path);
@@ -67,5 +68,6 @@ std::string localize_count(long long count, const std::string& singular, const s
 bool translation_loaded();
 int current_plural_kind();
 
-// Back to English with empty tables (for tests; leaves app().language alone).
+// Back to English with empty tables and the lower layers' lookup removed (for tests;
+// leaves app().language alone).
 void reset_localization();
