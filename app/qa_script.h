@@ -21,6 +21,8 @@
 //   frames N                let N frames pass
 //   timeout SECONDS         the limit of later waits (30 at first)
 //   screenshot FILE         the frame being drawn, as PNG
+//   check_fit               from here on every frame must draw its texts where they fit
+//                           (ui/text_fit.h); the first one that does not fails
 //   quit                    as closing the window
 // The end of the script quits as "quit" does. A failing command writes
 // "QA script failed at line N: ..." to the log and standard error and ends the program

@@ -58,11 +58,23 @@ bool runs_without_window(int argc, char** argv) {
   return false;
 }
 
+// The alerts that end the start-up before the translation is loaded speak the language the
+// user asked for, when one was.
+void load_asked_language() {
+  if (language_available(app().language) && !translation_loaded()) set_language(app().language);
+}
+
 [[noreturn]] void graphics_failed() {
-  alert(app().ui_mode, "I could not set up the graphics for Zephiro! I hope your monitor is at 1024x768 or higher! It must be!",
-        "You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad resolution in Zephiro!",
-        "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator card!",
-        "If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to default resolution now.",
+  load_asked_language();
+  alert(app().ui_mode,
+        localize("I could not set up the graphics for Zephiro! I hope your monitor is at 1024x768 or higher! It must "
+                 "be!"),
+        localize("You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad "
+                 "resolution in Zephiro!"),
+        localize("You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator "
+                 "card!"),
+        localize("If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to "
+                 "default resolution now."),
         alert_quit, "hl_init", 805);
   // A fatal alert does not come back; should a test handler return, stop here anyway.
   shut_down(false);
@@ -70,9 +82,11 @@ bool runs_without_window(int argc, char** argv) {
 }
 
 [[noreturn]] void interface_image_failed() {
-  alert(app().ui_mode, "I cannot open the graphics interface file!",
-        "It seems that you have moved this program out of the Nimbrel folder!",
-        "NO! NO! Create a shortcut if you want, but do not move the Zephiro application itself out of the Nimbrel folder that it came in!",
+  load_asked_language();
+  alert(app().ui_mode, localize("I cannot open the graphics interface file!"),
+        localize("It seems that you have moved this program out of the Nimbrel folder!"),
+        localize("NO! NO! Create a shortcut if you want, but do not move the Zephiro application itself out of the "
+                 "Nimbrel folder that it came in!"),
         "", alert_quit, "hl_init", 868);
   shut_down(false);
   std::exit(0);

@@ -6,6 +6,7 @@
 #include "core/alert.h"
 #include "core/app_state.h"
 #include "core/log.h"
+#include "core/user_text.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
 #include "io/file_ops.h"
@@ -39,14 +40,6 @@ const size_t kVersionTextLimit = 255;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-
-std::string substitute(std::string text, const std::string& value) {
-  size_t start = text.find("%1:");
-  if (start == std::string::npos) return text;
-  size_t end = text.find('%', start + 3);
-  if (end == std::string::npos) return text;
-  return text.replace(start, end - start + 1, value);
-}
 
 // The last "VERSION text" line after the header; empty when there is none.
 bool read_version_lines(MappedFile& file, std::string* version) {
@@ -139,8 +132,8 @@ bool dvd_scan(bool force) {
     if (is_install_disc(root)) ++discs;
   }
   if (discs >= 2)
-    ALERT(alert_quit, "I found multiple Zephiro CDs in the drives!", "This is bad!",
-          "Pull out whatever CD you are not using now!", "");
+    ALERT(alert_quit, user_text("I found multiple Zephiro CDs in the drives!"), user_text("This is bad!"),
+          user_text("Pull out whatever CD you are not using now!"), "");
   g_dvd.cached_found = discs > 0;
   return g_dvd.cached_found;
 }
@@ -156,10 +149,9 @@ void read_disc_identity() {
     std::string temp = scratch_folder();
     int code = zip_to_file(archive, temp, nullptr, false);
     if (code != 0)
-      ALERT(alert_quit, "DVD scan: The installer cannot extract a file.",
-            substitute("Error: %1:message%.", error_message_for_code(code)),
-            substitute("Compressed File: %1:file%.", archive),
-            substitute("Destination Path: %1:file%.", temp));
+      ALERT(alert_quit, user_text("DVD scan: The installer cannot extract a file."),
+            user_text("Error: %1:message%.", error_message_for_code(code)),
+            user_text("Compressed File: %1:file%.", archive), user_text("Destination Path: %1:file%.", temp));
     g_dvd.manifest_status = read_install_manifest(
         temp + "directory.txt", "Scanning directory text file to see if you already have Zephiro installed...");
   }

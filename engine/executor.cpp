@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "core/log.h"
 #include "core/preferences.h"
+#include "core/user_text.h"
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
@@ -31,9 +32,10 @@ const int kStageRoom = 30;
 
 void folder_error_report(const std::string& folder, int code) {
   ALERT(alert_info,
-        "I am unable to install or update Zephiro. An error occurred while creating new folders. Make sure "
-        "you are installing to a directory that you have access to!",
-        "Error: " + error_message_for_code(code), "Install Location: " + install_path(), "Install Path:" + folder);
+        user_text("I am unable to install or update Zephiro. An error occurred while creating new folders. Make "
+                  "sure you are installing to a directory that you have access to!"),
+        user_text("Error: ") + error_message_for_code(code), user_text("Install Location: ") + install_path(),
+        user_text("Install Path:") + folder);
 }
 
 // Creates one folder; a code that means "it is there" counts as success.
@@ -44,10 +46,10 @@ int make_folder(const std::string& folder) {
 
 void record_error_report(int code) {
   ALERT(alert_info,
-        "I am unable to install or update Zephiro. I could not write a file into the install folder. Make sure "
-        "you are installing to a directory that you have access to!",
-        "Error: " + error_message_for_code(code), "Install Location: " + install_path(),
-        "File: " + work_record_path(install_path()));
+        user_text("I am unable to install or update Zephiro. I could not write a file into the install folder. "
+                  "Make sure you are installing to a directory that you have access to!"),
+        user_text("Error: ") + error_message_for_code(code), user_text("Install Location: ") + install_path(),
+        user_text("File: ") + work_record_path(install_path()));
 }
 
 // Partial files that runs which were killed left in the copy's folders (and partial copy

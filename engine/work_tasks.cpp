@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/preferences.h"
+#include "core/user_text.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
@@ -12,6 +13,9 @@
 // ---------------------------------------------------------------- dvd_unpack_task
 
 namespace {
+
+const char kCopyFailed[] = "I was unable to copy the file %1:file% from the DVD to the hard drive.";
+const char kUnzipFailed[] = "I was unable to unzip the file %1:file% to the folder %2:folder%.";
 
 // The signature as it may stand in a file name: a damaged manifest could hold separators
 // or ".." there, which must not steer the copy out of the temporary folder.
@@ -41,7 +45,7 @@ dvd_unpack_task::~dvd_unpack_task() {
   if (!prefs().log_actions) return;
   LogLine line;
   line << "EXPANDING file " << destination_ << ", with result=" << result_ << ".";
-  if (result_ != 0) line << " " << message_;
+  if (result_ != 0) line << " " << failure_text(substitute_parameters);
   line << "\n";
 }
 
@@ -56,7 +60,7 @@ void dvd_unpack_task::copy_from_disc() {
   phase_ = 1;
   result_ = copy_file(source_, temp_copy_);
   if (result_ == 0) return;
-  message_ = "I was unable to copy the file " + source_ + " from the DVD to the hard drive.";
+  failed_step_ = step_copy;
   // What a failed copy left behind is never extracted; it need not fill the temporary folder.
   delete_file_or_empty_folder(temp_copy_);
 }
@@ -76,7 +80,7 @@ void dvd_unpack_task::extract() {
   // have the signature the manifest expects.
   result_ = extract_installed_file(temp_copy_, destination_, entry.expected_signature);
   if (result_ != 0) {
-    message_ = "I was unable to unzip the file " + temp_copy_ + " to the folder " + destination_folder(destination_) + ".";
+    failed_step_ = step_unzip;
     return;
   }
   delete_file_or_empty_folder(temp_copy_);
@@ -84,9 +88,18 @@ void dvd_unpack_task::extract() {
   entry.signature_matches = true;
 }
 
+// The task's results are taken on the main thread, where the user's language is at hand;
+// the log keeps the English.
 int dvd_unpack_task::result(std::string& message) {
-  message = message_;
+  message = result_ != 0 ? failure_text(user_text) : std::string();
   return result_;
+}
+
+std::string dvd_unpack_task::failure_text(
+    std::string (*words)(const std::string&, const std::string&, const std::string&)) const {
+  if (failed_step_ == step_copy) return words(kCopyFailed, source_, "");
+  if (failed_step_ == step_unzip) return words(kUnzipFailed, temp_copy_, destination_folder(destination_));
+  return std::string();
 }
 
 // ---------------------------------------------------------------- checksum_task

@@ -31,13 +31,17 @@ class dvd_unpack_task : public UTL_work_task {
  private:
   void copy_from_disc();
   void extract();
+  // Why the task failed, put in words by `words` (English, or the user's language).
+  std::string failure_text(std::string (*words)(const std::string&, const std::string&, const std::string&)) const;
+
+  enum { step_none = 0, step_copy = 1, step_unzip = 2 };
 
   int group_;
   int phase_ = 0;  // 0 before the copy, 1 after it
   std::string source_;
   std::string temp_copy_;
   std::string destination_;
-  std::string message_;
+  int failed_step_ = step_none;
   int result_ = 0;
 };
 

@@ -8,6 +8,7 @@
 
 #include "core/alert.h"
 #include "core/app_state.h"
+#include "core/user_text.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
 
@@ -390,15 +391,14 @@ std::string error_message_for_code(int code) {
   };
   if (code == 0) return std::string();
   for (const auto& row : table)
-    if (row.code == code) return row.text;
+    if (row.code == code) return user_text(row.text);
   std::string system = platform::system_error_text(code);
   if (!system.empty()) {
     // The hints the program always gave where the user can act.
     if (code == 28) system += ". Perhaps your hard drive is full";
     if (code == 1 || code == 13) system += ". Perhaps you do not have access to a directory or file system";
-    return system;
+    // The system's words are in no table of the program; the translation may know them.
+    return user_text_if_known(system);
   }
-  char buf[32];
-  std::snprintf(buf, sizeof(buf), "Error code %d", code);
-  return buf;
+  return user_text("Error code %1:code%", std::to_string(code));
 }

@@ -7,6 +7,7 @@
 
 #include "core/alert.h"
 #include "core/log.h"
+#include "core/user_text.h"
 #include "io/embedded_resources.h"
 #include "io/file_ops.h"
 #include "platform/mapped_view.h"
@@ -192,7 +193,7 @@ bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length,
   close_mapping_handle(handle);  // the mapping keeps the file open
   if (err != 0) {
     LOG << "Mem file error.  Err=" << err << ", file=" << full << "\n";
-    ALERT(alert_info, "Xmapped file ran out of memory", "", "", "");
+    ALERT(alert_info, user_text("Xmapped file ran out of memory"), "", "", "");
     return false;
   }
   map_base_ = base;
@@ -247,11 +248,11 @@ int ouf_open(const std::string& path, int kind, int version, const char* notice)
   }
   if (!out.is_open()) {
     ALERT(alert_info,
-          "I could not save the file! Could the directory that the file sits in be missing? Or flagged "
-          "as READ-ONLY by the operating system? (Windows machines typically do this).",
-          full, "Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!",
-          "Try putting this app in the background and then flag the file as NOT read-only, or creating "
-          "the folder listed in the path above.");
+          user_text("I could not save the file! Could the directory that the file sits in be missing? Or flagged "
+                    "as READ-ONLY by the operating system? (Windows machines typically do this)."),
+          full, user_text("Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!"),
+          user_text("Try putting this app in the background and then flag the file as NOT read-only, or creating "
+                    "the folder listed in the path above."));
     return 0;
   }
   if (kind == kind_text) {

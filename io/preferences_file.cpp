@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/options.h"
 #include "core/preferences.h"
+#include "core/user_text.h"
 #include "io/file_ops.h"
 #include "io/mapped_file.h"
 #include "platform/child_process.h"
@@ -50,8 +51,8 @@ void write_preferences() {
   if (code == 0) return;
   std::filesystem::remove(temp, ec);
   LOG << "Could not write the preferences file " << path << "\n";
-  ALERT(alert_info, "I could not save the file!", path, error_message_for_code(code),
-        "The preferences saved before are kept.");
+  ALERT(alert_info, user_text("I could not save the file!"), path, error_message_for_code(code),
+        user_text("The preferences saved before are kept."));
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ class DvdInstallFlow : public ThreeDiscWindowTest {
 
 TEST_F(DvdInstallFlow, AFreshInstallThroughEveryPageAndThreeDiscs) {
   RunResult r = run(disc(1),
+                    "check_fit\n"
                     "wait_text I will guide you through the process of installing Zephiro 9 DVD.\n"
                     "click_text CONTINUE\n"
                     "wait_text Pick Install Destination for Zephiro 9 DVD.\n"

@@ -72,7 +72,7 @@ TEST_F(RepairWizardFlow, AFileTheUserChangedIsReinstalledThroughTheConflictPromp
   const std::string airfoil = copy() + "Airfoils/Clark Y.afl";
   const std::string original = read_file(airfoil);
   write_file(airfoil, "my own airfoil");
-  RunResult r = run(disc(1), to_confirm_repairs() +
+  RunResult r = run(disc(1), "check_fit\n" + to_confirm_repairs() +
                                      "wait_text I need to install approximately 1 file to repair " + copy() + ".\n"
                                      "click_text CONTINUE\n"
                                      "wait_text I am about to install:\n"

@@ -70,7 +70,7 @@ TEST_F(SceneryWizardFlow, TilesAddedByADragAcrossDiscsThenARunThatChangesNothing
   ASSERT_NO_FATAL_FAILURE(install_copy(copy(), "none"));
   const std::string registry = read_file(p.root / "data/zephiro_install.txt");
   RunResult r = run(disc(1),
-                    std::string("wait_text ") + k_menu + "\n" +
+                    std::string("check_fit\n") + "wait_text " + k_menu + "\n" +
                         "click_text Add Or Remove Scenery\n"
                         "wait_text Select Zephiro 9 to Add or Remove Scenery\n"
                         "wait_text Please pick which copy of Zephiro 9 you would like to add scenery to.\n"

@@ -18,6 +18,7 @@
 #include "io/threads.h"
 #include "tests/engine_test_util.h"
 #include "tests/test_util.h"
+#include "ui/localization.h"
 
 namespace {
 
@@ -159,6 +160,14 @@ TEST_F(WorkTaskTest, FailedExtractionReportsTheUnzipAndKeepsTheOldFile) {
   std::string message;
   EXPECT_NE(0, task.result(message));
   EXPECT_EQ("I was unable to unzip the file " + task.temp_copy() + " to the folder " + copy.path() +
+                "Resources/.",
+            message);
+  // Taken in the user's language when one is set.
+  set_language(language_french);
+  EXPECT_NE(0, task.result(message));
+  reset_localization();
+  app().language = language_english;
+  EXPECT_EQ("Je n'ai pas pu d\xC3\xA9" "compresser le fichier " + task.temp_copy() + " dans le dossier " + copy.path() +
                 "Resources/.",
             message);
   EXPECT_EQ("the user's old file", read_file(copy.path() + "Resources/broken.txt"));

@@ -60,11 +60,12 @@ void reset_file_dialog() {
 std::vector<std::string> file_dialog_arguments(const std::string& program, int kind, const std::string& prompt,
                                                const std::string& start, const std::string& path) {
   std::vector<std::string> a;
+  const std::string all_files = localize("All Files");
   if (program == "zenity") {
     a = {"--file-selection", "--title=" + prompt};
     if (kind == dialog_pick_folder) a.push_back("--directory");
     if (kind == dialog_save_file) a.push_back("--save");
-    if (kind != dialog_pick_folder) a.push_back("--file-filter=All Files | *");
+    if (kind != dialog_pick_folder) a.push_back("--file-filter=" + all_files + " | *");
     if (kind == dialog_save_file) {
       if (!save_name(start, path).empty()) a.push_back("--filename=" + save_name(start, path));
     } else if (!start.empty()) {
@@ -76,10 +77,10 @@ std::vector<std::string> file_dialog_arguments(const std::string& program, int k
     if (kind == dialog_pick_folder) {
       a.insert(a.end(), {"--getexistingdirectory", where});
     } else if (kind == dialog_open_file) {
-      a.insert(a.end(), {"--getopenfilename", where, "*|All Files"});
+      a.insert(a.end(), {"--getopenfilename", where, "*|" + all_files});
     } else {
       const std::string name = save_name(start, path);
-      a.insert(a.end(), {"--getsavefilename", name.empty() ? where : name, "*|All Files"});
+      a.insert(a.end(), {"--getsavefilename", name.empty() ? where : name, "*|" + all_files});
     }
   }
   return a;

@@ -12,6 +12,7 @@
 #include "io/mapped_file.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/localization.h"
 #include "ui/texture_slots.h"
 #include "ui/ui_context.h"
 
@@ -304,7 +305,7 @@ int font_load(int index, const std::string& file, float size) {
   TextState& s = state();
   if (!s.library && FT_Init_FreeType(&s.library) != 0) {
     s.library = nullptr;
-    fatal("Unable to initialize freetype.", "", "", alert_crash, __LINE__);
+    fatal(localize("Unable to initialize freetype."), "", "", alert_crash, __LINE__);
     state().fonts[index].tried = true;
     return font_no_library;
   }
@@ -318,21 +319,22 @@ int font_load(int index, const std::string& file, float size) {
     if (source.has_view()) f.bytes.assign(source.begin(), source.size());
   }
   if (f.bytes.empty()) {
-    fatal("Error: unable to make font from file", file, "(We could not open the file and read its contents.)",
+    fatal(localize("Error: unable to make font from file"), file,
+          localize("(We could not open the file and read its contents.)"),
           alert_quit, __LINE__);
     return font_unreadable;
   }
   if (FT_New_Memory_Face(s.library, reinterpret_cast<const FT_Byte*>(f.bytes.data()),
                          static_cast<FT_Long>(f.bytes.size()), 0, &f.face) != 0) {
     f.face = nullptr;
-    fatal("Error: unable to make font from file", file, "(Free-type could not process the .ttf file.)",
+    fatal(localize("Error: unable to make font from file"), file, localize("(Free-type could not process the .ttf file.)"),
           alert_quit, __LINE__);
     return font_bad_file;
   }
   if (FT_Set_Char_Size(f.face, 0, static_cast<FT_F26Dot6>(size * 64), 72, 72) != 0) {
     FT_Done_Face(f.face);
     f.face = nullptr;
-    fatal("Error: unable to set char size for font", file, "", alert_quit, __LINE__);
+    fatal(localize("Error: unable to set char size for font"), file, "", alert_quit, __LINE__);
     return font_bad_size;
   }
   f.scale_x = app().language == 3 ? 0.9f : 1.0f;
