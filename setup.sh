@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   zlib1g-dev libminizip-dev libdeflate-dev libarchive-dev libssl-dev
-  libpng-dev libfreetype-dev libsdl2-dev libgl-dev libgl1-mesa-dri
+  libpng-dev libfreetype-dev libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libgtest-dev fonts-dejavu-core
   xvfb xauth zip 7zip zenity
   clang libclang-rt-14-dev

@@ -13,15 +13,12 @@
 
 namespace {
 
-const float k_page_width = 800.0f;
-
 bool is_fatal(int kind) { return kind == alert_quit || kind == alert_crash; }
 
 // The in-window panel of one pass; true when the user answered it this pass.
 bool draw_alert_panel(const AlertRequest& r, const std::string& where) {
   const UiContext& c = ui();
-  fill_rect(colour_modal_fill, -c.page_origin_x, -c.page_origin_y, c.window_width - c.page_origin_x,
-            c.window_height - c.page_origin_y);
+  fill_window(colour_modal_fill);
   draw_full_window_frame(false);
   std::string label;
   if (r.kind == alert_language) {
@@ -59,11 +56,16 @@ void show_in_window(int prev_ui_mode, const AlertRequest& r, const std::string& 
   const float mouse_x = ui().in.mouse_x, mouse_y = ui().in.mouse_y;
   forget_this_frames_input();
   set_ui_mode(ui_mode_alert);
+  // An alert raised once the program is ending (the preferences could not be saved) is
+  // still shown and waits for its answer; the program then ends as it was going to.
+  const int quit_before = app().quit_flag;
+  app().quit_flag = 0;
   for (;;) {
     // Closing the window answers the alert too: the program is on its way out.
     if (draw_alert_panel(r, where) || app().quit_flag) break;
     main_loop_iteration();
   }
+  if (quit_before) app().quit_flag = quit_before;
   if (is_fatal(r.kind)) return;
   set_ui_mode(prev_ui_mode);
   ui().in.mouse_x = mouse_x;

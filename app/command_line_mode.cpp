@@ -17,10 +17,12 @@
 #include "engine/manifest.h"
 #include "engine/registry.h"
 #include "engine/dvd_discovery.h"
+#include "engine/work_record.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/fs.h"
 #include "platform/terminal.h"
+#include "platform/termination.h"
 #include "wizards/copy_selection.h"
 
 namespace {
@@ -84,8 +86,20 @@ void end_progress(CommandLineRun& run) {
   run.last_caption.clear();
 }
 
+// SIGINT or SIGTERM came: the work is to stop in order.
+bool stop_requested() { return platform::termination_requested(); }
+
+int stopped_by_signal(CommandLineRun& run) {
+  end_progress(run);
+  int signal_number = platform::termination_signal();
+  say("Stopped by signal " + std::to_string(signal_number) + " before the work on " + run.folder +
+      " was done: run the same command again to finish it.");
+  return cli_signalled + signal_number;
+}
+
 // The answer to a changed file: --conflicts, else the user at the terminal, else keep it.
 int answer_conflict(const std::string& location, bool delete_form) {
+  if (stop_requested()) return 3;
   if (has_option("--conflicts")) {
     std::string v = option_value("--conflicts");
     return v == "overwrite" ? 1 : v == "cancel" ? 3 : 2;
@@ -106,7 +120,7 @@ int answer_conflict(const std::string& location, bool delete_form) {
     std::fprintf(stderr, "Answer 1-5: ");
     std::fflush(stderr);
     std::string line;
-    if (!platform::read_stdin_line(line)) return 2;
+    if (!platform::read_stdin_line(line)) return stop_requested() ? 3 : 2;
     if (line.size() == 1 && line[0] >= '1' && line[0] <= '5') return line[0] - '0';
   }
 }
@@ -124,7 +138,9 @@ void command_line_alert(const AlertRequest& req) {
   log_flush();
   if (req.kind == alert_quit || req.kind == alert_crash) {
     shut_down(false);
-    std::exit(cli_not_started);
+    std::fflush(nullptr);
+    // Workers may still be running: end without running the destructors of what they use.
+    std::_Exit(cli_not_started);
   }
 }
 
@@ -152,6 +168,7 @@ bool parse_tile(const std::string& name, int* column, int* row) {
 }
 
 // Applies --scenery to the tile selection. False (after saying why) for a bad list.
+// Without --scenery the selection stays when `keep_when_absent`, else every tile is chosen.
 bool select_scenery(bool keep_when_absent) {
   TileGrid& selected = install_scope().selected_tiles;
   if (!has_option("--scenery")) {
@@ -186,12 +203,17 @@ bool select_scenery(bool keep_when_absent) {
   return true;
 }
 
-void scan_copy(CommandLineRun& run, bool quick) {
+// False when a signal stopped it.
+bool scan_copy(CommandLineRun& run, bool quick) {
   int cursor = 0;
   float progress = 0;
   const int total = manifest_group_count();
   while (!checksum_step(cursor, quick, progress)) {
     drain_main_thread_queues();
+    if (stop_requested()) {
+      abort_checksum();
+      return false;
+    }
     std::string caption = replace_parameter(replace_parameter("Scanning %1:number% of %2:total% files.", 1,
                                                               std::to_string(cursor)),
                                             2, std::to_string(total));
@@ -199,15 +221,16 @@ void scan_copy(CommandLineRun& run, bool quick) {
     pause_briefly();
   }
   end_progress(run);
+  return true;
 }
 
 // Waits for the disc that holds `group`: every drive is searched; then a terminal user is
 // asked to insert it. False when it cannot be had.
 bool change_disc(int group) {
   if (find_needed_disc(group)) return true;
-  int wanted = current_entry(group).disc_number + 1;
+  std::string wanted = disc_number_text(current_entry(group).disc_number);
   std::string request =
-      replace_parameter("Please insert DVD number %1:disk number% and click continue.", 1, std::to_string(wanted));
+      replace_parameter("Please insert DVD number %1:disk number% and click continue.", 1, wanted);
   if (!platform::stdin_is_terminal()) {
     say("ERROR: " + request);
     return false;
@@ -215,7 +238,7 @@ bool change_disc(int group) {
   eject_disc(dvd_root());
   set_dvd_root("");
   for (;;) {
-    std::fprintf(stderr, "\nPlease insert DVD number %d and press Enter (or type q to stop): ", wanted);
+    std::fprintf(stderr, "\nPlease insert DVD number %s and press Enter (or type q to stop): ", wanted.c_str());
     std::fflush(stderr);
     std::string line;
     if (!platform::read_stdin_line(line) || line == "q") return false;
@@ -224,8 +247,8 @@ bool change_disc(int group) {
   }
 }
 
-// Runs the executor over the plan, disc after disc. cli_ok, cli_failed_files, or
-// cli_not_started when a needed disc could not be had.
+// Runs the executor over the plan, disc after disc. cli_ok, cli_failed_files,
+// cli_not_started when a needed disc could not be had, or the code of a stopping signal.
 int carry_out_plan(CommandLineRun& run) {
   int cursor = 0;
   int disc = current_disc_number();
@@ -233,6 +256,11 @@ int carry_out_plan(CommandLineRun& run) {
   for (;;) {
     int r = install_step(cursor, disc);
     drain_main_thread_queues();
+    if (stop_requested()) {
+      // The copies and extractions in flight finish; nothing new starts.
+      abort_install();
+      return stopped_by_signal(run);
+    }
     if (r == install_done) break;
     if (r == install_failed) {
       std::string message;
@@ -246,10 +274,10 @@ int carry_out_plan(CommandLineRun& run) {
       end_progress(run);
       if (!change_disc(cursor)) {
         abort_install();
-        return cli_not_started;
+        return stop_requested() ? stopped_by_signal(run) : cli_not_started;
       }
       disc = current_disc_number();
-      say("Using DVD number " + std::to_string(disc + 1) + " in " + dvd_root());
+      say("Using DVD number " + disc_number_text(disc) + " in " + dvd_root());
       continue;
     }
     if (cursor < groups)
@@ -266,22 +294,30 @@ int carry_out_plan(CommandLineRun& run) {
 
 int verify_copy(CommandLineRun& run) {
   set_install_scope(true, true);
-  scan_copy(run, false);
+  if (!scan_copy(run, false)) return stopped_by_signal(run);
+  const InstallScopeState& scope = install_scope();
   int checked = 0, missing = 0, damaged = 0;
   for (int g = 0; g < manifest_group_count(); ++g) {
     const ManifestEntry& e = current_entry(g);
     if (!is_entry_wanted(g, manifest_entry_count(g) - 1) || e.expected_signature == "GONE") continue;
-    // Scenery is wanted where it is installed; a tile the user never chose is not missing.
-    if (e.is_scenery_tile && e.found_signature == "NONE") continue;
+    // Scenery is wanted where it is installed or where unfinished work is to install it; a
+    // tile the user never chose is not missing.
+    bool recorded = scope.has_recorded_work && scope.recorded_tiles.get(e.tile_column, e.tile_row);
+    if (e.is_scenery_tile && e.found_signature == "NONE" && !recorded) continue;
     ++checked;
     if (e.signature_matches) continue;
     bool absent = e.found_signature == "NONE";
     (absent ? missing : damaged) += 1;
     std::printf("%s\t%s\n", absent ? "missing" : "damaged", install_relative_path(e.path).c_str());
   }
+  WorkRecord record;
+  bool unfinished = read_work_record(install_path(), &record);
+  if (unfinished)
+    std::printf("unfinished\tan interrupted %s of this copy has not been finished: --repair=DIR finishes it.\n",
+                work_kind_name(record).c_str());
   std::printf("%d files checked: %d missing, %d damaged.\n", checked, missing, damaged);
   std::fflush(stdout);
-  return missing + damaged ? cli_failed_files : cli_ok;
+  return missing + damaged || unfinished ? cli_failed_files : cli_ok;
 }
 
 }  // namespace
@@ -290,6 +326,19 @@ bool is_command_line_mode() {
   for (const char* option : kActionOptions)
     if (has_option(option)) return true;
   return false;
+}
+
+bool asks_for_command_line_mode(int argc, char** argv) {
+  for (const char* option : kActionOptions)
+    if (early_option(argc, argv, option, nullptr)) return true;
+  return false;
+}
+
+void prepare_command_line_mode() {
+  app().command_line_mode = true;
+  set_alert_handler(command_line_alert);
+  // The work loops, and the questions asked at the terminal, look for such a request.
+  platform::catch_termination_requests();
 }
 
 int run_command_line_mode() {
@@ -301,8 +350,7 @@ int run_command_line_mode() {
     run.action = static_cast<Action>(i);
     run.folder = option_value(kActionOptions[i]);
   }
-  app().command_line_mode = true;
-  set_alert_handler(command_line_alert);
+  prepare_command_line_mode();
   run.terminal_progress = platform::stderr_is_terminal();
   if (actions != 1) return fail_to_start("give exactly one of --install, --modify, --repair and --verify.");
   if (run.folder.empty()) return fail_to_start(std::string(kActionOptions[static_cast<int>(run.action)]) + " needs a folder.");
@@ -319,13 +367,22 @@ int run_command_line_mode() {
   }
   if (folder.back() != '/') folder += '/';
 
+  run.folder = folder;
+  // A copy whose work was interrupted early may not look like a copy yet: its record says it is.
+  WorkRecord record;
+  const bool unfinished = folder_exists(folder) && read_work_record(folder, &record);
   if (run.action == Action::install) {
-    if (folder_exists(folder) || file_exists(folder.substr(0, folder.size() - 1)))
+    if (unfinished && holds_unfinished_install(folder)) {
+      say("Finishing the interrupted install in " + folder);
+    } else if (folder_exists(folder) || file_exists(folder.substr(0, folder.size() - 1))) {
       return fail_to_start("the folder " + folder + " exists already; give a new folder for the copy.");
-    if (!folder_exists(folder_part(folder.substr(0, folder.size() - 1))))
+    } else if (!folder_exists(folder_part(folder.substr(0, folder.size() - 1)))) {
       return fail_to_start("the folder that is to hold " + folder + " does not exist.");
-  } else if (!folder_exists(folder) || !is_installed_copy(folder)) {
+    }
+  } else if (!folder_exists(folder) || !(is_installed_copy(folder) || unfinished)) {
     return fail_to_start(folder + " is not an installed copy of Zephiro.");
+  } else if (unfinished && run.action != Action::verify) {
+    say("Finishing the interrupted " + work_kind_name(record) + " of " + folder);
   }
 
   threads_init();
@@ -339,21 +396,23 @@ int run_command_line_mode() {
 
   if (run.action == Action::verify) return verify_copy(run);
 
+  // A scan of a copy with unfinished work brings that work into the scope and the
+  // selection, so each action below also finishes it.
   switch (run.action) {
     case Action::install:
       set_install_scope(true, true);
-      scan_copy(run, false);
-      if (!select_scenery(false)) return cli_not_started;
+      if (!scan_copy(run, false)) return stopped_by_signal(run);
+      if (!select_scenery(unfinished)) return cli_not_started;
       break;
     case Action::modify:
       set_install_scope(false, true);
-      scan_copy(run, true);
+      if (!scan_copy(run, true)) return stopped_by_signal(run);
       select_installed_tiles();
       if (!select_scenery(true)) return cli_not_started;
       break;
     default:
       set_install_scope(true, false);
-      scan_copy(run, false);
+      if (!scan_copy(run, false)) return stopped_by_signal(run);
       break;
   }
 
@@ -368,13 +427,20 @@ int run_command_line_mode() {
   say(std::to_string(totals.files_to_install) + " files to install, " + std::to_string(totals.files_to_delete) +
       " files to delete.");
 
-  if (!build_install_plan()) return fail_to_start("The installation was cancelled.");
+  if (!build_install_plan())
+    return stop_requested() ? stopped_by_signal(run) : fail_to_start("The installation was cancelled.");
+  if (stop_requested()) return stopped_by_signal(run);
   if (create_install_folders() != 0) return cli_not_started;
-  register_install_path(install_path());
+  int registry_code = register_install_path(install_path());
+  if (registry_code)
+    say("ERROR: the copy could not be registered in " + registry_file_path() + " (" +
+        error_message_for_code(registry_code) + "); later runs will not offer it until it is.");
   delete_unwanted_files();
   int result = carry_out_plan(run);
+  if (result == cli_ok && registry_code) result = cli_failed_files;
   if (result == cli_ok) say("Done: " + install_path());
   else if (result == cli_failed_files)
-    say("Finished with " + std::to_string(run.failed_files) + " failed files: " + install_path());
+    say("Finished with errors (" + std::to_string(run.failed_files) + " failed files" +
+        (registry_code ? ", not registered" : "") + "): " + install_path());
   return result;
 }

@@ -8,6 +8,7 @@
 #include "platform/window_sdl.h"
 #include "ui/window.h"
 #include "ui/colour_table.h"
+#include "ui/file_dialog.h"
 #include "ui/page_framework.h"
 #include "ui/texture_slots.h"
 #include "ui/ui_context.h"
@@ -38,6 +39,8 @@ void main_loop_iteration() {
   if (platform::termination_requested()) app().quit_flag = 1;
   // The scripted user acts after the real input, as if it had come with it.
   qa_script_step();
+  // While a file dialog is up the page under it waits for the answer, drawn but deaf.
+  if (file_dialog_open()) drop_frame_input();
 
   UiContext& c = ui();
   c.seconds = platform::running_seconds();

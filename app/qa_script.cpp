@@ -17,6 +17,7 @@
 #include "ui/draw_backend.h"
 #include "ui/file_dialog.h"
 #include "ui/png_image.h"
+#include "ui/text_fit.h"
 #include "ui/ui_context.h"
 
 namespace {
@@ -27,6 +28,7 @@ class FrameNotes : public DrawBackend {
   DrawBackend* inner = nullptr;
   std::vector<TextNote> texts, last_texts;
   std::vector<WidgetNote> widgets, last_widgets;
+  std::vector<FrameNote> frames, last_frames;
 
   unsigned create_texture(int w, int h, int channels, const unsigned char* pixels) override {
     return inner->create_texture(w, h, channels, pixels);
@@ -44,7 +46,10 @@ class FrameNotes : public DrawBackend {
     inner->note_text(n);
   }
   void note_sprite(const SpriteNote& n) override { inner->note_sprite(n); }
-  void note_frame(const FrameNote& n) override { inner->note_frame(n); }
+  void note_frame(const FrameNote& n) override {
+    frames.push_back(n);
+    inner->note_frame(n);
+  }
   void note_widget(const WidgetNote& n) override {
     widgets.push_back(n);
     inner->note_widget(n);
@@ -53,12 +58,15 @@ class FrameNotes : public DrawBackend {
   void end_frame() {
     last_texts.swap(texts);
     last_widgets.swap(widgets);
+    last_frames.swap(frames);
     texts.clear();
     widgets.clear();
+    frames.clear();
   }
   void covered() {
     texts.clear();
     widgets.clear();
+    frames.clear();
   }
 };
 
@@ -85,6 +93,7 @@ struct QaState {
 
   long frames_done = 0;   // frames completed while the script ran
   long input_frame = 0;  // looks wait until more frames than this are done
+  bool checking_fit = false;  // every frame from "check_fit" on must fit its texts
 
   bool notes_attached = false;
   FrameNotes notes;
@@ -128,6 +137,8 @@ void attach_notes() {
   s.notes.widgets.clear();
   s.notes.last_texts.clear();
   s.notes.last_widgets.clear();
+  s.notes.frames.clear();
+  s.notes.last_frames.clear();
   set_draw_backend(&s.notes);
   s.notes_attached = true;
 }
@@ -183,23 +194,10 @@ const WidgetNote* widget_labelled(const std::string& wanted) {
 
 // ---------------------------------------------------------------- input
 
-void move_mouse(float x, float y) {
-  UiInput& in = ui().in;
-  in.mouse_x = x;
-  in.mouse_y = y;
-}
-
-void press(float x, float y) {
-  move_mouse(x, y);
-  ui().in.button_went_down = true;
-  ui().in.button_held = true;
-}
-
-void release(float x, float y) {
-  move_mouse(x, y);
-  ui().in.button_went_up = true;
-  ui().in.button_held = false;
-}
+// The scripted mouse goes through the window's own input rules (clicks, drag tracking).
+void move_mouse(float x, float y) { input_mouse_move(x, y); }
+void press(float x, float y) { input_button_down(mouse_left, x, y); }
+void release(float x, float y) { input_button_up(mouse_left, x, y); }
 
 // A key as the window would report it. False for a name it does not know.
 bool give_key(const std::string& name) {
@@ -381,6 +379,10 @@ Outcome start_command(const std::string& word, const std::string& arg) {
     s.action = Action::screenshot;  // taken at the end of this pass's frame
     return Outcome::busy;
   }
+  if (word == "check_fit") {
+    s.checking_fit = true;
+    return Outcome::next;
+  }
   if (word == "quit") {
     app().quit_flag = 1;
     return Outcome::stop;
@@ -397,7 +399,8 @@ Outcome continue_action() {
       input_given();
       return Outcome::stop;
     case Action::drag:
-      if (s.stage < k_drag_steps) {
+      // The held mouse reaches the end point; the release comes a frame later.
+      if (s.stage <= k_drag_steps) {
         const float t = static_cast<float>(s.stage++) / k_drag_steps;
         move_mouse(s.x1 + (s.x2 - s.x1) * t, s.y1 + (s.y2 - s.y1) * t);
         return Outcome::busy;
@@ -480,6 +483,10 @@ void qa_script_end_frame() {
   }
   s.notes.end_frame();
   ++s.frames_done;
+  if (s.active && s.checking_fit) {
+    const std::string misfit = first_misfit(s.notes.last_texts, s.notes.last_widgets, s.notes.last_frames);
+    if (!misfit.empty()) fail("check_fit: " + misfit);
+  }
 }
 
 void qa_script_mode_changed() {

@@ -11,7 +11,7 @@
 //   click_text TEXT         click the first widget of the last frame whose label contains
 //                           TEXT (Bottom Buttons by their English names: QUIT, GO BACK,
 //                           CONTINUE, SELECT ALL, SELECT NONE)
-//   drag X1 Y1 X2 Y2        press, move over several frames, release
+//   drag X1 Y1 X2 Y2        press, move over several frames to the end point, release
 //   key NAME                RETURN, ESCAPE, TAB, BACKSPACE, DELETE, LEFT, RIGHT, UP, DOWN,
 //                           HOME, END, a letter or digit, "=", or e.g. CTRL+V
 //   type TEXT               type TEXT into the focused field
@@ -21,6 +21,8 @@
 //   frames N                let N frames pass
 //   timeout SECONDS         the limit of later waits (30 at first)
 //   screenshot FILE         the frame being drawn, as PNG
+//   check_fit               from here on every frame must draw its texts where they fit
+//                           (ui/text_fit.h); the first one that does not fails
 //   quit                    as closing the window
 // The end of the script quits as "quit" does. A failing command writes
 // "QA script failed at line N: ..." to the log and standard error and ends the program

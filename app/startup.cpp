@@ -13,6 +13,7 @@
 #include "core/options.h"
 #include "core/preferences.h"
 #include "io/preferences_file.h"
+#include "io/run_folder.h"
 #include "app/qa_script.h"
 #include "engine/registry.h"
 #include "engine/dvd_discovery.h"
@@ -25,6 +26,7 @@
 #include "wizards/dvd_install.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/file_dialog.h"
 #include "ui/localization.h"
 #include "ui/page_framework.h"
 #include "ui/sprites.h"
@@ -56,11 +58,23 @@ bool runs_without_window(int argc, char** argv) {
   return false;
 }
 
+// The alerts that end the start-up before the translation is loaded speak the language the
+// user asked for, when one was.
+void load_asked_language() {
+  if (language_available(app().language) && !translation_loaded()) set_language(app().language);
+}
+
 [[noreturn]] void graphics_failed() {
-  alert(app().ui_mode, "I could not set up the graphics for Zephiro! I hope your monitor is at 1024x768 or higher! It must be!",
-        "You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad resolution in Zephiro!",
-        "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator card!",
-        "If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to default resolution now.",
+  load_asked_language();
+  alert(app().ui_mode,
+        localize("I could not set up the graphics for Zephiro! I hope your monitor is at 1024x768 or higher! It must "
+                 "be!"),
+        localize("You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad "
+                 "resolution in Zephiro!"),
+        localize("You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator "
+                 "card!"),
+        localize("If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to "
+                 "default resolution now."),
         alert_quit, "hl_init", 805);
   // A fatal alert does not come back; should a test handler return, stop here anyway.
   shut_down(false);
@@ -68,9 +82,11 @@ bool runs_without_window(int argc, char** argv) {
 }
 
 [[noreturn]] void interface_image_failed() {
-  alert(app().ui_mode, "I cannot open the graphics interface file!",
-        "It seems that you have moved this program out of the Nimbrel folder!",
-        "NO! NO! Create a shortcut if you want, but do not move the Zephiro application itself out of the Nimbrel folder that it came in!",
+  load_asked_language();
+  alert(app().ui_mode, localize("I cannot open the graphics interface file!"),
+        localize("It seems that you have moved this program out of the Nimbrel folder!"),
+        localize("NO! NO! Create a shortcut if you want, but do not move the Zephiro application itself out of the "
+                 "Nimbrel folder that it came in!"),
         "", alert_quit, "hl_init", 868);
   shut_down(false);
   std::exit(0);
@@ -175,7 +191,11 @@ void start_log_and_options(int argc, char** argv) {
 
 void finish_start_up() {
   log_folder_lines();
-  app().temp_folder = special_folder(folder_temp);
+  // Scratch files go to a folder of this run's own; what killed runs left there goes first.
+  const std::string temp = special_folder(folder_temp);
+  remove_stale_run_folders(temp);
+  app().temp_folder = open_run_folder(temp);
+  if (app().temp_folder.empty()) app().temp_folder = temp;
   app().target_platform = target_platform_from_options();
   prefs().stream_count = 0;
   exchange_preferences(prefs_read);
@@ -219,9 +239,7 @@ void reset_startup_status() { state() = StartupState(); }
 void show_startup_status(const std::string& message) {
   ++state().status_messages;
   if (!window_exists() || !texture_slot(slot_interface)) return;
-  const UiContext& c = ui();
-  fill_rect(colour_modal_fill, -c.page_origin_x, -c.page_origin_y, c.window_width - c.page_origin_x,
-            c.window_height - c.page_origin_y);
+  fill_window(colour_modal_fill);
   draw_full_window_frame(false);
   draw_text(colour_label, 400, 320, localize(message), 720, weight_regular, align_centre);
   draw_progress_bar(400, 290, 400, startup_status_fraction());
@@ -232,6 +250,7 @@ void show_startup_status(const std::string& message) {
 // ---------------------------------------------------------------- shutdown and the whole run
 
 void shut_down(bool save_preferences) {
+  close_file_dialog();
   if (save_preferences && !has_option("--fps_test") && !has_option("--qa_script"))
     exchange_preferences(prefs_write);
   if (save_preferences && threads_state().initialised) threads_shutdown();
@@ -241,12 +260,16 @@ void shut_down(bool save_preferences) {
     qa_script_release_notes();
     close_window();
   }
+  remove_run_folder();
   log_flush();
   log_close();
 }
 
 int run_installer(int argc, char** argv) {
   install_crash_handler();
+  // A run for a script reports every fatal alert through its exit code, from the first one
+  // on (the DVD scan below may raise one).
+  if (asks_for_command_line_mode(argc, argv)) prepare_command_line_mode();
   // The drives are needed before the command line is read: the program may have to
   // leave the disc first.
   std::string drives;
@@ -262,7 +285,7 @@ int run_installer(int argc, char** argv) {
     return code;
   }
   // From here on a request to end is answered like a closed window (the command-line
-  // mode keeps the default: it has no loop that would notice).
+  // mode has its own answer: it stops its work in order).
   platform::catch_termination_requests();
   start_graphics();
   finish_start_up();

@@ -90,7 +90,11 @@ std::string alert_location(const std::string& file, int line) {
   // Written by hand so the most negative int keeps its digits.
   long long n = line;
   std::string number = n < 0 ? "-" + std::to_string(-n) : std::to_string(n);
-  return "(" + file + " line " + number + ")";
+  // The unit's name only: the folders of the machine that built the program mean nothing
+  // to the user.
+  const size_t cut = file.find_last_of("/\\");
+  const std::string unit = cut == std::string::npos ? file : file.substr(cut + 1);
+  return "(" + unit + " line " + number + ")";
 }
 
 void set_alert_handler(std::function<void(const AlertRequest&)> handler) {

@@ -23,7 +23,8 @@ struct AlertRequest {
 void alert(int prev_ui_mode, const std::string& l1, const std::string& l2, const std::string& l3,
            const std::string& l4, int kind, const char* file, int line);
 
-// "(file line N)" with a negative line written as "-N".
+// "(unit line N)" with the file's name without its folders, and a negative line written
+// as "-N".
 std::string alert_location(const std::string& file, int line);
 
 // Replaces the showing of alerts (tests capture with one; the command-line mode prints).

@@ -54,8 +54,7 @@ std::string format_log_header(const std::string& program_folder, const SystemFac
       if (p.index != i) continue;
       h += "CPU " + std::to_string(i) + ": ";
       if (!p.model_name.empty()) h += p.model_name + " ";
-      h += " Speed (mhz): ";
-      if (p.has_mhz) h += std::to_string(p.mhz);
+      h += " Speed (mhz): " + std::to_string(p.has_mhz ? p.mhz : 0);
       h += "\n";
       break;
     }

@@ -125,6 +125,12 @@ const char* const k_port_options =
     "--dvd_drives=DIR[:DIR...]\n"
     "    Treat these folders as the roots of the drives, instead of the\n"
     "    mounted discs (for example a copy of the install discs on disk).\n"
+    "--scale=N\n"
+    "    Open the window N times larger than 800 x 600 (N from 1 to 8), with\n"
+    "    text drawn sharp at that size. Without it the desktop's scale factor\n"
+    "    (GDK_SCALE, or 2 when Xft.dpi is 192 or more) is used as far as the\n"
+    "    screen allows. --scale=1 keeps the window at 800 x 600.\n"
+
     "--install=DIR\n"
     "    Install the simulator from the discs into DIR without opening a\n"
     "    window.\n"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/user_text.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/file_ops.h"
@@ -28,13 +29,19 @@ void compute_install_totals() {
 
 std::string size_text(double k) {
   char buf[64];
-  if (k > 1024000.0)
-    std::snprintf(buf, sizeof(buf), "%.1f GB", k / 1048576.0);
-  else if (k > 1024.0)
-    std::snprintf(buf, sizeof(buf), "%.0f MB", k / 1024.0);
-  else
-    std::snprintf(buf, sizeof(buf), "%.0f KB", k);
-  return buf;
+  if (k > 1024000.0) {
+    // The tenths stand apart, so that a language writes its own decimal sign.
+    std::snprintf(buf, sizeof(buf), "%.1f", k / 1048576.0);
+    const std::string number = buf;
+    const size_t point = number.find_first_of(".,");
+    return user_text("%1:whole gigabytes%.%2:tenths% GB", number.substr(0, point), number.substr(point + 1));
+  }
+  if (k > 1024.0) {
+    std::snprintf(buf, sizeof(buf), "%.0f", k / 1024.0);
+    return user_text("%1:megabytes% MB", buf);
+  }
+  std::snprintf(buf, sizeof(buf), "%.0f", k);
+  return user_text("%1:kilobytes% KB", buf);
 }
 
 SpaceDecision space_decision_for(const std::string& path) {

@@ -1,14 +1,20 @@
 #include "engine/dvd_discovery.h"
 
+#include <set>
+#include <utility>
+
 #include "core/alert.h"
 #include "core/app_state.h"
 #include "core/log.h"
+#include "core/user_text.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
 #include "io/file_ops.h"
 #include "io/mapped_file.h"
+#include "io/run_folder.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -26,17 +32,14 @@ struct DvdState {
 DvdState g_dvd;
 
 const int kScanPeriodSeconds = 3600;
+// dvd_version.txt holds three header lines and a VERSION line: a few hundred bytes. A
+// larger file is damaged or not a disc marker, and is never read whole.
+const uint64_t kVersionFileLimit = 64 * 1024;
+// The DVD Version names a folder on every disc, so it is at most one file name long.
+const size_t kVersionTextLimit = 255;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-
-std::string substitute(std::string text, const std::string& value) {
-  size_t start = text.find("%1:");
-  if (start == std::string::npos) return text;
-  size_t end = text.find('%', start + 3);
-  if (end == std::string::npos) return text;
-  return text.replace(start, end - start + 1, value);
-}
 
 // The last "VERSION text" line after the header; empty when there is none.
 bool read_version_lines(MappedFile& file, std::string* version) {
@@ -53,8 +56,11 @@ bool read_version_lines(MappedFile& file, std::string* version) {
       while (p < end && is_blank(*p)) ++p;
       const char* start = p;
       while (p < end && !is_line_end(*p)) ++p;
-      *version = std::string(start, p);
-      found = true;
+      // A text too long to name the set's folder cannot be the set's name.
+      if (static_cast<size_t>(p - start) <= kVersionTextLimit) {
+        *version = std::string(start, p);
+        found = true;
+      }
     }
     while (p < end && !is_line_end(*p)) ++p;
     while (p < end && is_line_end(*p)) ++p;
@@ -78,6 +84,8 @@ void set_dvd_drives(const std::string& folders) {
     if (end == std::string::npos) end = folders.size();
     std::string root = folders.substr(start, end - start);
     if (!root.empty()) {
+      // A relative folder is taken from where the program was started, like any path argument.
+      if (root[0] != '/') root = platform::current_folder() + root;
       if (root.back() != '/') root += '/';
       g_dvd.drive_override.push_back(root);
     }
@@ -98,10 +106,11 @@ std::vector<std::string> dvd_drive_roots() {
 bool is_install_disc(const std::string& root) {
   bool yes;
   if (!g_dvd.marker_file.empty()) {
-    MappedFile marker(root + g_dvd.marker_file);
-    yes = marker.has_view() && marker.size() > 0;
+    // The marker is an archive of any size: only its being there and non-empty matters.
+    uint64_t size = 0;
+    yes = regular_file_size(root + g_dvd.marker_file, &size) == 0 && size > 0;
   } else {
-    MappedFile file(root + "dvd_version.txt");
+    MappedFile file(root + "dvd_version.txt", 0, 0, kVersionFileLimit);
     yes = has_disc_header(file);
   }
   if (yes) g_dvd.root = root;
@@ -113,12 +122,18 @@ bool dvd_scan(bool force) {
   double now = platform::running_seconds();
   if (now < g_dvd.next_scan_due) return g_dvd.cached_found;
   g_dvd.next_scan_due = now + kScanPeriodSeconds;
+  // A disc reachable under two roots (a mount point and a link to it, the same device
+  // mounted twice) is one disc: it is counted by the identity of its root folder.
   int discs = 0;
-  for (const std::string& root : dvd_drive_roots())
+  std::set<std::pair<uint64_t, uint64_t>> counted;
+  for (const std::string& root : dvd_drive_roots()) {
+    uint64_t device = 0, inode = 0;
+    if (platform::file_identity(root, &device, &inode) == 0 && !counted.insert({device, inode}).second) continue;
     if (is_install_disc(root)) ++discs;
+  }
   if (discs >= 2)
-    ALERT(alert_quit, "I found multiple Zephiro CDs in the drives!", "This is bad!",
-          "Pull out whatever CD you are not using now!", "");
+    ALERT(alert_quit, user_text("I found multiple Zephiro CDs in the drives!"), user_text("This is bad!"),
+          user_text("Pull out whatever CD you are not using now!"), "");
   g_dvd.cached_found = discs > 0;
   return g_dvd.cached_found;
 }
@@ -126,18 +141,17 @@ bool dvd_scan(bool force) {
 void read_disc_identity() {
   if (g_dvd.root.empty()) dvd_scan(true);
   if (!g_dvd.root.empty() && g_dvd.version.empty()) {
-    MappedFile file(g_dvd.root + "dvd_version.txt");
+    MappedFile file(g_dvd.root + "dvd_version.txt", 0, 0, kVersionFileLimit);
     if (has_disc_header(file)) read_version_lines(file, &g_dvd.version);
   }
   if (!g_dvd.version.empty() && g_dvd.manifest_status == 0) {
     std::string archive = dvd_archive_folder() + "directory.txt.zip";
-    std::string temp = special_folder(folder_temp);
+    std::string temp = scratch_folder();
     int code = zip_to_file(archive, temp, nullptr, false);
     if (code != 0)
-      ALERT(alert_quit, "DVD scan: The installer cannot extract a file.",
-            substitute("Error: %1:message%.", error_message_for_code(code)),
-            substitute("Compressed File: %1:file%.", archive),
-            substitute("Destination Path: %1:file%.", temp));
+      ALERT(alert_quit, user_text("DVD scan: The installer cannot extract a file."),
+            user_text("Error: %1:message%.", error_message_for_code(code)),
+            user_text("Compressed File: %1:file%.", archive), user_text("Destination Path: %1:file%.", temp));
     g_dvd.manifest_status = read_install_manifest(
         temp + "directory.txt", "Scanning directory text file to see if you already have Zephiro installed...");
   }
@@ -162,6 +176,7 @@ void set_dvd_root(const std::string& root) { g_dvd.root = root; }
 const std::string& dvd_version() { return g_dvd.version; }
 int current_disc_number() { return g_dvd.current_disc; }
 void set_current_disc_number(int disc) { g_dvd.current_disc = disc; }
+std::string disc_number_text(int disc) { return std::to_string(static_cast<long long>(disc) + 1); }
 int manifest_read_status() { return g_dvd.manifest_status; }
 std::string dvd_archive_folder() { return g_dvd.root + g_dvd.version + "/"; }
 

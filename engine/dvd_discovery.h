@@ -6,13 +6,15 @@
 #include <vector>
 
 // The drives: the mounted disc filesystems, unless a list of folders acting as drive
-// roots was given ("--dvd_drives=DIR[:DIR...]", or the QA script's set_drives).
+// roots was given ("--dvd_drives=DIR[:DIR...]", or the QA script's set_drives). A relative
+// folder is taken from the working folder.
 void set_dvd_drives(const std::string& colon_separated_folders);
 void clear_dvd_drives_override();
 std::vector<std::string> dvd_drive_roots();
 
 // Looks for an install disc in every drive; the result is cached for an hour unless forced.
-// Two install discs at once end the program with a fatal alert.
+// Two install discs at once end the program with a fatal alert; one disc seen under two
+// roots counts once.
 bool dvd_scan(bool force);
 // Whether `root` holds an install disc (or, while a Disc Marker File is set, that file).
 // Sets the DVD Root when it does.
@@ -28,6 +30,9 @@ const std::string& dvd_root();
 void set_dvd_root(const std::string& root);  // the disc-change page empties it after ejecting
 const std::string& dvd_version();
 int current_disc_number();
+// The number the user is shown for a 0-based Disc Number (number + 1), for any number a
+// manifest may hold.
+std::string disc_number_text(int disc);
 void set_current_disc_number(int disc);
 // Result of reading the disc's manifest: 0 not read yet, 3 read, 2 rejected.
 int manifest_read_status();

@@ -6,12 +6,16 @@
 #include "core/app_state.h"
 #include "core/log.h"
 #include "core/preferences.h"
+#include "core/user_text.h"
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
-#include "io/file_ops.h"
-#include "io/threads.h"
+#include "engine/work_record.h"
 #include "engine/work_tasks.h"
+#include "io/file_ops.h"
+#include "io/partial_file.h"
+#include "io/run_folder.h"
+#include "io/threads.h"
 
 namespace {
 
@@ -20,6 +24,7 @@ struct ExecutorState {
   WorkQueueStage* unzip_stage = nullptr;
   int error_code = 0;
   std::string error_message;
+  bool file_failed = false;  // a file of this run failed: the work is not complete
 };
 ExecutorState g_exec;
 
@@ -27,9 +32,10 @@ const int kStageRoom = 30;
 
 void folder_error_report(const std::string& folder, int code) {
   ALERT(alert_info,
-        "I am unable to install or update Zephiro. An error occurred while creating new folders. Make sure "
-        "you are installing to a directory that you have access to!",
-        "Error: " + error_message_for_code(code), "Install Location: " + install_path(), "Install Path:" + folder);
+        user_text("I am unable to install or update Zephiro. An error occurred while creating new folders. Make "
+                  "sure you are installing to a directory that you have access to!"),
+        user_text("Error: ") + error_message_for_code(code), user_text("Install Location: ") + install_path(),
+        user_text("Install Path:") + folder);
 }
 
 // Creates one folder; a code that means "it is there" counts as success.
@@ -38,14 +44,25 @@ int make_folder(const std::string& folder) {
   return is_benign_folder_error(code) ? 0 : code;
 }
 
-// Whether some folder between the copy and `location` is a symbolic link, so that acting
-// on the location would reach outside the copy.
-bool crosses_link(const std::string& location) {
+void record_error_report(int code) {
+  ALERT(alert_info,
+        user_text("I am unable to install or update Zephiro. I could not write a file into the install folder. "
+                  "Make sure you are installing to a directory that you have access to!"),
+        user_text("Error: ") + error_message_for_code(code), user_text("Install Location: ") + install_path(),
+        user_text("File: ") + work_record_path(install_path()));
+}
+
+// Partial files that runs which were killed left in the copy's folders (and partial copy
+// folders beside it) go before new work starts; those of a live run stay.
+void remove_leftovers_of_ended_runs() {
   const std::string& root = install_path();
-  for (size_t slash = location.find('/', root.size()); slash != std::string::npos;
-       slash = location.find('/', slash + 1))
-    if (is_symbolic_link(location.substr(0, slash))) return true;
-  return false;
+  std::set<std::string> folders = {folder_part(root.substr(0, root.size() - 1)), root};
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    if (stays_inside_copy(install_relative_path(e.path))) folders.insert(folder_part(install_location(root, e)));
+  }
+  for (const std::string& folder : folders)
+    if (folder_exists(folder)) remove_stale_partial_files(folder);
 }
 
 void destroy_stage(WorkQueueStage*& stage) {
@@ -54,29 +71,43 @@ void destroy_stage(WorkQueueStage*& stage) {
   stage = nullptr;
 }
 
-std::string temporary_folder() {
-  return app().temp_folder.empty() ? special_folder(folder_temp) : app().temp_folder;
-}
-
 }  // namespace
 
 int create_install_folders() {
   // The chain of folders down to the copy, one level at a time; the first component
-  // (the root or a drive) is never made.
+  // (the root or a drive) is never made. The copy's own folder comes into being with the
+  // record of the work already in it.
   const std::string& root = install_path();
+  const WorkRecord work = work_record_of_scope();
+  bool recorded = false;
   std::string chain = root.empty() ? root : root.substr(0, root.size() - 1);
   size_t first = chain.find('/');
   if (first != std::string::npos) {
     for (size_t slash = chain.find('/', first + 1);; slash = chain.find('/', slash + 1)) {
       std::string folder = slash == std::string::npos ? chain : chain.substr(0, slash);
       if (!folder.empty()) {
-        int code = make_folder(folder);
+        int code;
+        if (slash == std::string::npos && !folder_exists(folder)) {
+          code = create_copy_with_record(root, work);
+          recorded = code == 0;
+          if (code == 17) code = make_folder(folder);  // made meanwhile: the record follows
+        } else {
+          code = make_folder(folder);
+        }
         if (code) {
           folder_error_report(folder, code);
           return code;
         }
       }
       if (slash == std::string::npos) break;
+    }
+  }
+  if (root.empty()) return 0;
+  remove_leftovers_of_ended_runs();
+  if (!recorded) {
+    if (int code = write_work_record(root, work)) {
+      record_error_report(code);
+      return code;
     }
   }
 
@@ -117,7 +148,7 @@ void delete_unwanted_files() {
     if (!e.delete_flag) continue;
     std::string location = install_location(root, e);
     int code;
-    if (!stays_inside_copy(install_relative_path(e.path)) || crosses_link(location)) {
+    if (!stays_inside_copy(install_relative_path(e.path))) {
       code = 1;  // not permitted: the file is not inside the copy
     } else {
       clear_read_only(location);
@@ -134,7 +165,8 @@ void delete_unwanted_files() {
   }
   for (auto it = prune.rbegin(); it != prune.rend(); ++it) {
     const std::string& folder = *it;
-    if (crosses_link(folder) || is_symbolic_link(folder.substr(0, folder.size() - 1))) continue;
+    // A folder the user replaced by a link stays: the link is theirs.
+    if (is_symbolic_link(folder.substr(0, folder.size() - 1))) continue;
     std::vector<std::string> names;
     std::vector<int> folders;
     if (list_folder(folder, names, folders) != 0) continue;
@@ -144,6 +176,7 @@ void delete_unwanted_files() {
 }
 
 int install_step(int& next_group, int disc) {
+  if (!g_exec.copy_stage) g_exec.file_failed = false;  // a run begins
   if (!g_exec.copy_stage) g_exec.copy_stage = new WorkQueueStage(1, kStageRoom);
   if (!g_exec.unzip_stage) g_exec.unzip_stage = new WorkQueueStage(cpu_count(), kStageRoom);
   const int groups = manifest_group_count();
@@ -151,7 +184,7 @@ int install_step(int& next_group, int disc) {
   while (next_group < groups && g_exec.copy_stage->has_room() &&
          current_entry(next_group).disc_number == disc) {
     if (current_entry(next_group).install_flag)
-      g_exec.copy_stage->submit(new dvd_unpack_task(next_group, temporary_folder()));
+      g_exec.copy_stage->submit(new dvd_unpack_task(next_group, scratch_folder()));
     ++next_group;
   }
   while (g_exec.unzip_stage->has_room()) {
@@ -162,12 +195,17 @@ int install_step(int& next_group, int disc) {
   while (UTL_work_task* done = g_exec.unzip_stage->take_finished()) {
     g_exec.error_code = done->result(g_exec.error_message);
     delete done;
-    if (g_exec.error_code != 0) return install_failed;
+    if (g_exec.error_code != 0) {
+      g_exec.file_failed = true;
+      return install_failed;
+    }
   }
   bool idle = g_exec.copy_stage->in_flight() == 0 && g_exec.unzip_stage->in_flight() == 0;
   if (next_group == groups && idle) {
     destroy_stage(g_exec.copy_stage);
     destroy_stage(g_exec.unzip_stage);
+    // Complete: the copy holds what the work was to leave, so its record goes.
+    if (!g_exec.file_failed) clear_work_record(install_path());
     return install_done;
   }
   if (next_group < groups && idle && current_entry(next_group).disc_number != disc &&

@@ -51,6 +51,7 @@ bool matches_any_version(const ManifestGroup& group, const std::string& signatur
 int checksum_step(int& next_group, bool quick, float& progress) {
   const int groups = manifest_group_count();
   if (!folder_exists(install_path())) {
+    include_recorded_work();  // none: forgets what an earlier scan of another copy found
     for (int g = 0; g < groups; ++g) {
       ManifestEntry& e = current_entry(g);
       e.found_signature = "NONE";
@@ -60,6 +61,8 @@ int checksum_step(int& next_group, bool quick, float& progress) {
     return 1;
   }
   if (!g_plan.checksum_stage) {
+    // Unfinished work recorded in the copy is part of what this scan looks at.
+    include_recorded_work();
     int cpus = cpu_count();
     g_plan.checksum_stage = new WorkQueueStage(cpus, 4 * cpus);
     LOG << " Start of MD5 at " << seconds_text() << "\n";
@@ -74,6 +77,7 @@ int checksum_step(int& next_group, bool quick, float& progress) {
   if (next_group == groups && g_plan.checksum_stage->in_flight() == 0) {
     destroy_checksum_stage();
     LOG << " End of MD5 at " << seconds_text() << "\n";
+    select_recorded_tiles();
     return 1;
   }
   return 0;
@@ -107,7 +111,9 @@ int build_install_plan() {
     std::string location = install_location(install_path(), e);
     bool gone = e.expected_signature == "GONE";
     bool exists = e.found_signature != "NONE";
-    bool same = exists && e.found_signature == e.expected_signature;
+    // A file that no longer belongs to the product is never up to date, even when a quick
+    // scan, which only sees that it exists, gave it the expected "signature" GONE.
+    bool same = exists && !gone && e.found_signature == e.expected_signature;
     if (e.is_scenery_tile && !scope.selected_tiles.get(e.tile_column, e.tile_row)) {
       gone = true;
       same = false;

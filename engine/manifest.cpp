@@ -5,6 +5,9 @@
 
 #include "core/alert.h"
 #include "core/app_state.h"
+#include "core/log.h"
+#include "core/user_text.h"
+#include "engine/work_record.h"
 #include "io/file_ops.h"
 #include "io/mapped_file.h"
 
@@ -104,12 +107,13 @@ bool read_tile_part(const std::string& part, int* value) {
 }
 
 void report_missing_manifest(const std::string& path) {
-  ALERT(alert_quit, "I tried to read a directory file that does not exist!", "The file is:", path, "");
+  ALERT(alert_quit, user_text("I tried to read a directory file that does not exist!"), user_text("The file is:"),
+        path, "");
 }
 
 void report_path_without_file(const std::string& path) {
-  ALERT(alert_quit, "I am reading the directory text file and found a path that has no file!",
-        "This is impossible to download or delete!", "It is:", path);
+  ALERT(alert_quit, user_text("I am reading the directory text file and found a path that has no file!"),
+        user_text("This is impossible to download or delete!"), user_text("It is:"), path);
 }
 
 // A path that names a folder, or one whose file would land outside the copy, can be neither
@@ -175,7 +179,10 @@ bool read_body(Cursor c) {
           report_path_without_file(entry.path);
           return false;
         }
-        add_entry(std::move(entry));
+        if (is_reserved_copy_path(install_relative_path(entry.path)))
+          LOG << "Skipping the manifest path " << entry.path << ": the installer keeps its own files under that name.\n";
+        else
+          add_entry(std::move(entry));
       }
     }
     skip_to_next_line(c);

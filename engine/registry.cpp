@@ -25,11 +25,17 @@ std::string preferences_folder() { return special_folder(folder_prefs); }
 
 void log_missing_preferences_folder() { LOG << "WARNING: registration of this nimbrel folder failed!\n"; }
 
+// Only a regular file is read: a FIFO would block and a device never end.
+std::FILE* open_registry_for_reading(const std::string& file_path) {
+  uint64_t size = 0;
+  return regular_file_size(file_path, &size) == 0 ? std::fopen(file_path.c_str(), "rb") : nullptr;
+}
+
 // Whether a line of the file equals `install_path`. `open_last_line` tells that the file's
 // last line has no LF yet, so that an appended line does not run into it.
 bool is_registered(const std::string& file_path, const std::string& install_path, bool* open_last_line) {
   *open_last_line = false;
-  std::FILE* f = std::fopen(file_path.c_str(), "rb");
+  std::FILE* f = open_registry_for_reading(file_path);
   if (!f) return false;
   std::string line;
   bool found = false;
@@ -66,7 +72,7 @@ void read_installed_copies() {
     log_missing_preferences_folder();
     return;
   }
-  std::FILE* f = std::fopen(file_path.c_str(), "rb");
+  std::FILE* f = open_registry_for_reading(file_path);
   if (!f) return;
   std::string line;
   while (read_registry_line(f, line)) {
@@ -76,23 +82,17 @@ void read_installed_copies() {
   std::fclose(f);
 }
 
-void register_install_path(const std::string& install_path) {
+int register_install_path(const std::string& install_path) {
   std::string folder = preferences_folder();
   if (folder.empty()) {
     log_missing_preferences_folder();
-    return;
+    return 2;
   }
   std::string file_path = folder + registry_file_name;
   bool open_last_line = false;
-  if (is_registered(file_path, install_path, &open_last_line)) return;
+  if (is_registered(file_path, install_path, &open_last_line)) return 0;
   create_folder_chain(folder);
-  std::FILE* f = std::fopen(file_path.c_str(), "ab");
-  if (!f) {
-    LOG << "WARNING: could not append registration file: " << file_path << "\n";
-    return;
-  }
-  std::string line = (open_last_line ? "\n" : "") + install_path + "\n";
-  bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  if (std::fclose(f) != 0 || !written)
-    LOG << "WARNING: could not append registration file: " << file_path << "\n";
+  int code = append_to_file(file_path, (open_last_line ? "\n" : "") + install_path + "\n");
+  if (code) LOG << "WARNING: could not append registration file: " << file_path << "\n";
+  return code;
 }

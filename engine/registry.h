@@ -19,5 +19,7 @@ std::string registry_file_path();
 void read_installed_copies();
 
 // Makes sure `install_path` (a folder path ending '/') is a line of the file,
-// appending it when it is not. Failures are logged only.
-void register_install_path(const std::string& install_path);
+// appending it when it is not. Returns 0, or the error code of a registration that could not
+// be written (logged; the caller tells the user, since a copy that is not registered is
+// not offered by later runs).
+int register_install_path(const std::string& install_path);

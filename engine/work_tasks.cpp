@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/preferences.h"
+#include "core/user_text.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
@@ -12,6 +13,9 @@
 // ---------------------------------------------------------------- dvd_unpack_task
 
 namespace {
+
+const char kCopyFailed[] = "I was unable to copy the file %1:file% from the DVD to the hard drive.";
+const char kUnzipFailed[] = "I was unable to unzip the file %1:file% to the folder %2:folder%.";
 
 // The signature as it may stand in a file name: a damaged manifest could hold separators
 // or ".." there, which must not steer the copy out of the temporary folder.
@@ -41,7 +45,7 @@ dvd_unpack_task::~dvd_unpack_task() {
   if (!prefs().log_actions) return;
   LogLine line;
   line << "EXPANDING file " << destination_ << ", with result=" << result_ << ".";
-  if (result_ != 0) line << " " << message_;
+  if (result_ != 0) line << " " << failure_text(substitute_parameters);
   line << "\n";
 }
 
@@ -56,13 +60,9 @@ void dvd_unpack_task::copy_from_disc() {
   phase_ = 1;
   result_ = copy_file(source_, temp_copy_);
   if (result_ == 0) return;
-  message_ = "I was unable to copy the file " + source_ + " from the DVD to the hard drive.";
+  failed_step_ = step_copy;
   // What a failed copy left behind is never extracted; it need not fill the temporary folder.
   delete_file_or_empty_folder(temp_copy_);
-}
-
-static bool ends_with(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The folder the destination lies in, ending '/'.
@@ -75,25 +75,36 @@ static std::string destination_folder(const std::string& destination) {
 void dvd_unpack_task::extract() {
   clear_read_only(destination_);
   clear_read_only(temp_copy_);
-  std::string folder = destination_folder(destination_);
-  result_ = ends_with(temp_copy_, ".7z") ? sevenzip_to_folder(temp_copy_, folder, nullptr, false)
-                                         : zip_to_file(temp_copy_, folder, nullptr, false);
+  ManifestEntry& entry = current_entry(group_);
+  // Only the file the group installs is taken from the archive, and only when its bytes
+  // have the signature the manifest expects.
+  result_ = extract_installed_file(temp_copy_, destination_, entry.expected_signature);
   if (result_ != 0) {
-    message_ = "I was unable to unzip the file " + temp_copy_ + " to the folder " + folder + ".";
+    failed_step_ = step_unzip;
     return;
   }
   delete_file_or_empty_folder(temp_copy_);
-  ManifestEntry& entry = current_entry(group_);
   entry.found_signature = entry.expected_signature;
   entry.signature_matches = true;
 }
 
+// The task's results are taken on the main thread, where the user's language is at hand;
+// the log keeps the English.
 int dvd_unpack_task::result(std::string& message) {
-  message = message_;
+  message = result_ != 0 ? failure_text(user_text) : std::string();
   return result_;
 }
 
+std::string dvd_unpack_task::failure_text(
+    std::string (*words)(const std::string&, const std::string&, const std::string&)) const {
+  if (failed_step_ == step_copy) return words(kCopyFailed, source_, "");
+  if (failed_step_ == step_unzip) return words(kUnzipFailed, temp_copy_, destination_folder(destination_));
+  return std::string();
+}
+
 // ---------------------------------------------------------------- checksum_task
+
+const char kNotAFileSignature[] = "NOT A FILE";
 
 checksum_task::checksum_task(int first, int end, bool quick)
     : checksum_task(first, end, quick, install_path()) {}
@@ -109,7 +120,9 @@ void checksum_task::run() {
     ManifestEntry& entry = manifest_entry(g, last);
     std::string path = install_location(install_folder_, entry);
     entry.found_signature = "NONE";
-    if (!quick_)
+    if (is_special_file(path))
+      entry.found_signature = kNotAFileSignature;  // there, but never the right file
+    else if (!quick_)
       md5_of_file(path, entry.found_signature);  // a file that cannot be read stays "NONE"
     else if (file_exists(path))
       entry.found_signature = entry.expected_signature;

@@ -31,19 +31,27 @@ class dvd_unpack_task : public UTL_work_task {
  private:
   void copy_from_disc();
   void extract();
+  // Why the task failed, put in words by `words` (English, or the user's language).
+  std::string failure_text(std::string (*words)(const std::string&, const std::string&, const std::string&)) const;
+
+  enum { step_none = 0, step_copy = 1, step_unzip = 2 };
 
   int group_;
   int phase_ = 0;  // 0 before the copy, 1 after it
   std::string source_;
   std::string temp_copy_;
   std::string destination_;
-  std::string message_;
+  int failed_step_ = step_none;
   int result_ = 0;
 };
 
+// The Found Signature of a FIFO, a device or a socket where a file belongs: it is there,
+// is never read, and matches no version.
+extern const char kNotAFileSignature[];
+
 // Takes the signatures of the installed files of groups [first, end): each wanted group's
 // current entry gets the MD5 of its file in the copy (or "NONE"); with `quick` a file that
-// exists counts as matching without being read.
+// exists counts as matching without being read. Only regular files are read.
 class checksum_task : public UTL_work_task {
  public:
   // Works on the copy at the Install Path as it is when the task is made.

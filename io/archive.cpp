@@ -9,13 +9,14 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <new>
-#include <random>
 
 #include "core/log.h"
 #include "io/file_ops.h"
+#include "io/partial_file.h"
 
 namespace fs = std::filesystem;
 
@@ -31,8 +32,6 @@ constexpr size_t kStreamBlock = 1 << 20;
 
 struct ArchiveState {
   std::atomic<uint64_t> whole_member_limit{kWholeMemberLimit};
-  std::atomic<uint64_t> temp_counter{0};
-  const uint64_t temp_salt = (uint64_t(std::random_device{}()) << 32) ^ std::random_device{}();
 };
 ArchiveState g_archive;
 
@@ -64,111 +63,38 @@ bool member_name_is_safe(const std::string& name) {
   return true;
 }
 
-fs::path real_folder(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  std::error_code ec;
-  fs::path real = fs::weakly_canonical(fs::path(folder), ec);
-  return ec ? fs::path() : real;
-}
-
-// Whether `target`, followed through any linked folders on the way, stays in the folder
-// whose resolved path is `out_real`.
-bool lands_inside(const fs::path& out_real, const std::string& target) {
-  if (out_real.empty()) return false;
-  std::string parent = target;
-  while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
-  size_t cut = parent.find_last_of('/');
-  parent = cut == std::string::npos ? std::string() : parent.substr(0, cut + 1);
-  fs::path real = real_folder(parent);
-  if (real.empty()) return false;
-  auto r = real.begin();
-  for (auto o = out_real.begin(); o != out_real.end(); ++o, ++r) {
-    if (o->empty()) continue;
-    if (r == real.end() || *o != *r) return false;
-  }
-  return true;
-}
-
 int refuse_member(const std::string& name, const std::string& out_folder) {
   LOG << "Refusing archive member '" << name << "': it would be written outside " << out_folder << "\n";
   return EINVAL;
 }
 
 // ---------------------------------------------------------------------------------------
-// A member is written under a temporary name beside its target and moved over the target
-// only when complete, so a crash or a full disk never leaves a partial file in its place.
+// A member is written as a partial file beside its target and moved over the target only
+// when complete (and, for an installed file, only when its signature is the expected one).
 
-struct MemberFile {
-  std::string target;
-  std::string temp;
-  std::FILE* file = nullptr;
-  ~MemberFile();
+// The one file an installer archive is there to put in place.
+struct Expectation {
+  std::string name;       // the member's name, relative to the out folder
+  std::string signature;  // the MD5 its bytes must have
+  bool found = false;
 };
 
-void discard(MemberFile& m) {
-  if (m.file) std::fclose(m.file);
-  m.file = nullptr;
-  if (!m.temp.empty()) delete_file_or_empty_folder(m.temp);
-  m.temp.clear();
+int open_member(PartialFile& m, const std::string& target, const Expectation* expect) {
+  return m.open(target, expect != nullptr);
 }
 
-MemberFile::~MemberFile() { discard(*this); }
+int write_member(PartialFile& m, const void* data, size_t size) { return m.write(data, size); }
 
-std::string temp_name_beside(const std::string& target) {
-  size_t cut = target.find_last_of('/');
-  std::string folder = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
-  char tail[64];
-  std::snprintf(tail, sizeof tail, ".zephiro-part-%016llx-%llu", (unsigned long long)g_archive.temp_salt,
-                (unsigned long long)g_archive.temp_counter.fetch_add(1));
-  return folder + tail;
-}
-
-int open_member(MemberFile& m, const std::string& target) {
-  m.target = target;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string temp = temp_name_beside(target);
-    errno = 0;
-    m.file = std::fopen(temp.c_str(), "wbx");  // exclusive: never through an existing name or link
-    if (m.file) {
-      m.temp = temp;
-      return 0;
+int commit_member(PartialFile& m, unsigned mode, Expectation* expect) {
+  if (expect) {
+    std::string written = m.signature();
+    if (written != expect->signature) {
+      LOG << "The archive member " << m.target() << " has the signature " << written << ", not "
+          << expect->signature << ": it is not written.\n";
+      return err_archive_damaged;
     }
-    if (errno != EEXIST) return errno ? errno : EIO;
   }
-  return EEXIST;
-}
-
-int write_member(MemberFile& m, const void* data, size_t size) {
-  if (size == 0) return 0;
-  errno = 0;
-  if (std::fwrite(data, 1, size, m.file) == size) return 0;
-  return errno ? errno : err_zip_write;
-}
-
-// Gives the file the execute permission the archive records, where it may be read.
-void add_execute_bits(const std::string& path, unsigned mode) {
-  using fs::perms;
-  std::error_code ec;
-  perms now = fs::status(path, ec).permissions();
-  if (ec) return;
-  perms add = perms::none;
-  if ((mode & 0100) && (now & perms::owner_read) != perms::none) add |= perms::owner_exec;
-  if ((mode & 0010) && (now & perms::group_read) != perms::none) add |= perms::group_exec;
-  if ((mode & 0001) && (now & perms::others_read) != perms::none) add |= perms::others_exec;
-  if (add != perms::none) fs::permissions(path, add, fs::perm_options::add, ec);
-}
-
-int commit_member(MemberFile& m, unsigned mode) {
-  errno = 0;
-  int closed = std::fclose(m.file);
-  m.file = nullptr;
-  if (closed != 0) return errno ? errno : err_zip_write;
-  if (mode & 0111) add_execute_bits(m.temp, mode);
-  std::error_code ec;
-  fs::rename(m.temp, m.target, ec);
-  if (ec) return ec.value();
-  m.temp.clear();
-  return 0;
+  return m.commit(mode);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -177,7 +103,7 @@ int commit_member(MemberFile& m, unsigned mode) {
 struct ZipWalk {
   unzFile zip = nullptr;
   std::string out_folder;  // absolute, ending '/'
-  fs::path out_real;
+  Expectation* expect = nullptr;  // only this member is written, and only when it is right
   std::string* name = nullptr;
   bool rename = false;
   bool first_file_done = false;
@@ -264,10 +190,10 @@ int extract_whole(ZipWalk& w, const unz_file_info64& info, const std::string& ta
   }
   if (libdeflate_crc32(0, data, size) != info.crc) return FAIL_AT(w.fail_line, UNZ_CRCERROR);
 
-  MemberFile member;
-  if ((err = open_member(member, target))) return FAIL_AT(w.fail_line, err);
+  PartialFile member;
+  if ((err = open_member(member, target, w.expect))) return FAIL_AT(w.fail_line, err);
   if ((err = write_member(member, data, size))) return FAIL_AT(w.fail_line, err);
-  if ((err = commit_member(member, unix_mode(info)))) return FAIL_AT(w.fail_line, err);
+  if ((err = commit_member(member, unix_mode(info), w.expect))) return FAIL_AT(w.fail_line, err);
   return 0;
 }
 
@@ -277,9 +203,9 @@ int extract_streamed(ZipWalk& w, const unz_file_info64& info, const std::string&
   int err = unzOpenCurrentFile(w.zip);
   if (err != UNZ_OK) return FAIL_AT(w.fail_line, err);
   std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kStreamBlock]);
-  MemberFile member;
+  PartialFile member;
   if (!block) err = FAIL_AT(w.fail_line, ENOMEM);
-  if (!err && (err = open_member(member, target))) FAIL_AT(w.fail_line, err);
+  if (!err && (err = open_member(member, target, w.expect))) FAIL_AT(w.fail_line, err);
   uint64_t total = 0;
   while (!err) {
     int got = unzReadCurrentFile(w.zip, block.get(), kStreamBlock);
@@ -291,7 +217,7 @@ int extract_streamed(ZipWalk& w, const unz_file_info64& info, const std::string&
   if (!err && total != info.uncompressed_size) err = FAIL_AT(w.fail_line, err_zip_read);
   int closed = unzCloseCurrentFile(w.zip);
   if (!err && closed != UNZ_OK) err = FAIL_AT(w.fail_line, closed);
-  if (!err && (err = commit_member(member, unix_mode(info)))) FAIL_AT(w.fail_line, err);
+  if (!err && (err = commit_member(member, unix_mode(info), w.expect))) FAIL_AT(w.fail_line, err);
   return err;
 }
 
@@ -314,7 +240,10 @@ int handle_entry(ZipWalk& w, const unz_file_info64& info, const std::string& ent
   if (kind == entry_skipped) return 0;
   const std::string& name = output_name(w, kind, entry);
   std::string target = w.out_folder + name;
-  if (!lands_inside(w.out_real, target)) return FAIL_AT(w.fail_line, refuse_member(name, w.out_folder));
+  if (w.expect && (kind != entry_file || name != w.expect->name)) {
+    if (kind == entry_file) LOG << "Skipping the archive member " << name << ": it is not " << w.expect->name << "\n";
+    return 0;
+  }
   if (kind == entry_folder) {
     int code = create_folder(target);
     return is_benign_folder_error(code) ? 0 : FAIL_AT(w.fail_line, code);
@@ -338,11 +267,17 @@ int check_entry_names(ZipWalk& w) {
       bool renamed = kind == entry_file && first_file && w.name && w.rename;
       const std::string& name = renamed ? *w.name : entry;
       if (!member_name_is_safe(name)) return FAIL_AT(w.fail_line, refuse_member(name, w.out_folder));
+      if (kind == entry_file && w.expect && name == w.expect->name) w.expect->found = true;
       if (kind == entry_file) first_file = false;
     }
     err = unzGoToNextFile(w.zip);
   }
-  return err == UNZ_END_OF_LIST_OF_FILE ? 0 : FAIL_AT(w.fail_line, err);
+  if (err != UNZ_END_OF_LIST_OF_FILE) return FAIL_AT(w.fail_line, err);
+  if (w.expect && !w.expect->found) {
+    LOG << "The archive does not hold " << w.expect->name << "\n";
+    return FAIL_AT(w.fail_line, err_archive_member_missing);
+  }
+  return 0;
 }
 
 int walk_entries(ZipWalk& w) {
@@ -379,16 +314,17 @@ struct ArchiveFree {
 };
 
 // A damaged 7z gives libarchive's own numbers; the user is better served by the program's
-// "cannot read" text, except for plain system failures.
+// "damaged archive" text, except for plain system failures.
 int sevenzip_code(struct archive* a) {
   int code = archive_errno(a);
   if (code == ENOMEM || code == EIO || code == ENOSPC) return code;
-  return err_zip_read;
+  return err_archive_corrupt;
 }
 
-int extract_7z_entry(struct archive* a, struct archive_entry* entry, const std::string& target) {
-  MemberFile member;
-  int err = open_member(member, target);
+int extract_7z_entry(struct archive* a, struct archive_entry* entry, const std::string& target,
+                     Expectation* expect) {
+  PartialFile member;
+  int err = open_member(member, target, expect);
   if (err) return err;
   int64_t written = 0;
   for (;;) {
@@ -414,7 +350,7 @@ int extract_7z_entry(struct archive* a, struct archive_entry* entry, const std::
     if ((err = write_member(member, block, size))) return err;
     written += int64_t(size);
   }
-  return commit_member(member, unsigned(archive_entry_perm(entry)));
+  return commit_member(member, unsigned(archive_entry_perm(entry)), expect);
 }
 
 const char* entry_name(struct archive_entry* entry) {
@@ -422,13 +358,12 @@ const char* entry_name(struct archive_entry* entry) {
   return name ? name : archive_entry_pathname(entry);
 }
 
-int walk_7z(struct archive* a, const std::string& out, std::string* name, bool rename) {
-  fs::path out_real = real_folder(out);
+int walk_7z(struct archive* a, const std::string& out, std::string* name, bool rename, Expectation* expect) {
   bool first_file_done = false;
   for (;;) {
     struct archive_entry* entry = nullptr;
     int r = archive_read_next_header(a, &entry);
-    if (r == ARCHIVE_EOF) return 0;
+    if (r == ARCHIVE_EOF) break;
     if (r < ARCHIVE_WARN) {
       LOG << "7z archive cannot be read: " << (archive_error_string(a) ? archive_error_string(a) : "?") << "\n";
       return sevenzip_code(a);
@@ -437,8 +372,13 @@ int walk_7z(struct archive* a, const std::string& out, std::string* name, bool r
     const char* own = entry_name(entry);
     std::string member = (name && rename && !first_file_done) ? *name : std::string(own ? own : "");
     std::string target = out + member;
-    if (!member_name_is_safe(member) || !lands_inside(out_real, target)) return refuse_member(member, out);
-    int err = extract_7z_entry(a, entry, target);
+    if (!member_name_is_safe(member)) return refuse_member(member, out);
+    if (expect && member != expect->name) {
+      LOG << "Skipping the archive member " << member << ": it is not " << expect->name << "\n";
+      continue;
+    }
+    if (expect) expect->found = true;
+    int err = extract_7z_entry(a, entry, target, expect);
     if (err) {
       LOG << "7z to folder failed with error " << err << ". archive member=" << member << ", out_dir=" << out
           << ".\n";
@@ -447,24 +387,24 @@ int walk_7z(struct archive* a, const std::string& out, std::string* name, bool r
     if (name && !rename && !first_file_done) *name = target;
     first_file_done = true;
   }
+  if (expect && !expect->found) {
+    LOG << "The archive does not hold " << expect->name << "\n";
+    return err_archive_member_missing;
+  }
+  return 0;
 }
 
-}  // namespace
-
-void set_whole_member_limit(uint64_t bytes) { g_archive.whole_member_limit = bytes; }
-
-void reset_archive_state() { g_archive.whole_member_limit = kWholeMemberLimit; }
-
-int zip_to_file(const std::string& archive, const std::string& out_folder, std::string* name, bool rename) {
+int unzip_into(const std::string& archive, const std::string& out_folder, std::string* name, bool rename,
+               Expectation* expect) {
   std::string path = archive;
   make_absolute(path);
   ZipWalk w;
   w.out_folder = out_folder;
   make_absolute(w.out_folder);
   if (w.out_folder.back() != '/') w.out_folder += '/';
-  w.out_real = real_folder(w.out_folder);
   w.name = name;
   w.rename = rename;
+  w.expect = expect;
 
   w.zip = unzOpen64(path.c_str());
   if (!w.zip) {
@@ -486,6 +426,8 @@ int zip_to_file(const std::string& archive, const std::string& out_folder, std::
   } else if (global.number_entry > 0) {
     err = check_entry_names(w);
     if (!err) err = walk_entries(w);
+  } else if (expect) {
+    err = FAIL_AT(w.fail_line, err_archive_member_missing);  // an empty archive
   }
   unzClose(w.zip);
   if (err)
@@ -494,7 +436,8 @@ int zip_to_file(const std::string& archive, const std::string& out_folder, std::
   return err;
 }
 
-int sevenzip_to_folder(const std::string& archive, const std::string& out_folder, std::string* name, bool rename) {
+int un7z_into(const std::string& archive, const std::string& out_folder, std::string* name, bool rename,
+              Expectation* expect) {
   std::string path = archive, out = out_folder;
   make_absolute(path);
   make_absolute(out);
@@ -513,7 +456,37 @@ int sevenzip_to_folder(const std::string& archive, const std::string& out_folder
         << (archive_error_string(a.get()) ? archive_error_string(a.get()) : "?") << "\n";
     return err_zip_open;
   }
-  int err = walk_7z(a.get(), out, name, rename);
+  int err = walk_7z(a.get(), out, name, rename, expect);
   archive_read_close(a.get());
   return err;
+}
+
+bool ends_with(const std::string& text, const char* tail) {
+  size_t n = std::strlen(tail);
+  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+}
+
+}  // namespace
+
+void set_whole_member_limit(uint64_t bytes) { g_archive.whole_member_limit = bytes; }
+
+void reset_archive_state() { g_archive.whole_member_limit = kWholeMemberLimit; }
+
+int zip_to_file(const std::string& archive, const std::string& out_folder, std::string* name, bool rename) {
+  return unzip_into(archive, out_folder, name, rename, nullptr);
+}
+
+int sevenzip_to_folder(const std::string& archive, const std::string& out_folder, std::string* name, bool rename) {
+  return un7z_into(archive, out_folder, name, rename, nullptr);
+}
+
+int extract_installed_file(const std::string& archive, const std::string& destination, const std::string& signature) {
+  size_t cut = destination.find_last_of('/');
+  if (cut == std::string::npos || cut + 1 == destination.size()) return EINVAL;
+  Expectation expect;
+  expect.name = destination.substr(cut + 1);
+  expect.signature = signature;
+  std::string folder = destination.substr(0, cut + 1);
+  return ends_with(archive, ".7z") ? un7z_into(archive, folder, nullptr, false, &expect)
+                                   : unzip_into(archive, folder, nullptr, false, &expect);
 }

@@ -8,6 +8,7 @@
 
 #include "core/alert.h"
 #include "core/app_state.h"
+#include "core/user_text.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
 
@@ -169,10 +170,8 @@ std::string special_folder(int code) {
 }
 
 bool file_exists(const std::string& path) {
-  FILE* f = std::fopen(absolute(path).c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  platform::PathKind kind = platform::path_kind(absolute(path));
+  return kind == platform::PathKind::regular || kind == platform::PathKind::other;
 }
 
 int list_folder(const std::string& folder, std::vector<std::string>& names, std::vector<int>& is_folder) {
@@ -190,7 +189,6 @@ int list_folder(const std::string& folder, std::vector<std::string>& names, std:
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [](const platform::DirEntry& e) { return e.name.empty() || e.name[0] == '.'; }),
                 entries.end());
-  for (platform::DirEntry& e : entries) normalise_path(e.name);
   std::stable_sort(entries.begin(), entries.end(),
                    [](const platform::DirEntry& a, const platform::DirEntry& b) {
                      return less_ignoring_case(a.name, b.name);
@@ -203,26 +201,25 @@ int list_folder(const std::string& folder, std::vector<std::string>& names, std:
 }
 
 bool folder_exists(const std::string& path) {
-  std::string p = absolute(strip_trailing_slash(path));
+  std::string p = strip_trailing_slash(path);
+  if (p.empty()) p = path;  // the root itself
   if (p.empty()) return false;
-  std::string parent, name;
-  size_t cut = p.find_last_of("/\\");
-  if (p.size() <= 3 || cut == std::string::npos) {
-    parent = p;
-  } else {
-    parent = p.substr(0, cut + 1);
-    name = p.substr(cut + 1);
-  }
-  if (!is_separator(parent.back())) parent += '/';
-  std::vector<std::string> names;
-  std::vector<int> folders;
-  int n = list_folder(parent, names, folders);
-  for (int i = 0; i < n; ++i) {
-    if (!folders[i]) continue;
-    if (name.empty() || names[i] == name) return true;
-  }
-  return false;
+  return platform::path_kind(absolute(p)) == platform::PathKind::folder;
 }
+
+int regular_file_size(const std::string& path, uint64_t* size) {
+  std::string p = absolute(path);
+  platform::PathKind kind = platform::path_kind(p);
+  if (kind == platform::PathKind::missing) return 2;
+  if (kind != platform::PathKind::regular) return kind == platform::PathKind::folder ? 21 : 22;
+  return platform::file_size(p, size);
+}
+
+bool is_special_file(const std::string& path) {
+  return platform::path_kind(absolute(path)) == platform::PathKind::other;
+}
+
+bool path_exists(const std::string& path) { return platform::path_exists(absolute(strip_trailing_slash(path))); }
 
 bool is_symbolic_link(const std::string& path) { return platform::is_symlink(absolute(strip_trailing_slash(path))); }
 
@@ -285,6 +282,14 @@ int copy_tree(const std::string& source, const std::string& target) {
     if (code) return code;
   }
   return 0;
+}
+
+int append_to_file(const std::string& path, const std::string& bytes) {
+  int fd = -1;
+  if (int code = platform::open_for_append(absolute(path), &fd)) return code;
+  int code = platform::write_file_bytes(fd, bytes.data(), bytes.size());
+  int closed = platform::close_written_file(fd);
+  return code ? code : closed;
 }
 
 int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes) {
@@ -368,55 +373,32 @@ std::string error_message_for_code(int code) {
       {20010, "We could not write the incoming file from the web to disk"},
       {20011, "We could not find the server over the network"},
       {20012, "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
-      {11, "Resource temporarily unavailable"},
-      {35, "Resource deadlock avoided"},
-      {36, "File name too long"},
-      {38, "Function not implemented"},
-      {39, "Directory not empty"},
-      {88, "Wide character encoding error"},
-      {7, "Argument list too long"},
-      {13, "Permission denied. Perhaps you do not have access to a directory or file system"},
-      {9, "Bad file descriptor"},
-      {16, "Device busy"},
-      {10, "No child processes"},
-      {33, "Numerical argument out of domain"},
-      {17, "File exists"},
-      {14, "Bad address"},
-      {27, "File too large"},
-      {40, "File Position Error"},
-      {4, "Interrupted system call"},
-      {22, "Invalid argument"},
-      {5, "Input/output error"},
-      {21, "Is a directory"},
-      {24, "Too many open files"},
-      {31, "Too many links"},
-      {23, "Too many open files in system"},
-      {19, "Operation not supported by device"},
-      {2, "No such file or directory"},
-      {0, "No error detected"},
-      {8, "Exec format error"},
-      {77, "No locks available"},
-      {12, "Out of memory"},
-      {28, "No space left on device. Perhaps your hard drive is full"},
-      {20, "Not a directory"},
-      {25, "Inappropriate ioctl for device"},
-      {6, "Device not configured"},
-      {1, "Operation not permitted. Perhaps you do not have access to a directory or file system"},
-      {32, "Broken pipe"},
-      {34, "Result too large"},
-      {30, "The destination file system is read-only"},
-      {26, "Signal error"},
-      {29, "Illegal seek"},
-      {3, "No such process"},
-      {99, "Unknown error"},
-      {18, "Cross-device link"},
+      {err_archive_damaged, "Damaged archive: the file it holds is not the file it should be"},
+      {err_archive_member_missing, "Damaged archive: it does not hold the file it should"},
+      {err_archive_corrupt, "Damaged archive: its data is corrupt or fails its check"},
+      // The zip library's codes (zlib's and minizip's).
+      {-1, "We were unable to read from a zip file. It may be missing or damaged"},
+      {-2, "Damaged archive: its compressed data cannot be read"},
+      {-3, "Damaged archive: its compressed data is corrupt"},
+      {-4, "There was not enough memory to unpack a zip file"},
+      {-5, "Damaged archive: its compressed data ends too soon"},
+      {-100, "Damaged archive: it ends before the file it should hold"},
+      {-102, "We were unable to read from a zip file (bad request to the unzip library)"},
+      {-103, "Damaged archive: its list of files cannot be read"},
+      {-104, "We were unable to read from a zip file (internal error of the unzip library)"},
+      {-105, "Damaged archive: a file in it failed its CRC check"},
+      {-106, "Damaged archive: it is protected by a password"},
   };
   if (code == 0) return std::string();
   for (const auto& row : table)
-    if (row.code == code) return row.text;
+    if (row.code == code) return user_text(row.text);
   std::string system = platform::system_error_text(code);
-  if (!system.empty()) return system;
-  char buf[32];
-  std::snprintf(buf, sizeof(buf), "Error code %d", code);
-  return buf;
+  if (!system.empty()) {
+    // The hints the program always gave where the user can act.
+    if (code == 28) system += ". Perhaps your hard drive is full";
+    if (code == 1 || code == 13) system += ". Perhaps you do not have access to a directory or file system";
+    // The system's words are in no table of the program; the translation may know them.
+    return user_text_if_known(system);
+  }
+  return user_text("Error code %1:code%", std::to_string(code));
 }

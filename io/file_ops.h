@@ -21,6 +21,12 @@ enum ProgramErrorCode {
   err_net_write = 20010,
   err_net_no_server = 20011,
   err_zip_bad_fork = 20012,
+  // An archive whose file, as written, does not have the signature the manifest expects.
+  err_archive_damaged = 20013,
+  // An archive that does not hold the file it is there to install (empty, or another name).
+  err_archive_member_missing = 20014,
+  // A 7z archive whose data fails its check or cannot be decoded.
+  err_archive_corrupt = 20015,
 };
 
 enum SpecialFolderCode {
@@ -44,12 +50,25 @@ void set_program_folder(const std::string& folder);
 const std::string& program_folder();
 
 // Folders and files
+// Whether something other than a folder is at the path (a FIFO or device too; nothing is
+// opened, so such a file cannot block the caller).
 bool file_exists(const std::string& path);
+// Whether the path (with or without trailing '/') names a folder, or a link to one. The
+// folder itself is asked, so a name beginning with "." is found like any other.
 bool folder_exists(const std::string& path);
+// The size in bytes of a regular file (following links). 0, or an error code (EINVAL for
+// something that is not a regular file).
+int regular_file_size(const std::string& path, uint64_t* size);
+// Whether the path names a FIFO, a device or a socket (following links).
+bool is_special_file(const std::string& path);
+// Whether anything at all has this name (a trailing '/' is ignored): a file, a folder
+// (also one whose name begins with "."), a FIFO, a link even when it leads nowhere.
+bool path_exists(const std::string& path);
 // Whether the path (without trailing '/') is itself a symbolic link.
 bool is_symbolic_link(const std::string& path);
 // Lists a folder (path ending '/'): names and is-folder flags, sorted case-insensitively,
-// dot-entries dropped. Returns the count.
+// dot-entries dropped. Names are the system's bytes unchanged, so each one names its
+// entry. Returns the count.
 int list_folder(const std::string& folder, std::vector<std::string>& names, std::vector<int>& is_folder);
 int create_folder(const std::string& path);
 // Whether a folder-creation code means the folder is there: 0, or it existed already
@@ -60,6 +79,9 @@ int delete_folder_tree(const std::string& folder);
 int clear_read_only(const std::string& path);
 int copy_file(const std::string& source, const std::string& target);
 int copy_tree(const std::string& source, const std::string& target);
+// Appends bytes to a file, created when missing, in one write; never blocks on a FIFO.
+// 0, or the error code of the open, the write or the close (a full disk shows at either).
+int append_to_file(const std::string& path, const std::string& bytes);
 int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes);
 int eject_disc(const std::string& path);
 // Starts `file` (a program directly, anything else through the desktop's opener).
@@ -71,4 +93,7 @@ int open_and_quit(const std::string& file, const std::string& parameters, bool o
 // one parameter so that it comes back whole.
 std::vector<std::string> split_parameters(const std::string& parameters);
 std::string quote_parameter(const std::string& parameter);
+// The text for any code: the program's own codes and the zip library's (negative) codes
+// have their own texts; an errno value gets the system's text (with a hint for a full disk
+// or missing access); anything else reads "Error code N".
 std::string error_message_for_code(int code);

@@ -1,10 +1,13 @@
 #include "io/mapped_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "core/alert.h"
 #include "core/log.h"
+#include "core/user_text.h"
 #include "io/embedded_resources.h"
 #include "io/file_ops.h"
 #include "platform/mapped_view.h"
@@ -114,7 +117,7 @@ int check_binary_header(MappedFile& file, const int* accepted) {
 
 }  // namespace
 
-bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length) {
+bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length, uint64_t limit) {
   close();
   path_ = path;
 
@@ -159,6 +162,28 @@ bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length)
     length = size - offset;
   }
   if (length == 0) length = size - offset;
+  if (length > limit) {
+    LOG << "The file " << full << " is too large to read (" << length << " bytes; at most " << limit << ")\n";
+    close_mapping_handle(handle);
+    return false;
+  }
+
+  if (length <= kCopiedFileLimit) {
+    copy_.reset(new (std::nothrow) char[length]);
+    size_t got = 0;
+    int err = copy_ ? read_view(handle, offset, static_cast<size_t>(length), copy_.get(), &got) : ENOMEM;
+    close_mapping_handle(handle);
+    if (err != 0 || got == 0) {
+      if (err) LOG << "Mem file error.  Err=" << err << ", file=" << full << "\n";
+      copy_.reset();
+      return false;
+    }
+    // A file cut short meanwhile gives what it still had.
+    begin_ = copy_.get();
+    end_ = begin_ + got;
+    pos = begin_;
+    return true;
+  }
 
   uint64_t granularity = mapping_granularity();
   uint64_t start = offset / granularity * granularity;
@@ -168,7 +193,7 @@ bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length)
   close_mapping_handle(handle);  // the mapping keeps the file open
   if (err != 0) {
     LOG << "Mem file error.  Err=" << err << ", file=" << full << "\n";
-    ALERT(alert_info, "Xmapped file ran out of memory", "", "", "");
+    ALERT(alert_info, user_text("Xmapped file ran out of memory"), "", "", "");
     return false;
   }
   map_base_ = base;
@@ -183,6 +208,7 @@ void MappedFile::close() {
   if (map_base_) unmap_view(map_base_, map_length_);
   map_base_ = nullptr;
   map_length_ = 0;
+  copy_.reset();
   begin_ = end_ = nullptr;
   pos = nullptr;
   embedded_ = false;
@@ -222,11 +248,11 @@ int ouf_open(const std::string& path, int kind, int version, const char* notice)
   }
   if (!out.is_open()) {
     ALERT(alert_info,
-          "I could not save the file! Could the directory that the file sits in be missing? Or flagged "
-          "as READ-ONLY by the operating system? (Windows machines typically do this).",
-          full, "Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!",
-          "Try putting this app in the background and then flag the file as NOT read-only, or creating "
-          "the folder listed in the path above.");
+          user_text("I could not save the file! Could the directory that the file sits in be missing? Or flagged "
+                    "as READ-ONLY by the operating system? (Windows machines typically do this)."),
+          full, user_text("Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!"),
+          user_text("Try putting this app in the background and then flag the file as NOT read-only, or creating "
+                    "the folder listed in the path above."));
     return 0;
   }
   if (kind == kind_text) {

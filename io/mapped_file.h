@@ -4,21 +4,33 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
+
+// Every file the program reads whole is bounded, so a damaged or hostile file (a 200 MB
+// dvd_version.txt) cannot take the memory or flood the log: 64 MB unless the reader asks
+// for less. A manifest of the largest DVD set is a few MB.
+constexpr uint64_t kWholeFileLimit = 64ull << 20;
+// Files up to this size are copied into memory rather than mapped: a disc that goes away,
+// or a file cut short while it is read, cannot then fault the program. Only a large file
+// of the program's own (the extracted manifest) is mapped.
+constexpr uint64_t kCopiedFileLimit = 1ull << 20;
 
 class MappedFile {
  public:
   MappedFile() = default;
-  explicit MappedFile(const std::string& path, uint64_t offset = 0, uint64_t length = 0) {
-    open(path, offset, length);
+  explicit MappedFile(const std::string& path, uint64_t offset = 0, uint64_t length = 0,
+                      uint64_t limit = kWholeFileLimit) {
+    open(path, offset, length, limit);
   }
   ~MappedFile() { close(); }
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
   // Opens a view of the file (or of `length` bytes from `offset`; 0 = to the end).
+  // A view of more than `limit` bytes is refused (logged). Only regular files open.
   // Returns whether a view exists. Opening again first closes the previous view.
-  bool open(const std::string& path, uint64_t offset = 0, uint64_t length = 0);
+  bool open(const std::string& path, uint64_t offset = 0, uint64_t length = 0, uint64_t limit = kWholeFileLimit);
   void close();
 
   bool has_view() const { return begin_ != nullptr; }
@@ -38,6 +50,7 @@ class MappedFile {
   bool embedded_ = false;
   void* map_base_ = nullptr;
   size_t map_length_ = 0;
+  std::unique_ptr<char[]> copy_;  // the bytes of a small file
 };
 
 enum DataFileKind { kind_binary = 10000, kind_text = 10001 };

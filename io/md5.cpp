@@ -3,24 +3,16 @@
 #include <openssl/evp.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "io/file_ops.h"
+#include "platform/fs.h"
 
 namespace {
 
 // Large enough to keep the disk busy, small enough that several checksum workers stay cheap.
 constexpr size_t kBlockSize = 1 << 20;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-struct DigestFree {
-  void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-};
 
 std::string hex_of(const unsigned char* digest, unsigned length) {
   static const char digits[] = "0123456789abcdef";
@@ -33,33 +25,53 @@ std::string hex_of(const unsigned char* digest, unsigned length) {
   return text;
 }
 
+struct FileCloser {
+  int fd;
+  ~FileCloser() { platform::close_file(fd); }
+};
+
 }  // namespace
+
+Md5Digest::Md5Digest() {
+  EVP_MD_CTX* c = EVP_MD_CTX_new();
+  if (c && EVP_DigestInit_ex(c, EVP_md5(), nullptr) != 1) {
+    EVP_MD_CTX_free(c);
+    c = nullptr;
+  }
+  context_ = c;
+}
+
+Md5Digest::~Md5Digest() { EVP_MD_CTX_free(context_); }
+
+void Md5Digest::add(const void* data, size_t size) {
+  if (context_ && size) EVP_DigestUpdate(context_, data, size);
+}
+
+std::string Md5Digest::finish() {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned length = 0;
+  if (!context_ || EVP_DigestFinal_ex(context_, digest, &length) != 1) return std::string();
+  return hex_of(digest, length);
+}
 
 int md5_of_file(const std::string& path, std::string& signature) {
   std::string absolute = path;
   make_absolute(absolute);
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(absolute.c_str(), "rb"));
-  if (!file) return errno ? errno : EIO;
+  int fd = -1;
+  if (int code = platform::open_regular_file(absolute, &fd)) return code;
+  FileCloser closer{fd};
 
-  std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[kBlockSize]);
-  std::unique_ptr<EVP_MD_CTX, DigestFree> context(EVP_MD_CTX_new());
-  if (!block || !context) return ENOMEM;
-  if (EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) return ENOMEM;
-
-  errno = 0;
+  std::unique_ptr<char[]> block(new (std::nothrow) char[kBlockSize]);
+  Md5Digest digest;
+  if (!block || !digest.ready()) return ENOMEM;
   for (;;) {
-    size_t got = std::fread(block.get(), 1, kBlockSize, file.get());
-    if (got > 0) EVP_DigestUpdate(context.get(), block.get(), got);
-    if (got < kBlockSize) {
-      if (std::ferror(file.get())) return errno ? errno : EIO;
-      break;
-    }
+    uint64_t got = 0;
+    if (int code = platform::read_file_bytes(fd, block.get(), kBlockSize, &got)) return code;
+    digest.add(block.get(), static_cast<size_t>(got));
+    if (got < kBlockSize) break;
   }
-
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned length = 0;
-  if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return ENOMEM;
-  signature = hex_of(digest, length);
+  std::string text = digest.finish();
+  if (text.empty()) return ENOMEM;
+  signature = text;
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "core/crash_log.h"
 #include "core/log.h"
 #include "core/options.h"
+#include "core/user_text.h"
 
 // ---------------------------------------------------------------- Fast Semaphore
 
@@ -110,7 +111,7 @@ int create_thread(int (*function)(void*), void* argument, platform::ThreadHandle
   int code = platform::start_thread(run_reporting_crashes, start, thread);
   if (code != 0) delete start;
   if (code != 0)
-    ALERT(alert_crash, "\"CreateThread\" OS error", "err=" + std::to_string(code), "", "");
+    ALERT(alert_crash, user_text("\"CreateThread\" OS error"), "err=" + std::to_string(code), "", "");
   return code;
 }
 

@@ -45,9 +45,8 @@ std::string find_program(const std::string& name, const std::string& search_path
   return "";
 }
 
-int run_and_capture(const std::vector<std::string>& argv, std::string& output, int& exit_status) {
-  output.clear();
-  exit_status = -1;
+int start_captured(const std::vector<std::string>& argv, CapturedChild& child) {
+  child = CapturedChild();
   if (argv.empty()) return EINVAL;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return errno;
@@ -63,18 +62,47 @@ int run_and_capture(const std::vector<std::string>& argv, std::string& output, i
     close(fds[0]);
     return r;
   }
+  fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+  child.pid = static_cast<int>(pid);
+  child.fd = fds[0];
+  return 0;
+}
+
+bool poll_captured(CapturedChild& child, int& exit_status) {
+  exit_status = -1;
+  if (child.pid <= 0) return true;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n > 0) output.append(buffer, static_cast<size_t>(n));
-    else if (n == 0 || errno != EINTR) break;
+    const ssize_t n = read(child.fd, buffer, sizeof buffer);
+    if (n > 0) {
+      child.output.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    break;  // nothing more for now (EAGAIN), or the end of its output
   }
-  close(fds[0]);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  const pid_t done = waitpid(child.pid, &status, WNOHANG);
+  if (done == 0) return false;
+  // Ended: what it wrote last is still in the pipe.
+  for (ssize_t n; (n = read(child.fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+    if (n > 0) child.output.append(buffer, static_cast<size_t>(n));
+  close(child.fd);
+  child.fd = -1;
+  child.pid = -1;
+  if (done > 0) exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return true;
+}
+
+void stop_captured(CapturedChild& child) {
+  if (child.pid > 0) {
+    kill(child.pid, SIGTERM);
+    int status;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
   }
-  exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return 0;
+  if (child.fd >= 0) close(child.fd);
+  child = CapturedChild();
 }
 
 int start_process(const std::vector<std::string>& argv) {

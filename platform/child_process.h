@@ -9,10 +9,20 @@
 // empty means the process's PATH), or "" when there is none.
 std::string find_program(const std::string& name, const std::string& search_path = "");
 
-// Runs argv[0] (a path) with its arguments, waits for it, and collects its standard
-// output. Returns 0 when it ran, else an errno value; `exit_status` gets its exit code
-// (-1 when it was ended by a signal).
-int run_and_capture(const std::vector<std::string>& argv, std::string& output, int& exit_status);
+// A program running in the background whose standard output is collected while the
+// caller goes on with its own work (the file dialogs, while the window keeps drawing).
+struct CapturedChild {
+  int pid = -1;
+  int fd = -1;  // read end of its standard output
+  std::string output;
+};
+// Starts argv[0] (a path) with its arguments; 0, or an errno value.
+int start_captured(const std::vector<std::string>& argv, CapturedChild& child);
+// Takes what the child has written so far without waiting. True once it has ended
+// (`exit_status` then holds its exit code, -1 when a signal ended it).
+bool poll_captured(CapturedChild& child, int& exit_status);
+// Ends a child that is no longer wanted and waits for it.
+void stop_captured(CapturedChild& child);
 
 // Starts argv[0] in the background with its output discarded. Returns the process id,
 // or -1.

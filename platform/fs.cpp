@@ -3,13 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -43,6 +46,11 @@ bool is_symlink(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool path_exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
 bool is_regular_file(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -50,6 +58,130 @@ bool is_regular_file(const std::string& path) {
 
 bool is_executable_file(const std::string& path) {
   return is_regular_file(path) && access(path.c_str(), X_OK) == 0;
+}
+
+PathKind path_kind(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return PathKind::missing;
+  if (S_ISREG(st.st_mode)) return PathKind::regular;
+  if (S_ISDIR(st.st_mode)) return PathKind::folder;
+  return PathKind::other;
+}
+
+int file_size(const std::string& path, uint64_t* size) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno;
+  *size = static_cast<uint64_t>(st.st_size);
+  return 0;
+}
+
+int file_identity(const std::string& path, uint64_t* device, uint64_t* inode) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno;
+  *device = static_cast<uint64_t>(st.st_dev);
+  *inode = static_cast<uint64_t>(st.st_ino);
+  return 0;
+}
+
+int open_regular_file(const std::string& path, int* fd) {
+  // Non-blocking, so that a FIFO with no writer does not hang the open.
+  int f = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (f < 0) return errno;
+  struct stat st;
+  if (fstat(f, &st) != 0) {
+    int e = errno;
+    close(f);
+    return e;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(f);
+    return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  }
+  fcntl(f, F_SETFL, fcntl(f, F_GETFL) & ~O_NONBLOCK);
+  *fd = f;
+  return 0;
+}
+
+int read_file_bytes(int fd, char* buffer, uint64_t size, uint64_t* got) {
+  uint64_t total = 0;
+  while (total < size) {
+    ssize_t n = read(fd, buffer + total, static_cast<size_t>(std::min<uint64_t>(size - total, 1u << 30)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    total += static_cast<uint64_t>(n);
+  }
+  *got = total;
+  return 0;
+}
+
+void close_file(int fd) {
+  if (fd >= 0) close(fd);
+}
+
+int lock_held_file(int fd) {
+  int r;
+  do {
+    r = flock(fd, LOCK_EX);
+  } while (r != 0 && errno == EINTR);
+  if (r != 0) return errno;
+  struct stat st;
+  if (fstat(fd, &st) != 0) return errno;
+  return st.st_nlink > 0 ? 0 : ENOENT;
+}
+
+int try_lock_path(const std::string& path, int* fd) {
+  int f = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+  if (f < 0) return errno;
+  if (flock(f, LOCK_EX | LOCK_NB) != 0) {
+    int e = errno;
+    close(f);
+    return e;
+  }
+  *fd = f;
+  return 0;
+}
+
+int open_folder(const std::string& path, int* fd) {
+  int f = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (f < 0) return errno;
+  *fd = f;
+  return 0;
+}
+
+int process_id() { return static_cast<int>(getpid()); }
+
+int create_new_file(const std::string& path, int* fd) {
+  int f = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (f < 0) return errno;
+  *fd = f;
+  return 0;
+}
+
+int write_file_bytes(int fd, const void* data, uint64_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = write(fd, p, static_cast<size_t>(std::min<uint64_t>(size, 1u << 30)));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    p += n;
+    size -= static_cast<uint64_t>(n);
+  }
+  return 0;
+}
+
+int close_written_file(int fd) { return close(fd) == 0 ? 0 : errno; }
+
+int open_for_append(const std::string& path, int* fd) {
+  int f = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (f < 0) return errno;
+  *fd = f;
+  return 0;
+}
+
+int rename_path(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 int make_dir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 ? 0 : errno; }

@@ -16,8 +16,51 @@ struct DirEntry {
 // Entries of a folder (without "." and ".."); false when it cannot be opened.
 bool read_dir(const std::string& path, std::vector<DirEntry>& entries);
 bool is_symlink(const std::string& path);
+// Whether anything has this name: a file, a folder, a FIFO, a link even when it leads nowhere.
+bool path_exists(const std::string& path);
 bool is_regular_file(const std::string& path);
 bool is_executable_file(const std::string& path);
+
+// What a path names, following symbolic links. A FIFO, a device or a socket is `other`:
+// opening one to read may block or never end, so readers of files leave them alone.
+enum class PathKind { missing, regular, folder, other };
+PathKind path_kind(const std::string& path);
+// Size in bytes of what the path names (following links); 0 with an errno value on failure.
+int file_size(const std::string& path, uint64_t* size);
+// The device and inode of what the path names: equal for two paths that reach the same
+// file or folder (a mount point and a link to it, or one filesystem mounted twice).
+int file_identity(const std::string& path, uint64_t* device, uint64_t* inode);
+
+// Opens a regular file for reading without ever blocking on a FIFO or a device.
+// 0 with the descriptor, else an errno value (EISDIR for a folder, EINVAL for any other
+// kind of file). The caller closes it with close_file().
+int open_regular_file(const std::string& path, int* fd);
+// Reads up to `size` bytes; the count read in `got`. 0 or an errno value.
+int read_file_bytes(int fd, char* buffer, uint64_t size, uint64_t* got);
+void close_file(int fd);
+
+// Advisory locks that end with the process, however it ends: a live run holds them, so
+// another run can tell its files from those of a run that was killed.
+// Takes the lock on an open file or folder and checks that it still has a name (a cleaner
+// may have removed it just before): 0, ENOENT when it was removed, or an errno value.
+int lock_held_file(int fd);
+// Takes the lock of a file or folder (never through a link) without waiting: 0 with the
+// descriptor that holds it (close_file() releases it), EWOULDBLOCK while a live process
+// holds it, or another errno value.
+int try_lock_path(const std::string& path, int* fd);
+// Opens a folder so that it can be locked (close with close_file()). 0 or an errno value.
+int open_folder(const std::string& path, int* fd);
+int process_id();
+
+// Creates a new file for writing; fails (EEXIST) when anything, a link too, has the name.
+int create_new_file(const std::string& path, int* fd);
+int write_file_bytes(int fd, const void* data, uint64_t size);
+// Closes a file that was written: 0, or the error a delayed write reported.
+int close_written_file(int fd);
+int rename_path(const std::string& from, const std::string& to);
+// Opens a file for appending, created when missing; never waits for a FIFO's reader
+// (ENXIO instead). 0 with the descriptor, or an errno value.
+int open_for_append(const std::string& path, int* fd);
 
 int make_dir(const std::string& path);
 int remove_file(const std::string& path);

@@ -11,8 +11,16 @@
 #include "platform/sanitizers.h"
 
 int open_for_mapping(const std::string& path, int* handle) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO with no writer cannot hang the open.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
+  struct stat st;
+  int code = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (code) {
+    ::close(fd);
+    return code;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   *handle = fd;
   return 0;
 }
@@ -54,6 +62,19 @@ int map_view(int handle, uint64_t offset, size_t length, void** base) {
   void* p = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, handle, static_cast<off_t>(offset));
   if (p == MAP_FAILED) return errno;
   *base = p;
+  return 0;
+}
+
+int read_view(int handle, uint64_t offset, size_t length, char* buffer, size_t* got) {
+  size_t total = 0;
+  while (total < length) {
+    ssize_t n = ::pread(handle, buffer + total, length - total, static_cast<off_t>(offset + total));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    total += static_cast<size_t>(n);
+  }
+  *got = total;
   return 0;
 }
 

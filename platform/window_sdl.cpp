@@ -25,6 +25,9 @@ void log_text(const std::string& text) {
   if (g_window.log) g_window.log(text);
 }
 
+// Room a window manager's caption bar and frame may need above the client area.
+const int k_caption_allowance = 40;
+
 // Multisampling level to samples a pixel: 1 -> 2, 2 -> 4, 3 -> 8, 4 -> 16.
 int samples_for_level(int level) { return level <= 0 ? 0 : 1 << level; }
 
@@ -43,8 +46,8 @@ void set_format(int colour_depth, bool alpha, int depth_bits, int level) {
 }
 
 // One attempt at a window and context with one pixel format.
-bool try_window(const WindowSettings& s, int width, int height, Uint32 flags) {
-  g_window.window = SDL_CreateWindow("Nimbrel", s.offset_x, s.offset_y, width, height, flags);
+bool try_window(int x, int y, int width, int height, Uint32 flags) {
+  g_window.window = SDL_CreateWindow("Nimbrel", x, y, width, height, flags);
   if (!g_window.window) return false;
   g_window.context = SDL_GL_CreateContext(g_window.window);
   if (!g_window.context) {
@@ -108,6 +111,11 @@ bool translate(const SDL_Event& e, WindowEvent& ev) {
   switch (e.type) {
     case SDL_QUIT: ev.kind = window_event_close; return true;
     case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        ev.kind = window_event_resize;
+        if (g_window.window) SDL_GL_GetDrawableSize(g_window.window, &ev.x, &ev.y);
+        return ev.x > 0 && ev.y > 0;
+      }
       ev.kind = window_event_close;
       return e.window.event == SDL_WINDOWEVENT_CLOSE;
     case SDL_MOUSEMOTION:
@@ -147,6 +155,13 @@ bool translate(const SDL_Event& e, WindowEvent& ev) {
 void take(const SDL_Event& e, std::vector<WindowEvent>& out, int& count) {
   WindowEvent ev;
   if (!translate(e, ev)) return;
+  if (ev.kind == window_event_resize) {
+    // The window manager sized the window (a maximised small-screen window): draw into
+    // all of it from now on.
+    g_window.info.width = ev.x;
+    g_window.info.height = ev.y;
+    window_set_projection();
+  }
   out.push_back(std::move(ev));
   ++count;
 }
@@ -154,6 +169,28 @@ void take(const SDL_Event& e, std::vector<WindowEvent>& out, int& count) {
 }  // namespace
 
 void window_set_log(void (*log)(const std::string& text)) { g_window.log = log; }
+
+WindowPlan plan_window(const WindowSettings& s, int monitor_w, int monitor_h, int usable_w, int usable_h) {
+  WindowPlan plan;
+  plan.scale = s.scale < 1 ? 1 : s.scale;
+  auto with_caption = [&](int scale) {
+    return s.width * scale <= usable_w && s.height * scale + k_caption_allowance <= usable_h;
+  };
+  auto bare = [&](int scale) { return s.width * scale <= monitor_w && s.height * scale <= monitor_h; };
+  if (s.scale_from_desktop)
+    while (plan.scale > 1 && !with_caption(plan.scale) && !bare(plan.scale)) --plan.scale;
+  plan.width = s.width * plan.scale;
+  plan.height = s.height * plan.scale;
+  if (with_caption(plan.scale)) return plan;
+  if (bare(plan.scale)) {
+    plan.caption = false;
+    return plan;
+  }
+  plan.fits = false;
+  plan.width = usable_w > 0 ? usable_w : monitor_w;
+  plan.height = usable_h > 0 ? usable_h : monitor_h;
+  return plan;
+}
 
 int window_create(const WindowSettings& s) {
   window_destroy();
@@ -164,24 +201,31 @@ int window_create(const WindowSettings& s) {
   g_window.video_started = true;
   WindowInfo& info = g_window.info;
   info = WindowInfo();
-  int width = s.width, height = s.height;
   SDL_DisplayMode mode;
   if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
     info.monitor_width = mode.w;
     info.monitor_height = mode.h;
   } else {
-    info.monitor_width = width;
-    info.monitor_height = height;
+    info.monitor_width = s.width * s.scale;
+    info.monitor_height = s.height * s.scale;
   }
-  if (info.monitor_width < width || info.monitor_height < height) {
-    log_text("The window was last: " + std::to_string(width) + "," + std::to_string(height) + " and my monitor is " +
-             std::to_string(info.monitor_width) + "," + std::to_string(info.monitor_height) +
-             ".  Setting window to 1024x768 it fits on screen.\n");
-    width = 1024;
-    height = 768;
-  }
+  SDL_Rect usable = {0, 0, info.monitor_width, info.monitor_height};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = SDL_Rect{0, 0, info.monitor_width, info.monitor_height};
+  const WindowPlan plan = plan_window(s, info.monitor_width, info.monitor_height, usable.w, usable.h);
+  int x = s.offset_x, y = s.offset_y;
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  if (height >= info.monitor_height) flags |= SDL_WINDOW_BORDERLESS;
+  if (!plan.caption) flags |= SDL_WINDOW_BORDERLESS;
+  if (!plan.fits) {
+    log_text("The window was last: " + std::to_string(s.width * plan.scale) + "," +
+             std::to_string(s.height * plan.scale) + " and my monitor is " + std::to_string(info.monitor_width) +
+             "," + std::to_string(info.monitor_height) + ".  Setting window to " + std::to_string(plan.width) +
+             "x" + std::to_string(plan.height) + " it fits on screen.\n");
+    // The window manager takes its caption bar from the usable area; the page is drawn
+    // scaled into whatever client area that leaves.
+    flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_MAXIMIZED;
+    x += usable.x;
+    y += usable.y;
+  }
 
   // The preferred multisampling level first, down to 1, then none; for each the
   // deepest depth buffer, with and without destination alpha.
@@ -192,7 +236,7 @@ int window_create(const WindowSettings& s) {
       for (bool alpha : {true, false}) {
         if (made) break;
         set_format(s.colour_depth, alpha, depth, level);
-        if (try_window(s, width, height, flags)) {
+        if (try_window(x, y, plan.width, plan.height, flags)) {
           made = true;
           info.antialias = level;
         }
@@ -204,7 +248,6 @@ int window_create(const WindowSettings& s) {
   int depth_bits = 0;
   SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth_bits);
   info.depth_bits = depth_bits;
-  SDL_GetWindowSize(g_window.window, &info.width, &info.height);
   SDL_GL_GetDrawableSize(g_window.window, &info.width, &info.height);
 
   info.vsync = SDL_GL_SetSwapInterval(s.swap_interval) == 0;

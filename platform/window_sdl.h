@@ -6,7 +6,12 @@
 #include <vector>
 
 struct WindowSettings {
-  int width = 800, height = 600;  // client area (the design size)
+  int width = 800, height = 600;  // the design size
+  // The window is `scale` times the design size. A scale that only the desktop asked for
+  // is lowered until the window fits the screen; one the user asked for is kept, and the
+  // window then shrinks to the screen as any window too large for it does.
+  int scale = 1;
+  bool scale_from_desktop = false;
   int colour_depth = 32;          // bits a pixel: 32, or 16
   int antialias = 0;              // preferred multisampling level 0..4
   int swap_interval = 1;
@@ -14,7 +19,7 @@ struct WindowSettings {
 };
 
 struct WindowInfo {
-  int width = 0, height = 0;                  // client area actually made
+  int width = 0, height = 0;                  // client area now, in pixels
   int monitor_width = 0, monitor_height = 0;  // the desktop when the window was made
   int depth_bits = 0;
   int antialias = 0;  // multisampling level used, 0 none
@@ -23,11 +28,25 @@ struct WindowInfo {
 
 enum { window_ok = 0, window_no_video = 1, window_no_context = 2 };
 
+// Where a window of the settings goes on a screen of monitor_* pixels whose usable part
+// (without panels) is usable_*.
+struct WindowPlan {
+  int width = 0, height = 0;  // client area to ask for
+  int scale = 1;              // the scale after the desktop's was fitted to the screen
+  bool caption = true;        // a caption bar; else a borderless pop-up
+  bool fits = true;           // false: too large, made the usable screen's size instead
+};
+WindowPlan plan_window(const WindowSettings& s, int monitor_width, int monitor_height, int usable_width,
+                       int usable_height);
+
 // Where the window layer's diagnostics go (the program's log); none drops them.
 void window_set_log(void (*log)(const std::string& text));
 
 // Makes the window and its context, sets the fixed drawing state and the 2-D
 // projection. The window stays hidden until window_show(). Nothing is drawn before.
+// A window of the asked size that fits the usable screen gets a caption bar; one that
+// fits only the whole screen is a borderless pop-up; a larger one is made the size of the
+// usable screen instead (logged), and may be resized.
 int window_create(const WindowSettings& settings);
 void window_show();
 void window_destroy();
@@ -66,6 +85,7 @@ enum WindowEventKind {
   window_event_wheel,
   window_event_key_down,
   window_event_text,
+  window_event_resize,  // the client area changed size: x and y hold the new size
 };
 enum WindowButton { window_button_left = 1, window_button_right = 3, window_button_other = 0 };
 

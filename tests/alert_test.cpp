@@ -11,6 +11,7 @@
 
 #include "core/log.h"
 #include "core/options.h"
+#include "io/preferences_file.h"
 #include "io/threads.h"
 #include "platform/child_process.h"
 #include "tests/scripted_ui_fixture.h"
@@ -30,6 +31,7 @@ bool route_none(const AlertRequest&) { return false; }
 // Runs in a death-test child: alerts with no handler, in a scratch current folder.
 void raise_in(const std::string& folder, int kind, const char* options) {
   if (chdir(folder.c_str()) != 0) std::_Exit(99);
+  NoDisplay no_display;  // the message box stands in for standard error
   if (options) parse_option_tokens(options);
   alert(0, "line one", "line two", "", "line four", kind, "unit.cpp", 77);
   std::_Exit(42);  // reached only when the alert returned
@@ -39,6 +41,7 @@ void raise_in(const std::string& folder, int kind, const char* options) {
 
 TEST(Alert, LocationText) {
   EXPECT_EQ(alert_location("hl_init", 805), "(hl_init line 805)");
+  EXPECT_EQ(alert_location("/home/builder/zephiro/io/dvd_discovery.cpp", 137), "(dvd_discovery.cpp line 137)");
   EXPECT_EQ(alert_location("x.cpp", -42), "(x.cpp line -42)");
   EXPECT_EQ(alert_location("x.cpp", INT_MIN), "(x.cpp line -2147483648)");
 }
@@ -74,6 +77,7 @@ TEST(Alert, RouterTakesTheRequestFirst) {
 }
 
 TEST(Alert, InformationGoesToTheLogAndReturns) {
+  NoDisplay no_display;
   std::string log;
   log_set_capture(&log);
   ::testing::internal::CaptureStderr();
@@ -256,6 +260,26 @@ TEST_F(AlertPanel, AlertsFromAWorkerAreShownByTheMainThread) {
   EXPECT_TRUE(failures.empty()) << failures[0];
   EXPECT_NE(log.find("\nRaised on a worker\n"), std::string::npos);
   reset_threads();
+}
+
+TEST_F(AlertPanel, AnAlertRaisedWhileQuittingIsShownAndAnswered) {
+  // The window was closed, and the preferences cannot be saved: their folder is a file.
+  TempDir dir;
+  write_file(dir / "data", "not a folder");
+  const std::string data_home = get_environment("XDG_DATA_HOME");
+  set_environment("XDG_DATA_HOME", dir / "data");
+  app().quit_flag = 1;
+  qa_script_load_text("wait_text I could not save the file!\nclick_text Understood\ntimeout 5\nwait_text never\n");
+  exchange_preferences(prefs_write);
+  if (data_home.empty()) unset_environment("XDG_DATA_HOME");
+  else set_environment("XDG_DATA_HOME", data_home);
+
+  // Shown, answered, and the program still on its way out.
+  EXPECT_TRUE(failures.empty()) << failures[0];
+  EXPECT_TRUE(frame_has("I could not save the file!"));
+  EXPECT_TRUE(qa_script_active());  // waiting on its last line: the click came first
+  EXPECT_EQ(app().quit_flag, 1);
+  EXPECT_NE(log.find("\nI could not save the file! Could the directory"), std::string::npos) << log;
 }
 
 TEST(AlertPanelDeathTest, FatalAlertsEndAfterTheAnswer) {

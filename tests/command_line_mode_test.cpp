@@ -2,19 +2,59 @@
 #include "app/command_line_mode.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "io/file_ops.h"
 #include "tests/test_util.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 std::unique_ptr<TempDir> g_discs;
+
+// Every path below `folder` whose name marks a partial file or folder (links not followed).
+std::vector<std::string> partial_files_below(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator(); it.increment(ec))
+    if (it->path().filename().string().rfind(".zephiro-part-", 0) == 0) found.push_back(it->path().string());
+  return found;
+}
+
+// The names in a folder, sorted; none for a missing folder.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Polls until `ready` holds or `seconds` pass; true when it held.
+bool wait_for(const std::function<bool()>& ready, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end)
+    if (ready()) return true;
+  return ready();
+}
+
+double seconds_of(const std::function<void()>& work) {
+  auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 class CommandLineTest : public ::testing::Test {
  protected:
@@ -112,6 +152,211 @@ TEST_F(CommandLineTest, MissingDiscStopsARunWithoutTerminal) {
   RunResult r = p.run({"--install=" + copy(), "--dvd_drives=" + g_discs->path() + "disc1"});
   EXPECT_EQ(r.exit_code, cli_not_started);
   EXPECT_NE(r.err.find("Please insert DVD number 2 and click continue."), std::string::npos) << r.err;
+}
+
+// The copy's damaged and unregistered outcomes are failures, never a "Done": each says
+// why, the exit code is 2, and nothing wrong stands under a file's final name. The work
+// stays recorded until a later run finishes it.
+TEST_F(CommandLineTest, FailuresAreReportedAndTheWorkIsFinishedLater) {
+  TempDir set;
+  fs::copy(g_discs->path(), set.path(), fs::copy_options::recursive);
+  std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
+  // Two archives on the discs are damaged: one holds its file with other bytes, the other
+  // holds a file of another name.
+  std::string airfoil, readme;
+  for (const char* d : {"disc1", "disc2", "disc3"}) {
+    std::string base = set / d + "/Zephiro 9 DVD/Zephiro 9/";
+    if (fs::exists(base + "Airfoils/Clark Y.afl.zip")) airfoil = base + "Airfoils/Clark Y.afl.zip";
+    if (fs::exists(base + "Instructions/Readme.txt.zip")) readme = base + "Instructions/Readme.txt.zip";
+  }
+  ASSERT_FALSE(airfoil.empty() || readme.empty());
+  fs::copy_file(airfoil, set / "airfoil.saved");
+  fs::copy_file(readme, set / "readme.saved");
+  TempDir work;
+  write_file(work / "Clark Y.afl", "not the airfoil");
+  write_file(work / "Other.txt", "another file");
+  fs::remove(airfoil);
+  fs::remove(readme);
+  ASSERT_EQ(std::system(("cd '" + work.path() + "' && zip -q '" + airfoil + "' 'Clark Y.afl' && zip -q '" + readme +
+                         "' Other.txt").c_str()), 0);
+
+  RunResult r = p.run({"--install=" + copy(), drives});
+  EXPECT_EQ(r.exit_code, cli_failed_files) << r.err;
+  EXPECT_NE(r.err.find(" to the folder " + copy() + "/Airfoils/. (Damaged archive: the file it holds is not"),
+            std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(Damaged archive: it does not hold the file it should)"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Finished with errors (2 failed files): "), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Done"), std::string::npos);
+  EXPECT_FALSE(fs::exists(copy() + "/Airfoils/Clark Y.afl"));
+  EXPECT_FALSE(fs::exists(copy() + "/Instructions/Other.txt"));
+  EXPECT_TRUE(partial_files_below(p.root.path()).empty());
+  EXPECT_TRUE(names_in(p.root / "tmp").empty());
+
+  // The copy knows its install did not finish, and says so.
+  r = run({"--verify=" + copy()});
+  EXPECT_EQ(r.exit_code, cli_failed_files);
+  EXPECT_NE(r.out.find("missing\tAirfoils/Clark Y.afl\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("missing\tInstructions/Readme.txt\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("unfinished\tan interrupted install of this copy"), std::string::npos) << r.out;
+
+  // With the discs mended, --repair finishes it.
+  fs::copy_file(set / "airfoil.saved", airfoil, fs::copy_options::overwrite_existing);
+  fs::copy_file(set / "readme.saved", readme, fs::copy_options::overwrite_existing);
+  r = p.run({"--repair=" + copy(), drives});
+  EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+  r = run({"--verify=" + copy()});
+  EXPECT_EQ(r.exit_code, cli_ok) << r.out;
+  EXPECT_EQ(r.out.find("unfinished"), std::string::npos);
+
+  // A registry that cannot be written: the copy is installed, the run says what failed.
+  fs::remove(p.root / "data/zephiro_install.txt");
+  fs::create_directories(p.root / "data/zephiro_install.txt");
+  r = run({"--install=" + copy() + "2", "--scenery=none"});
+  EXPECT_EQ(r.exit_code, cli_failed_files);
+  EXPECT_NE(r.err.find("could not be registered in " + p.root / "data/zephiro_install.txt (Is a directory)"),
+            std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Done"), std::string::npos);
+  fs::remove(p.root / "data/zephiro_install.txt");
+  fs::create_symlink("/dev/full", p.root / "data/zephiro_install.txt");
+  r = run({"--repair=" + copy() + "2"});
+  EXPECT_EQ(r.exit_code, cli_failed_files);
+  EXPECT_NE(r.err.find("(No space left on device. Perhaps your hard drive is full)"), std::string::npos) << r.err;
+
+  // A fatal alert of the start-up scan (two different install discs) ends the run with 3,
+  // before anything is made.
+  fs::copy(g_discs->path() + "disc1", set / "other disc", fs::copy_options::recursive);
+  r = p.run({"--install=" + copy() + "3", "--dvd_drives=" + set / "disc1:" + set / "other disc"});
+  EXPECT_EQ(r.exit_code, cli_not_started);
+  EXPECT_NE(r.err.find("I found multiple Zephiro CDs in the drives!"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(copy() + "3"));
+  // One disc seen under two roots is one disc.
+  fs::create_directory_symlink(set / "disc1", set / "link to disc1");
+  r = p.run({"--install=" + copy() + "3", "--scenery=none",
+             "--dvd_drives=" + set / "disc1:" + set / "link to disc1:" + set / "disc2:" + set / "disc3"});
+  EXPECT_EQ(r.exit_code, cli_failed_files) << r.err;  // installed; the registry still fails
+  EXPECT_TRUE(fs::exists(copy() + "3/Airfoils/Clark Y.afl"));
+}
+
+// Things that are normal on Linux: a copy in a folder whose name begins with ".", drives
+// named relative to the working folder, a FIFO where a file belongs.
+TEST_F(CommandLineTest, LinuxFoldersDrivesAndSpecialFiles) {
+  std::string copy_folder = p.root / ".hidden place/Zephiro 9";
+  fs::create_directories(p.root / ".hidden place");
+  const fs::path working_folder = fs::current_path();
+  ASSERT_EQ(chdir(g_discs->path().c_str()), 0);
+  RunResult r = p.run({"--install=" + copy_folder, "--scenery=+40+160", "--dvd_drives=disc1:./disc2:disc3/"});
+  ASSERT_EQ(r.exit_code, cli_ok) << r.err;
+  EXPECT_NE(r.err.find("Found Zephiro 9 DVD in " + g_discs->path() + "disc1/"), std::string::npos) << r.err;
+  r = p.run({"--verify=" + copy_folder, "--dvd_drives=disc1"});
+  EXPECT_EQ(r.exit_code, cli_ok) << r.err << r.out;
+
+  // A FIFO in the place of a file is a file that does not match: reported, never read.
+  std::string settings = copy_folder + "/Resources/settings.txt";
+  fs::remove(settings);
+  ASSERT_EQ(mkfifo(settings.c_str(), 0644), 0);
+  r = p.run({"--verify=" + copy_folder, "--dvd_drives=disc1"});
+  EXPECT_EQ(r.exit_code, cli_failed_files);
+  EXPECT_NE(r.out.find("damaged\tResources/settings.txt\n"), std::string::npos) << r.out;
+  r = p.run({"--repair=" + copy_folder, "--conflicts=overwrite", "--dvd_drives=disc1:disc2:disc3"});
+  EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+  EXPECT_TRUE(fs::is_regular_file(settings));
+  EXPECT_EQ(p.run({"--verify=" + copy_folder, "--dvd_drives=disc1"}).exit_code, cli_ok);
+  fs::current_path(working_folder);
+}
+
+// SIGINT and SIGTERM stop the work in order: the run's scratch files go, the exit code
+// tells the signal, and the same command finishes the work.
+TEST_F(CommandLineTest, SignalsStopTheWorkInOrder) {
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3, "--size=3M"));
+  std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
+  for (int signal_number : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal_number);
+    fs::remove_all(copy());
+    int pid = p.start({"--install=" + copy(), drives});
+    ASSERT_TRUE(wait_for([&] { return fs::exists(copy() + "/Airfoils"); }, 30));
+    kill(pid, signal_number);
+    RunResult r = p.finish(pid);
+    EXPECT_EQ(r.exit_code, 128 + signal_number) << r.err;
+    EXPECT_NE(r.err.find("Stopped by signal " + std::to_string(signal_number)), std::string::npos) << r.err;
+    EXPECT_TRUE(names_in(p.root / "tmp").empty());
+    EXPECT_TRUE(partial_files_below(copy()).empty());
+    r = p.run({"--verify=" + copy(), drives});
+    EXPECT_EQ(r.exit_code, cli_failed_files);
+    EXPECT_NE(r.out.find("unfinished\t"), std::string::npos) << r.out;
+    EXPECT_EQ(p.run({"--install=" + copy(), drives}).exit_code, cli_ok);
+    EXPECT_EQ(p.run({"--verify=" + copy(), drives}).exit_code, cli_ok);
+  }
+}
+
+// An install killed at any moment, from the making of its folder to its last file, is
+// finished by the same command or by --repair: the copy then passes --verify with the tiles
+// chosen at the start (and no others), and no partial or scratch file is left anywhere.
+TEST(CommandLineRecovery, AnInstallKilledAtAnyMomentIsFinished) {
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3, "--size=4M"));
+  const std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
+  ProgramRun p;
+  const std::string parent = p.root / "copies";
+  const std::string copy = parent + "/Zephiro 9";
+  fs::create_directories(parent);
+
+  // A whole install shows the tiles on offer; two of them are chosen.
+  ASSERT_EQ(p.run({"--install=" + copy, drives}).exit_code, cli_ok);
+  std::vector<std::string> tiles = names_in(copy + "/Global Scenery/-global terrain-");
+  std::sort(tiles.begin(), tiles.end());
+  ASSERT_GE(tiles.size(), 3u);
+  const std::string chosen = "--scenery=" + tiles[0] + "," + tiles[1];
+  fs::remove_all(copy);
+  RunResult reference;
+  double duration = seconds_of([&] { reference = p.run({"--install=" + copy, chosen, drives}); });
+  ASSERT_EQ(reference.exit_code, cli_ok) << reference.err;
+  RunResult verified = p.run({"--verify=" + copy, drives});
+  ASSERT_EQ(verified.exit_code, cli_ok);
+  const std::string summary = verified.out.substr(verified.out.rfind('\n', verified.out.size() - 2) + 1);
+
+  // Moments: the copy's folder being made (as soon as anything appears beside it: its
+  // partial folder, or the folder itself), its record there, its folders being made, its
+  // first file, then spread over the rest of the run.
+  std::vector<std::function<bool()>> moments = {
+      [&] { return !names_in(parent).empty(); },
+      [&] { return fs::exists(copy + "/.zephiro-unfinished-work.txt"); },
+      [&] { return fs::exists(copy + "/Airfoils"); },
+      [&] { return fs::exists(copy + "/Zephiro"); },
+  };
+  for (double share : {0.2, 0.35, 0.5, 0.65, 0.8, 0.95}) {
+    auto start = std::make_shared<std::chrono::steady_clock::time_point>();
+    moments.push_back([start, share, duration] {
+      if (*start == std::chrono::steady_clock::time_point()) *start = std::chrono::steady_clock::now();
+      return std::chrono::steady_clock::now() - *start >= std::chrono::duration<double>(share * duration);
+    });
+  }
+
+  int interrupted = 0;
+  for (size_t i = 0; i < moments.size(); ++i) {
+    SCOPED_TRACE("kill moment " + std::to_string(i));
+    fs::remove_all(copy);
+    int pid = p.start({"--install=" + copy, chosen, drives});
+    wait_for(moments[i], std::max(2.0, 2 * duration));
+    kill(pid, SIGKILL);
+    p.finish(pid);
+    bool unfinished = !fs::exists(copy) || fs::exists(copy + "/.zephiro-unfinished-work.txt");
+    if (unfinished) ++interrupted;
+
+    // The same command again, or --repair where a copy exists to repair (a copy the run had
+    // finished before the kill is only repaired: a new install into it is refused).
+    bool repair = fs::exists(copy) && (i % 2 == 1 || !unfinished);
+    RunResult r = p.run({repair ? "--repair=" + copy : "--install=" + copy, chosen, drives});
+    ASSERT_EQ(r.exit_code, cli_ok) << (repair ? "repair: " : "install: ") << r.err;
+    r = p.run({"--verify=" + copy, drives});
+    EXPECT_EQ(r.exit_code, cli_ok) << r.out;
+    EXPECT_NE(r.out.find(summary), std::string::npos) << r.out;
+    EXPECT_EQ(names_in(copy + "/Global Scenery/-global terrain-"), (std::vector<std::string>{tiles[0], tiles[1]}));
+    EXPECT_EQ(partial_files_below(parent), std::vector<std::string>());
+    EXPECT_EQ(names_in(p.root / "tmp"), std::vector<std::string>());
+  }
+  // Most kills landed while the work was going on.
+  EXPECT_GE(interrupted, static_cast<int>(moments.size()) / 2);
 }
 
 }  // namespace

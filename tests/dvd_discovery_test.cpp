@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <vector>
@@ -110,6 +111,52 @@ TEST_F(DvdTest, TwoInstallDiscsAreFatal) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].lines[0], "I found multiple Zephiro CDs in the drives!");
   EXPECT_EQ(alerts[0].kind, alert_quit);
+}
+
+// One disc reachable under two roots (a mount point and a link to it) is one disc.
+TEST_F(DvdTest, OneDiscUnderTwoRootsCountsOnce) {
+  std::string disc = make_install_disc("a");
+  std::string link = drives / "link to a";
+  ASSERT_EQ(symlink(disc.c_str(), link.c_str()), 0);
+  set_dvd_drives(disc + ":" + link + ":" + drives / "link to a/");
+  EXPECT_TRUE(dvd_scan(true));
+  EXPECT_TRUE(alerts.empty());
+  EXPECT_EQ(dvd_root(), disc);
+}
+
+TEST_F(DvdTest, RelativeDrivesAreTakenFromTheWorkingFolder) {
+  std::string disc = make_install_disc("disc1");
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(chdir(drives.path().c_str()), 0);
+  set_dvd_drives("disc1:./other");
+  ASSERT_EQ(chdir(here), 0);
+  std::vector<std::string> roots = dvd_drive_roots();
+  ASSERT_EQ(roots.size(), 2u);
+  EXPECT_EQ(roots[0], drives / "disc1/");
+  EXPECT_EQ(roots[1], drives / "./other/");
+  read_disc_identity();
+  EXPECT_EQ(dvd_root(), disc);
+  EXPECT_EQ(manifest_read_status(), 3);
+}
+
+// A damaged dvd_version.txt is never read whole and never names the set.
+TEST_F(DvdTest, OversizedVersionFileOrNameIsNoInstallDisc) {
+  std::string huge = make_drive("huge");
+  write_file(huge + "dvd_version.txt", kDiscHeader + "VERSION Set\n" + std::string(200 * 1024, 'x') + "\n");
+  std::string long_name = make_drive("long_name");
+  write_file(long_name + "dvd_version.txt", kDiscHeader + "VERSION " + std::string(300, 'n') + "\n");
+  set_dvd_drives(huge);
+  read_disc_identity();
+  EXPECT_EQ(dvd_root(), "");
+  set_dvd_drives(long_name);
+  read_disc_identity();
+  EXPECT_EQ(dvd_root(), long_name);
+  EXPECT_EQ(dvd_version(), "");
+  EXPECT_TRUE(alerts.empty());
+  // Disc numbers are shown one up, for any number a manifest may hold.
+  EXPECT_EQ(disc_number_text(0), "1");
+  EXPECT_EQ(disc_number_text(2147483647), "2147483648");
 }
 
 TEST_F(DvdTest, ScanIsCachedUnlessForced) {

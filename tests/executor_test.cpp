@@ -16,6 +16,7 @@
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
+#include "engine/work_record.h"
 #include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/md5.h"
@@ -201,10 +202,11 @@ TEST_F(EngineTest, FreshInstallAcrossThreeDiscs) {
     if (current_entry(g).install_flag) {
       EXPECT_TRUE(current_entry(g).signature_matches);
     }
-  // The temporary copies of the archives are gone.
+  // The temporary copies of the archives are gone: only the manifest read at the start is left.
   std::vector<std::string> names;
   std::vector<int> folders;
-  EXPECT_EQ(list_folder(temp.path(), names, folders), 0) << names[0];
+  EXPECT_EQ(list_folder(temp.path(), names, folders), 1);
+  EXPECT_EQ(names, std::vector<std::string>{"directory.txt"});
 
   // A second scan finds everything current and plans nothing.
   scan(false);
@@ -315,20 +317,107 @@ TEST_F(EngineTest, RemovingSceneryPrunesFoldersButNeverTheCopy) {
   EXPECT_EQ(found, current_entry(tile).expected_signature);
 }
 
-TEST_F(EngineTest, DeletionNeverFollowsALinkOutOfTheCopy) {
+// A folder the user moved elsewhere and linked back is part of the copy: scanned, written
+// and deleted through, and its link is never removed.
+TEST_F(EngineTest, FoldersTheUserLinkedAreFollowedEverywhere) {
   fresh_install();
-  TempDir outside;
-  write_file(outside / "settings.txt", "outside the copy");
-  int victim = find_group("Resources/settings.txt");
-  // The user replaced a folder of the copy by a link to another place.
-  std::string plugins = install_path() + "Resources";
-  std::string moved = copy.path() + "Resources.real";
-  ASSERT_EQ(rename(plugins.c_str(), moved.c_str()), 0);
-  ASSERT_EQ(symlink(outside.path().c_str(), plugins.c_str()), 0);
-  current_entry(victim).found_signature = current_entry(victim).expected_signature;
-  current_entry(victim).delete_flag = true;
+  TempDir elsewhere;
+  std::string scenery = install_path() + "Global Scenery";
+  std::string moved = elsewhere.path() + "Global Scenery";
+  ASSERT_EQ(std::system(("mv '" + scenery + "' '" + moved + "'").c_str()), 0);
+  ASSERT_EQ(symlink(moved.c_str(), scenery.c_str()), 0);
+
+  // The scan reads through the link: every tile is current.
+  set_install_scope(false, true);
+  scan(false);
+  select_installed_tiles();
+  compute_install_totals();
+  EXPECT_EQ(install_manifest().totals.files_to_install, 0);
+
+  // Removing one tile deletes its file beyond the link and prunes its emptied folder there.
+  int removed = find_group("+44+163.dsf");
+  const ManifestEntry& tile = current_entry(removed);
+  install_scope().selected_tiles.set(tile.tile_column, tile.tile_row, false);
+  carry_out();
+  std::string beyond = moved + location(removed).substr(scenery.size());
+  EXPECT_FALSE(file_exists(beyond));
+  EXPECT_FALSE(folder_exists(folder_part(beyond)));
+  // Adding it back writes through the link, into the moved folder.
+  install_scope().selected_tiles.set(tile.tile_column, tile.tile_row, true);
+  scan(false);
+  install_scope().selected_tiles.set(tile.tile_column, tile.tile_row, true);
+  carry_out();
+  ASSERT_TRUE(failures.empty()) << failures[0];
+  std::string found;
+  ASSERT_EQ(md5_of_file(beyond, found), 0);
+  EXPECT_EQ(found, tile.expected_signature);
+
+  // Removing every tile empties the moved folder, but the user's link stays.
+  clear_tile_selection();
+  carry_out();
+  EXPECT_TRUE(is_symbolic_link(scenery));
+  EXPECT_TRUE(folder_exists(moved));
+  // Deleting the whole copy removes the link and never what it points to.
+  write_file(moved + "/my notes.txt", "mine");
+  ASSERT_EQ(delete_folder_tree(install_path()), 0);
+  EXPECT_EQ(read_file(moved + "/my notes.txt"), "mine");
+}
+
+// The work a run is to do is recorded in the copy from the moment its folder exists until
+// the run completes without a failed file; a later scan takes the recorded work into its
+// scope, so the repair wizard's plan finishes it.
+TEST_F(EngineTest, UnfinishedWorkIsRecordedUntilItCompletes) {
+  int tile = find_group("+44+163.dsf");
+  const ManifestEntry& t = current_entry(tile);
+  int airfoil = find_group("Airfoils/Clark Y.afl");
+  set_install_scope(true, true);
+  scan(false);
+  install_scope().selected_tiles.set(t.tile_column, t.tile_row, true);
+  ASSERT_EQ(build_install_plan(), 1);
+  ASSERT_EQ(create_install_folders(), 0);
+  WorkRecord record;
+  ASSERT_TRUE(read_work_record(install_path(), &record));
+  EXPECT_TRUE(record.base_files && record.scenery_tiles);
+  EXPECT_TRUE(record.tiles.get(t.tile_column, t.tile_row));
+  EXPECT_EQ(work_kind_name(record), "install");
+  EXPECT_TRUE(holds_unfinished_install(install_path()));
+
+  // The airfoil's archive holds other bytes than the manifest promises.
+  std::string archive = dvd_archive_folder() + current_entry(airfoil).path + ".zip";
+  ASSERT_EQ(rename(archive.c_str(), (archive + ".saved").c_str()), 0);
+  TempDir work;
+  write_file(work / "Clark Y.afl", "not the airfoil");
+  ASSERT_EQ(std::system(("cd '" + work.path() + "' && zip -q '" + archive + "' 'Clark Y.afl'").c_str()), 0);
   delete_unwanted_files();
-  EXPECT_EQ(read_file(outside / "settings.txt"), "outside the copy");
+  run_executor();
+  ASSERT_EQ(rename((archive + ".saved").c_str(), archive.c_str()), 0);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].rfind(std::to_string(err_archive_damaged) + " I was unable to unzip the file ", 0), 0u);
+  EXPECT_FALSE(file_exists(location(airfoil)));
+  EXPECT_TRUE(read_work_record(install_path(), nullptr));
+
+  // The repair wizard's scan (base files only) brings the recorded tile in; its plan
+  // installs what is missing and leaves the chosen tile chosen.
+  failures.clear();
+  clear_tile_selection();
+  set_install_scope(true, false);
+  scan(false);
+  EXPECT_TRUE(install_scope().include_scenery_tiles);
+  EXPECT_TRUE(install_scope().selected_tiles.get(t.tile_column, t.tile_row));
+  compute_install_totals();
+  EXPECT_EQ(install_manifest().totals.files_to_install, 1);
+  EXPECT_EQ(install_manifest().totals.files_to_delete, 0);
+  carry_out();
+  ASSERT_TRUE(failures.empty()) << failures[0];
+  EXPECT_FALSE(read_work_record(install_path(), nullptr));
+  expect_copy_current();
+  // The scenery wizard's selection of installed tiles is the chosen tile alone.
+  set_install_scope(false, true);
+  scan(true);
+  select_installed_tiles();
+  for (int c = 0; c < tile_columns; ++c)
+    for (int r = 0; r < tile_rows; ++r)
+      EXPECT_EQ(install_scope().selected_tiles.get(c, r), c == t.tile_column && r == t.tile_row);
 }
 
 TEST_F(EngineTest, CreateFoldersReportsAFolderThatCannotBeMade) {

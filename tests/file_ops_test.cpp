@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -141,6 +142,41 @@ TEST(FolderExists, ExactNameInTheParentListing) {
   EXPECT_FALSE(folder_exists(dir / "missing/deeper/"));
 }
 
+// Linux names may hold any byte but '/' and begin with "."; a FIFO or a device may stand
+// where a file is expected. None of them may be renamed, missed or opened for reading.
+TEST(LinuxNames, RawNamesDotFoldersAndSpecialFiles) {
+  TempDir dir;
+  const std::string odd[] = {"a:b", "back\\slash", std::string("caf\xE9"), "plain"};
+  mkdir((dir / "tree").c_str(), 0755);
+  for (const std::string& name : odd) write_file(dir / "tree/" + name, "x");
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  ASSERT_EQ(list_folder(dir / "tree/", names, folders), 4);
+  for (const std::string& name : odd) {
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    EXPECT_TRUE(file_exists(dir / "tree/" + name)) << name;
+  }
+  EXPECT_EQ(delete_folder_tree(dir / "tree/"), 0);
+  EXPECT_FALSE(folder_exists(dir / "tree"));
+
+  mkdir((dir / ".hidden").c_str(), 0755);
+  EXPECT_TRUE(folder_exists(dir / ".hidden"));
+  EXPECT_TRUE(folder_exists(dir / ".hidden/"));
+  EXPECT_TRUE(folder_exists("/"));
+
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  EXPECT_TRUE(file_exists(dir / "fifo"));
+  EXPECT_TRUE(is_special_file(dir / "fifo"));
+  EXPECT_TRUE(is_special_file("/dev/null"));
+  EXPECT_FALSE(is_special_file(dir.path()));
+  uint64_t size = 0;
+  EXPECT_EQ(regular_file_size(dir / "fifo", &size), 22);
+  write_file(dir / "f", "12345");
+  EXPECT_EQ(regular_file_size(dir / "f", &size), 0);
+  EXPECT_EQ(size, 5u);
+  EXPECT_FALSE(file_exists(dir.path()));  // a folder is not a file
+}
+
 TEST(Folders, CreateDeleteAndBenignCodes) {
   TempDir dir;
   EXPECT_EQ(create_folder(dir / "new/"), 0);
@@ -244,14 +280,23 @@ TEST(Files, DiskSpaceOfFileFolderAndMissingParent) {
   EXPECT_EQ(disk_space(dir / "a/b/c", nullptr, &free_bytes), 2);
 }
 
-TEST(ErrorMessages, TableFirstThenSystemThenCode) {
+TEST(ErrorMessages, ProgramAndArchiveTextsThenTheSystemsOwn) {
   EXPECT_EQ(error_message_for_code(0), "");
-  EXPECT_EQ(error_message_for_code(28), "No space left on device. Perhaps your hard drive is full");
   EXPECT_EQ(error_message_for_code(20001), "We were unable to open a zip file. It may be missing or damaged");
+  // Every archive failure reads as one, never as a bare number.
+  for (int code : {-1, -2, -3, -4, -5, -100, -102, -103, -104, -105, 20013, 20014, 20015}) {
+    std::string text = error_message_for_code(code);
+    EXPECT_EQ(text.find("Error code"), std::string::npos) << code;
+    EXPECT_TRUE(text.find("zip") != std::string::npos || text.find("archive") != std::string::npos) << code;
+  }
+  EXPECT_EQ(error_message_for_code(-105), "Damaged archive: a file in it failed its CRC check");
+  // errno values read as the system says them, with the program's hints where the user can act.
+  EXPECT_EQ(error_message_for_code(28), "No space left on device. Perhaps your hard drive is full");
+  EXPECT_EQ(error_message_for_code(13), "Permission denied. Perhaps you do not have access to a directory or file system");
   EXPECT_EQ(error_message_for_code(2), "No such file or directory");
-  // Not in the table: the system's own message.
+  EXPECT_EQ(error_message_for_code(40), "Too many levels of symbolic links");
   EXPECT_EQ(error_message_for_code(110), "Connection timed out");
-  EXPECT_EQ(error_message_for_code(-105), "Error code -105");
+  EXPECT_EQ(error_message_for_code(-77), "Error code -77");
   EXPECT_EQ(error_message_for_code(987654), "Error code 987654");
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/app_state.h"
 #include "core/log.h"
+#include "engine/disk_space.h"
 #include "engine/install_scope.h"
 #include "tests/engine_test_util.h"
 
@@ -57,6 +58,17 @@ TEST_F(PlanTest, GoneFilesMissingOlderAndChanged) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].first, "/copies/Z9/Resources/old3.txt");
   EXPECT_TRUE(asked[0].second);  // delete form
+
+  // A quick scan only sees that the file exists and gives it the expected "signature"
+  // GONE: the plan deletes it, as the totals counted it.
+  asked.clear();
+  set_found(missing_gone, "GONE");
+  compute_install_totals();
+  EXPECT_EQ(install_manifest().totals.files_to_delete, 1);
+  ASSERT_EQ(build_install_plan(), 1);
+  EXPECT_TRUE(del(missing_gone));
+  EXPECT_FALSE(install(missing_gone));
+  EXPECT_EQ(asked.size(), 1u);  // only the changed file is asked about again
 }
 
 TEST_F(PlanTest, MissingCurrentOlderAndTheChangeLogLine) {

@@ -357,4 +357,18 @@ TEST_F(ManifestTest, DotsInsideNamesAreHarmless) {
   EXPECT_FALSE(stays_inside_copy("Resources/../../a.txt"));
 }
 
+// Names the installer keeps for its own files in a copy (its record of unfinished work,
+// partial files) are never product files: such lines are left out, the rest is read.
+TEST_F(ManifestTest, NamesTheInstallerKeepsAreNotProductFiles) {
+  std::string text = kHeader + file_line("Zephiro/.zephiro-unfinished-work.txt") +
+                     file_line("Zephiro/Resources/.zephiro-part-1-2") + file_line("Zephiro/Resources/a.txt") +
+                     file_line("Zephiro/.zephiro/b.txt") + file_line("Zephiro/x.zephiro-c.txt");
+  ASSERT_EQ(read_text(text), 3);
+  EXPECT_TRUE(alerts.empty());
+  ASSERT_EQ(manifest_group_count(), 3);
+  EXPECT_EQ(current_entry(0).path, "Zephiro/Resources/a.txt");
+  EXPECT_EQ(current_entry(1).path, "Zephiro/.zephiro/b.txt");
+  EXPECT_EQ(current_entry(2).path, "Zephiro/x.zephiro-c.txt");
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 #include "io/mapped_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -98,6 +100,34 @@ TEST(MappedFile, ViewsNeverReachPastTheEnd) {
   MappedFile longer(dir / "small.bin", 4, 100);
   ASSERT_TRUE(longer.has_view());
   EXPECT_EQ(std::string(longer.begin(), longer.end()), "456789");
+}
+
+// A small file is read into memory: a disc taken away, or the file cut short while it is
+// read, cannot fault the program. Every whole-file read is bounded, and only regular files
+// are read at all.
+TEST(MappedFile, SmallFilesAreCopiedAndEveryReadIsBounded) {
+  TempDir dir;
+  std::string text(100000, 'v');
+  write_file(dir / "dvd_version.txt", text);
+  MappedFile small(dir / "dvd_version.txt");
+  ASSERT_TRUE(small.has_view());
+  ASSERT_EQ(truncate((dir / "dvd_version.txt").c_str(), 0), 0);
+  EXPECT_EQ(std::string(small.begin(), small.end()), text);
+
+  write_file(dir / "big.txt", "");
+  ASSERT_EQ(truncate((dir / "big.txt").c_str(), static_cast<off_t>(kWholeFileLimit + 1)), 0);
+  LogCapture log;
+  MappedFile big(dir / "big.txt");
+  EXPECT_FALSE(big.has_view());
+  EXPECT_NE(log.text.find("is too large to read"), std::string::npos) << log.text;
+  MappedFile bounded(dir / "big.txt", 0, 0, 4096);
+  EXPECT_FALSE(bounded.has_view());
+  MappedFile part(dir / "big.txt", 4096, 100, 4096);  // a bounded part of a large file is fine
+  EXPECT_TRUE(part.has_view());
+
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  MappedFile fifo(dir / "fifo");  // returns at once: nothing is waited for
+  EXPECT_FALSE(fifo.has_view());
 }
 
 TEST(MappedFile, EmbeddedResourcesIgnoreCase) {

@@ -1,7 +1,9 @@
 #include "io/md5.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -48,7 +50,22 @@ TEST(Md5, FailureLeavesSignatureUnchanged) {
   std::string sig = "NONE";
   EXPECT_EQ(md5_of_file(dir / "missing.txt", sig), 2);
   EXPECT_EQ(sig, "NONE");
-  // A folder opens but cannot be read.
+  // A folder or a FIFO is never read (a FIFO with no writer would block for ever).
   EXPECT_EQ(md5_of_file(dir.path(), sig), 21);
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  EXPECT_EQ(md5_of_file(dir / "fifo", sig), 22);
   EXPECT_EQ(sig, "NONE");
+}
+
+TEST(Md5, DigestOfPiecesEqualsTheFilesDigest) {
+  TempDir dir;
+  std::string bytes(100000, 'x');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 300);
+  write_file(dir / "f", bytes);
+  std::string whole;
+  ASSERT_EQ(md5_of_file(dir / "f", whole), 0);
+  Md5Digest digest;
+  ASSERT_TRUE(digest.ready());
+  for (size_t at = 0; at < bytes.size(); at += 777) digest.add(bytes.data() + at, std::min<size_t>(777, bytes.size() - at));
+  EXPECT_EQ(digest.finish(), whole);
 }

@@ -2,8 +2,13 @@
 #include "io/preferences_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/log.h"
@@ -151,4 +156,57 @@ TEST_F(PreferencesTest, MissingFolderIsCreated) {
   setenv("XDG_DATA_HOME", (dir / "share").c_str(), 1);
   exchange_preferences(prefs_write);
   EXPECT_EQ(read_file(dir / "share/Zephiro Installer.prf").rfind("I\n10 version\n", 0), 0u);
+}
+
+namespace {
+
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Death-test body: writes the preferences with files limited to 40 bytes (as a full disk
+// would cut them) and ends with 7 when exactly one alert told of it.
+void write_on_a_full_disk() {
+  int alerts = 0;
+  set_alert_handler([&](const AlertRequest& r) {
+    alerts += r.kind == alert_info && r.lines[0] == "I could not save the file!";
+  });
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = {40, 40};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  prefs().proxy_host = "a host name long enough to pass the limit";
+  exchange_preferences(prefs_write);
+  std::_Exit(alerts == 1 ? 7 : 8);
+}
+
+}  // namespace
+
+TEST_F(PreferencesTest, TheFileIsReplacedWholeOrNotAtAll) {
+  const std::string old_text = "I\n10 version\n_get_beta 4\n_proxy_host old host\n";
+  write_file(file(), old_text);
+  // A write that fails half-way leaves the old file as it was, and nothing beside it.
+  EXPECT_EXIT(write_on_a_full_disk(), ::testing::ExitedWithCode(7), "");
+  EXPECT_EQ(read_file(file()), old_text);
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"Zephiro Installer.prf"});
+
+  // A good write replaces it, again with nothing left beside it.
+  prefs().get_beta = 5;
+  exchange_preferences(prefs_write);
+  const std::string new_text = "I\n10 version\n_stream_count 0\n_log_actions 0\n_proxy_port_int 0\n_get_beta 5\n";
+  EXPECT_EQ(read_file(file()), new_text);
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"Zephiro Installer.prf"});
+
+  // A preferences file that links elsewhere is written there, the link kept.
+  TempDir elsewhere;
+  write_file(elsewhere / "kept.prf", old_text);
+  std::filesystem::remove(file());
+  std::filesystem::create_symlink(elsewhere / "kept.prf", file());
+  exchange_preferences(prefs_write);
+  EXPECT_TRUE(std::filesystem::is_symlink(file()));
+  EXPECT_EQ(read_file(elsewhere / "kept.prf"), new_text);
+  EXPECT_EQ(names_in(elsewhere.path()), std::vector<std::string>{"kept.prf"});
 }

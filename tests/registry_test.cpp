@@ -1,7 +1,9 @@
 #include "engine/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -142,13 +144,27 @@ TEST_F(RegistryTest, RegisterDoesNotRunIntoAnUnfinishedLastLine) {
   EXPECT_EQ(read_file(file()), "/first/\n/second/\n");
 }
 
-TEST_F(RegistryTest, UnwritableFileIsLoggedOnly) {
+TEST_F(RegistryTest, ARegistrationThatCannotBeWrittenIsReported) {
   // A folder in the place of the file cannot be appended to.
   std::filesystem::create_directories(file());
-  register_install_path("/copy/");
+  EXPECT_EQ(register_install_path("/copy/"), EISDIR);
   EXPECT_EQ(log_, "WARNING: could not append registration file: " + file() + "\n");
   read_installed_copies();
   EXPECT_TRUE(registry().installed_copies.empty());
+  std::filesystem::remove(file());
+
+  // A full disk: the file is a link to /dev/full, which is never read (it would never end).
+  std::filesystem::create_symlink("/dev/full", file());
+  EXPECT_EQ(register_install_path("/copy/"), ENOSPC);
+  read_installed_copies();
+  EXPECT_TRUE(registry().installed_copies.empty());
+  std::filesystem::remove(file());
+
+  // A FIFO with no reader neither blocks the reading nor the writing.
+  ASSERT_EQ(mkfifo(file().c_str(), 0644), 0);
+  read_installed_copies();
+  EXPECT_TRUE(registry().installed_copies.empty());
+  EXPECT_EQ(register_install_path("/copy/"), ENXIO);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "core/options.h"
 #include "platform/child_process.h"
 #include "tests/test_util.h"
-#include "tests/virtual_display.h"
+#include "tests/program_window_fixture.h"
 #include "ui/png_image.h"
 
 
@@ -41,8 +41,8 @@ TEST(Program, HelpPrintsTheUsage) {
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out.rfind("Usage: Zephiro [options...]\n", 0), 0u);
   size_t help = r.out.find("\n--help\n"), h = r.out.find("\n-h\n"), qa = r.out.find("\n--qa_script=<file>\n");
-  size_t drives = r.out.find("\n--dvd_drives=DIR[:DIR...]\n");
-  EXPECT_TRUE(help < h && h < qa && qa < drives && drives != std::string::npos);
+  size_t drives = r.out.find("\n--dvd_drives=DIR[:DIR...]\n"), scale = r.out.find("\n--scale=N\n");
+  EXPECT_TRUE(help < h && h < qa && qa < drives && drives < scale && scale != std::string::npos);
   EXPECT_EQ(p.run({"-h"}).out, r.out);
 }
 
@@ -142,41 +142,19 @@ TEST(Program, WithoutADisplayTheGraphicsAlertEndsTheRun) {
 
 namespace {
 
-std::unique_ptr<VirtualDisplay> g_display;
-std::string g_display_problem;
 std::unique_ptr<TempDir> g_set;  // a one-disc set named "Test Set Seven"
 
-class ProgramWindow : public ::testing::Test {
+class ProgramWindow : public ProgramWindowTest {
  protected:
   static void SetUpTestSuite() {
-    g_display = std::make_unique<VirtualDisplay>();
-    g_display_problem = g_display->start();
+    ProgramWindowTest::SetUpTestSuite();
     g_set = std::make_unique<TempDir>();
-    if (!make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'")) g_display_problem = "make_disc_set failed";
+    ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 1, "--name='Test Set Seven'"));
   }
   static void TearDownTestSuite() {
-    g_display.reset();  // also forgets DISPLAY when the server was ours
+    ProgramWindowTest::TearDownTestSuite();
     g_set.reset();
   }
-  void SetUp() override {
-    ASSERT_EQ(g_display_problem, "");
-    std::filesystem::create_directory(p.root / "drive");  // an empty folder drive
-  }
-  std::string script(const std::string& text) {
-    write_file(p.root / "script.txt", text);
-    return "--qa_script=" + p.root / "script.txt";
-  }
-  std::string empty_drive() { return "--dvd_drives=" + p.root / "drive"; }
-  // Waits (within reason) until the log holds `text`.
-  bool log_reaches(const std::string& text) {
-    for (int i = 0; i < 1200; ++i) {
-      if (p.log().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-
-  ProgramRun p;
 };
 
 }  // namespace
@@ -298,4 +276,180 @@ TEST_F(ProgramWindow, FromTheDiscTheProgramMovesToTheTemporaryFolder) {
   r = p.finish(p.start(args, "", disc + "zephiro-installer"));
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(p.log().find("os_dir_this_app\t\t=" + disc + "\n"), std::string::npos) << p.log();
+}
+
+// ---------------------------------------------------------------- screens of other sizes
+
+namespace {
+
+struct ScreenRun {
+  RunResult result;
+  std::string log;
+  Image shot;  // the Welcome page as the window showed it
+};
+
+// The Welcome page (no disc in the drive) run on a virtual screen of the size given, with
+// the options and environment given; the scripted user takes a screenshot and quits.
+ScreenRun welcome_on_screen(int width, int height, std::vector<std::string> options,
+                            std::vector<std::pair<std::string, std::string>> environment = {},
+                            const std::string& xft_dpi = "") {
+  ScreenRun out;
+  VirtualDisplay display(width, height);
+  EXPECT_EQ(display.start(), "");
+  if (!xft_dpi.empty()) {
+    EXPECT_TRUE(set_xft_dpi(xft_dpi));
+  }
+  ProgramRun p;
+  p.environment = environment;
+  std::filesystem::create_directory(p.root / "drive");
+  write_file(p.root / "script.txt", "wait_text Please insert Zephiro 9 DVD number one to begin.\n"
+                                    "screenshot " + p.root / "shot.png\n"
+                                    "click_text QUIT\n");
+  options.push_back("--lang=en");
+  options.push_back("--dvd_drives=" + p.root / "drive");
+  options.push_back("--qa_script=" + p.root / "script.txt");
+  out.result = p.run(options);
+  out.log = p.log();
+  EXPECT_EQ(read_png(p.root / "shot.png", out.shot), png_ok) << out.result.err;
+  return out;
+}
+
+// How many of the page's 20-unit blocks differ in mean colour by more than `tolerance` (any
+// channel) between two pictures of the page: `a` drawn `sa` pixels to the unit with the
+// page's corner at pixel (ax, ay), `b` likewise.
+int differing_blocks(const Image& a, float sa, int ax, int ay, const Image& b, float sb, int bx, int by,
+                     int tolerance) {
+  auto mean = [](const Image& im, float s, int ox, int oy, int u, int v, int c) {
+    const int x0 = ox + static_cast<int>(u * s), x1 = ox + static_cast<int>((u + 20) * s);
+    const int y0 = oy + static_cast<int>(v * s), y1 = oy + static_cast<int>((v + 20) * s);
+    long sum = 0, n = 0;
+    for (int y = y0; y < y1 && y < im.height; ++y)
+      for (int x = x0; x < x1 && x < im.width; ++x, ++n) sum += im.pixel(x, y)[c];
+    return n ? static_cast<int>(sum / n) : -1000;
+  };
+  int differing = 0;
+  for (int v = 0; v < 600; v += 20)
+    for (int u = 0; u < 800; u += 20)
+      for (int c = 0; c < 3; ++c)
+        if (std::abs(mean(a, sa, ax, ay, u, v, c) - mean(b, sb, bx, by, u, v, c)) > tolerance) {
+          ++differing;
+          break;
+        }
+  return differing;
+}
+
+}  // namespace
+
+TEST(ProgramScreens, TheWholePageShowsOnSmallAndLargeScreens) {
+  const ScreenRun normal = welcome_on_screen(1024, 768, {});
+  ASSERT_EQ(normal.result.exit_code, 0) << normal.result.err;
+  ASSERT_EQ(normal.shot.width, 800);
+  ASSERT_EQ(normal.shot.height, 600);
+
+  // A screen only 480 pixels high: the window fills it and shows the whole page at four
+  // fifths of its size between dark bars; QUIT is still there to end the run.
+  const ScreenRun small = welcome_on_screen(800, 480, {});
+  EXPECT_EQ(small.result.exit_code, 0) << small.result.err;
+  EXPECT_NE(small.log.find("The window was last: 800,600 and my monitor is 800,480.  Setting window to 800x480 it "
+                           "fits on screen.\n"),
+            std::string::npos)
+      << small.log;
+  ASSERT_EQ(small.shot.width, 800);
+  ASSERT_EQ(small.shot.height, 480);
+  for (int y = 0; y < 480; y += 7)
+    for (int x : {0, 40, 79, 720, 760, 799}) ASSERT_EQ(small.shot.pixel(x, y)[0] + small.shot.pixel(x, y)[2], 0);
+  EXPECT_LE(differing_blocks(normal.shot, 1, 0, 0, small.shot, 0.8f, 80, 0, 16), 4);
+
+  // Asked for twice the size: the window and everything in it twice as large.
+  const ScreenRun large = welcome_on_screen(1700, 1300, {"--scale=2"});
+  EXPECT_EQ(large.result.exit_code, 0) << large.result.err;
+  EXPECT_EQ(large.log.find("Setting window to"), std::string::npos);
+  ASSERT_EQ(large.shot.width, 1600);
+  ASSERT_EQ(large.shot.height, 1200);
+  EXPECT_LE(differing_blocks(normal.shot, 1, 0, 0, large.shot, 2, 0, 0, 16), 4);
+  // The background above the panels, texel for texel, two pixels to a texel.
+  int different = 0;
+  for (int y = 510; y < 600; ++y)
+    for (int x = 0; x < 800; ++x)
+      different += std::abs(normal.shot.pixel(x, y)[2] - large.shot.pixel(2 * x + 1, 2 * y + 1)[2]) > 2;
+  EXPECT_EQ(different, 0);
+}
+
+TEST(ProgramScreens, TheDesktopScaleIsTakenWhereTheScreenAllowsIt) {
+  const auto gdk2 = std::vector<std::pair<std::string, std::string>>{{"GDK_SCALE", "2"}};
+  ScreenRun r = welcome_on_screen(1700, 1300, {}, gdk2);
+  EXPECT_EQ(r.result.exit_code, 0) << r.result.err;
+  EXPECT_EQ(r.shot.width, 1600);
+  r = welcome_on_screen(1700, 1300, {}, {}, "192");
+  EXPECT_EQ(r.shot.width, 1600);
+  EXPECT_EQ(r.shot.height, 1200);
+  r = welcome_on_screen(1700, 1300, {"--scale=1"}, {}, "192");
+  EXPECT_EQ(r.shot.width, 800);
+  // On a screen too small for twice the size the desktop's scale gives way; a --scale
+  // that is not a whole number from 1 to 8 is logged and ignored.
+  r = welcome_on_screen(1024, 768, {"--scale=abc"}, gdk2);
+  EXPECT_EQ(r.result.exit_code, 0) << r.result.err;
+  EXPECT_EQ(r.shot.width, 800);
+  EXPECT_EQ(r.shot.height, 600);
+  EXPECT_NE(r.log.find("Ignoring --scale=abc: the scale is a whole number from 1 to 8.\n"), std::string::npos);
+  EXPECT_EQ(r.log.find("Setting window to"), std::string::npos);
+}
+
+// The language comes from --lang, else from the locale; a locale that names no language of
+// the program asks the user. A translated run draws its pages with no text left in English.
+TEST_F(ProgramWindow, TheLanguageComesFromTheOptionOrTheLocaleElseTheUserIsAsked) {
+  const char* const variables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  std::vector<std::string> saved;
+  for (const char* v : variables) {
+    saved.push_back(get_environment(v));
+    unset_environment(v);
+  }
+  const std::string disc = "--dvd_drives=" + g_set->path() + "disc1";
+  const std::string asked = "Please choose the language of the installer.\n";
+
+  set_environment("LANG", "ja_JP.UTF-8");
+  RunResult japanese = p.run({disc, script("wait_text Welcome to the Zephiro 9 Installer.\nquit\n")});
+  const std::string japanese_log = p.log();
+
+  set_environment("LANG", "ru_RU.UTF-8");
+  // Установка Zephiro 9 / Вас приветствует программа установки Zephiro 9
+  RunResult russian = p.run(
+      {disc, "--missing_strings",
+       script("wait_text \xD0\xA3\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xBA\xD0\xB0 Zephiro 9\n"
+              "wait_text \xD0\x92\xD0\xB0\xD1\x81 \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xD1\x81\xD1\x82"
+              "\xD0\xB2\xD1\x83\xD0\xB5\xD1\x82\n"
+              "wait_text Test Set Seven.\n"
+              "no_text Welcome\n"
+              "quit\n")});
+  const std::string russian_log = p.log();
+
+  // The option wins over the locale.
+  RunResult french = p.run({disc, "--lang=fr", "--missing_strings",
+                            script("wait_text Bienvenue dans le programme d'installation de Zephiro 9.\n"
+                                   "wait_text Choix des sc\xC3\xA8nes\nquit\n")});
+  const std::string french_log = p.log();
+
+  for (size_t i = 0; i < saved.size(); ++i) {
+    if (saved[i].empty())
+      unset_environment(variables[i]);
+    else
+      set_environment(variables[i], saved[i]);
+  }
+
+  EXPECT_EQ(japanese.exit_code, 0) << japanese.err;
+  // Under a script the alert's line goes to the log; the run goes on in English.
+  EXPECT_NE(japanese_log.find(asked), std::string::npos) << japanese_log;
+  EXPECT_EQ(japanese_log.find("CHANGING LANGUAGE"), std::string::npos);
+
+  EXPECT_EQ(russian.exit_code, 0) << russian.err;
+  EXPECT_EQ(russian_log.find(asked), std::string::npos);
+  EXPECT_NE(russian_log.find(" ==== CHANGING LANGUAGE TO: \xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9. ====\n"),
+            std::string::npos);
+  EXPECT_EQ(french.exit_code, 0) << french.err;
+  EXPECT_NE(french_log.find(" ==== CHANGING LANGUAGE TO: Fran\xC3\xA7" "ais. ====\n"), std::string::npos);
+  // --missing_strings would have written a "STRING " line for any text left untranslated.
+  for (const std::string* log : {&russian_log, &french_log}) {
+    EXPECT_EQ(log->find("\nSTRING "), std::string::npos) << *log;
+    EXPECT_EQ(log->find("ERROR"), std::string::npos) << *log;
+  }
 }

@@ -49,6 +49,43 @@ bool make_tiny_disc_set(const std::string& folder, int discs, const std::string&
   return std::system(cmd.c_str()) == 0;
 }
 
+int hold_in_child(const std::function<void()>& work) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    work();
+    char c = 1;
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    for (;;) pause();
+  }
+  char c = 0;
+  if (pid < 0 || read(ready[0], &c, 1) != 1) pid = -1;
+  close(ready[0]);
+  close(ready[1]);
+  return pid;
+}
+
+void kill_child(int pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+NoDisplay::NoDisplay() {
+  for (auto* v : {&display_, &wayland_}) {
+    const char* name = v == &display_ ? "DISPLAY" : "WAYLAND_DISPLAY";
+    const char* value = std::getenv(name);
+    *v = value ? value : "";
+    unsetenv(name);
+  }
+}
+
+NoDisplay::~NoDisplay() {
+  if (!display_.empty()) setenv("DISPLAY", display_.c_str(), 1);
+  if (!wayland_.empty()) setenv("WAYLAND_DISPLAY", wayland_.c_str(), 1);
+}
+
 ProgramRun::ProgramRun() {
   for (const char* sub : {"desktop", "data", "tmp"}) mkdir((root / sub).c_str(), 0700);
 }
@@ -61,6 +98,8 @@ int ProgramRun::start(const std::vector<std::string>& args, const std::string& d
     setenv("XDG_DESKTOP_DIR", (desktop.empty() ? root / "desktop" : desktop).c_str(), 1);
     setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
     setenv("TMPDIR", (root / "tmp").c_str(), 1);
+    unsetenv("GDK_SCALE");
+    for (const auto& e : environment) setenv(e.first.c_str(), e.second.c_str(), 1);
     if (!freopen(out_file.c_str(), "w", stdout) || !freopen(err_file.c_str(), "w", stderr) ||
         !freopen("/dev/null", "r", stdin))
       _exit(120);
@@ -89,4 +128,18 @@ void ProgramRun::terminate(int pid) {
 
 RunResult ProgramRun::run(const std::vector<std::string>& args, const std::string& desktop) {
   return finish(start(args, desktop));
+}
+
+// Last: the X headers define names (None, Status) that clash with other headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+bool set_xft_dpi(const std::string& value) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  const std::string resources = "Xft.dpi:\t" + value + "\n";
+  XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+  XCloseDisplay(display);
+  return true;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers shared by the tests.
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
@@ -17,12 +19,33 @@ class TempDir {
   std::string path_;
 };
 
+// Unsets DISPLAY and WAYLAND_DISPLAY while it lives: the native message box of an alert
+// would otherwise wait for a user on the desktop the tests run on.
+class NoDisplay {
+ public:
+  NoDisplay();
+  ~NoDisplay();
+
+ private:
+  std::string display_, wayland_;
+};
+
+// Sets the X resource Xft.dpi on the display in DISPLAY, as a desktop does. False without
+// a display.
+bool set_xft_dpi(const std::string& value);
+
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
 
 // Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
 // `extra` is added to the maker's command line as it stands. True when the maker succeeded.
 bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra = "");
+
+// A second process that runs `work`, tells the caller it is done, then waits to be killed,
+// as a run of the program does while it holds its files. Returns its process id, or -1.
+int hold_in_child(const std::function<void()>& work);
+// Ends such a process with SIGKILL and waits for it.
+void kill_child(int pid);
 
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
@@ -33,6 +56,9 @@ struct RunResult {
 // run never touches the user's own files. Standard input is empty.
 struct ProgramRun {
   TempDir root;
+  // Set in the program's environment. GDK_SCALE is unset unless given here, so the
+  // desktop the tests run on does not scale the program's window.
+  std::vector<std::pair<std::string, std::string>> environment;
   ProgramRun();
   std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
   std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }

@@ -145,20 +145,80 @@ TEST_F(TextFieldTest, AFieldThatLeftTheScreenLosesTheFocus) {
   EXPECT_TRUE(text_field_has_focus(fresh));
 }
 
-TEST_F(TextFieldTest, DrawsTheTextUnwrappedInColour50AndReportsHelp) {
-  std::string text = "A long folder name that is much wider than the field itself, and then some more";
+TEST_F(TextFieldTest, ALongTextIsClippedToTheBoxAndScrollsWithTheCaret) {
+  const std::string text_before = "A long folder name that is much wider than the field itself, and then some more";
+  std::string text = text_before;
   frame(300, 210);
-  text_field(250, 200, text, 200, "Where to install", 100, false);
-  ASSERT_EQ(rec.texts.size(), 1u);
-  EXPECT_EQ(rec.texts[0].text, text);
-  EXPECT_EQ(rec.texts[0].colour, colour_step);
-  EXPECT_EQ(rec.texts[0].line_x, 250);
-  EXPECT_EQ(rec.texts[0].line_y, 199);
+  text_field(250, 200, text, 200, "Where to install", 100, false, "Name:");
+  ASSERT_EQ(rec.texts.size(), 2u);
+  // The label ends 12 units left of the field; the text starts at the field, one line, colour 50.
+  EXPECT_EQ(rec.texts[0].text, "Name:");
+  EXPECT_FLOAT_EQ(rec.texts[0].line_x + rec.texts[0].width, 238);
+  const TextNote shown = rec.texts[1];
+  EXPECT_EQ(shown.colour, colour_step);
+  EXPECT_EQ(shown.line_x, 250);
+  EXPECT_EQ(shown.line_y, 199);
+  // Unfocused, the field shows the start of the text, whole characters that fit its box.
+  EXPECT_EQ(text_before.rfind(shown.text, 0), 0u);
+  EXPECT_LE(shown.width, 100);
+  EXPECT_GT(shown.width, 80);
   EXPECT_EQ(ui().help_text, "Where to install");
   ASSERT_EQ(rec.sprites.size(), 1u);
   EXPECT_EQ(rec.sprites[0].sprite, 9);
   EXPECT_FLOAT_EQ(rec.sprites[0].cx, 298);
   EXPECT_FLOAT_EQ(rec.sprites[0].width, 110);
+
+  // With the caret at the end the box shows the end of the text.
+  frame(260, 203, true);
+  text_field(250, 200, text, 200, "", 100, false);
+  frame(0, 0);
+  key(key_end);
+  text_field(250, 200, text, 200, "", 100, false);
+  const TextNote end = rec.texts.back();
+  EXPECT_LE(end.width, 100);
+  EXPECT_EQ(text.compare(text.size() - end.text.size(), end.text.size(), end.text), 0) << end.text;
+  // Typing there scrolls on; the caret stays inside the box.
+  frame(0, 0);
+  type("XYZ");
+  text_field(250, 200, text, 200, "", 100, false);
+  EXPECT_EQ(rec.texts.back().text.substr(rec.texts.back().text.size() - 3), "XYZ");
+  float caret_x = -1;  // the caret is a 1 x 9 bar (drawn: the blink is on at second 0)
+  for (const RecordedQuads& r : rec.drawn)
+    for (const DrawQuad& q : r.quads)
+      if (r.texture == 0 && q.x[1] - q.x[0] == 1 && q.y[2] - q.y[0] == 9) caret_x = q.x[0];
+  EXPECT_GE(caret_x, 250);
+  EXPECT_LE(caret_x, 351);
+  // Home brings the start back.
+  frame(0, 0);
+  key(key_home);
+  text_field(250, 200, text, 200, "", 100, false);
+  EXPECT_EQ(text_before.rfind(rec.texts.back().text, 0), 0u);
+}
+
+TEST_F(TextFieldTest, TypingIntoTheMiddleOfAFullFieldKeepsItsEnd) {
+  std::string text = "abcdef";
+  frame(0, 0);
+  field(text, 8);
+  frame(0, 0);
+  key(key_home);
+  key(key_right);
+  type("XYZ");  // one character too many
+  EXPECT_EQ(field(text, 8), 1);
+  EXPECT_EQ(text, "aXYbcdef");
+  // A full field takes nothing more, wherever the caret is.
+  frame(0, 0);
+  type("Q");
+  EXPECT_EQ(field(text, 8), 0);
+  EXPECT_EQ(text, "aXYbcdef");
+  // Replacing a selection makes room first.
+  frame(0, 0);
+  key(key_end);
+  key(key_left, mod_shift);
+  key(key_left, mod_shift);
+  ui().clipboard = "123";
+  key('v', mod_ctrl);
+  field(text, 8);
+  EXPECT_EQ(text, "aXYbcd12");
 }
 
 }  // namespace

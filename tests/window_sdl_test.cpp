@@ -5,13 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include "core/app_state.h"
 #include "core/log.h"
+#include "io/mapped_file.h"
 #include "platform/child_process.h"
 #include "tests/virtual_display.h"
 #include "ui/colour_table.h"
@@ -82,13 +90,19 @@ class WindowSdl : public ::testing::Test {
     reset_text_render();
     reset_ui_context();
     app().quit_flag = 0;
-    display.stop();
+    app().language = 0;
+    display.reset();  // after the window: the server goes with it
   }
-  VirtualDisplay display;
+  // Starts a virtual screen of the size given; "" when it is ready.
+  std::string start_display(int width = 1024, int height = 768) {
+    display = std::make_unique<VirtualDisplay>(width, height);
+    return display->start();
+  }
+  std::unique_ptr<VirtualDisplay> display;
 };
 
 TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
-  const std::string why = display.start();
+  const std::string why = start_display();
   ASSERT_EQ(why, "") << "no display for the window test";
 
   reset_ui_context();
@@ -196,32 +210,136 @@ TEST_F(WindowSdl, OpensTheWindowAndDrawsAWizardFrame) {
   EXPECT_FALSE(window_exists());
 }
 
-TEST_F(WindowSdl, AWindowLargerThanTheMonitorFallsBackTo1024x768) {
-  ASSERT_EQ(display.start(), "") << "no display for the window test";
-  std::string logged;
-  log_set_capture(&logged);
+TEST(WindowPlan, TheWindowFitsTheScreen) {
   WindowSettings s;
-  s.width = 1100;  // wider than the 1024 x 768 virtual screen
-  s.height = 700;
-  const int r = open_window(s);
-  log_set_capture(nullptr);
-  ASSERT_EQ(r, window_ok);
-  if (window_info().monitor_width != 1024) GTEST_SKIP() << "a display of another size was given";
-  EXPECT_NE(logged.find("The window was last: 1100,700 and my monitor is 1024,768.  Setting window to 1024x768 it "
-                        "fits on screen.\n"),
-            std::string::npos)
-      << logged;
-  EXPECT_EQ(window_info().width, 1024);
-  EXPECT_EQ(window_info().height, 768);
-  // The page sits in the middle of the larger window, and the mouse follows it.
-  EXPECT_EQ(ui().page_origin_x, 112);
-  EXPECT_EQ(ui().page_origin_y, 84);
+  // As tall as the screen: a borderless pop-up of the design size.
+  WindowPlan p = plan_window(s, 800, 600, 800, 570);
+  EXPECT_TRUE(p.fits);
+  EXPECT_FALSE(p.caption);
+  EXPECT_EQ(p.height, 600);
+  // Too small a screen: the part of it the desktop's panels leave.
+  p = plan_window(s, 800, 480, 800, 452);
+  EXPECT_FALSE(p.fits);
+  EXPECT_EQ(p.width, 800);
+  EXPECT_EQ(p.height, 452);
+  // The user's scale is kept where the desktop's would give way.
+  s.scale = 2;
+  p = plan_window(s, 1920, 1080, 1920, 1050);
+  EXPECT_EQ(p.scale, 2);
+  EXPECT_FALSE(p.fits);
+  s.scale_from_desktop = true;
+  p = plan_window(s, 1920, 1080, 1920, 1050);
+  EXPECT_EQ(p.scale, 1);
+  EXPECT_TRUE(p.fits && p.caption);
+}
+
+TEST_F(WindowSdl, OnASmallScreenThePageIsScaledIntoTheWindow) {
+  ASSERT_EQ(start_display(800, 480), "") << "no display for the window test";
+  ASSERT_EQ(open_window(WindowSettings()), window_ok);
+  ASSERT_EQ(window_info().width, 800);
+  ASSERT_EQ(window_info().height, 480);
+  // The whole page, four fifths of its size, between dark bars 80 pixels wide.
+  EXPECT_FLOAT_EQ(ui().page_scale, 0.8f);
+  EXPECT_FLOAT_EQ(ui().page_origin_x * ui().page_scale, 80);
+  EXPECT_FLOAT_EQ(ui().page_origin_y, 0);
+  // The mouse over the page's corners gives their page coordinates.
   while (pump_window_events(50) > 0) {
   }
-  window_push_mouse(112, 768 - 84, 0);
+  window_push_mouse(80, 480, 0);
   pump_window_events(100);
-  EXPECT_EQ(ui().in.mouse_x, 0);
-  EXPECT_EQ(ui().in.mouse_y, 0);
+  EXPECT_FLOAT_EQ(ui().in.mouse_x, 0);
+  EXPECT_FLOAT_EQ(ui().in.mouse_y, 0);
+  window_push_mouse(720, 0, 1);
+  pump_window_events(100);
+  EXPECT_FLOAT_EQ(ui().in.mouse_x, 800);
+  EXPECT_FLOAT_EQ(ui().in.mouse_y, 600);
+  EXPECT_TRUE(ui().in.button_went_down);
+}
+
+// A line of text as FreeType itself draws it: each glyph's outline rendered with its
+// origin on the pen's pixel and on the baseline's, its coverage brightened as the atlas
+// brightens it, laid over the glyphs before it. Rows bottom first, `width` columns.
+std::vector<float> freetype_line(const std::string& font_file, float scale, float scale_x, const std::string& text,
+                                 float x, float y, int width, int height) {
+  MappedFile file(font_file);
+  const std::string bytes(file.begin(), file.size());
+  FT_Library library;
+  FT_Init_FreeType(&library);
+  FT_Face face;
+  FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes.data()), static_cast<FT_Long>(bytes.size()),
+                     0, &face);
+  FT_Set_Char_Size(face, 0, std::lround(k_font_size * scale * 64), 72, 72);
+  FT_Matrix m = {static_cast<FT_Fixed>(scale_x * 0x10000L), 0, 0, 0x10000L};
+  FT_Set_Transform(face, &m, nullptr);
+
+  std::vector<float> line(static_cast<size_t>(width) * height, 0.0f);
+  std::vector<unsigned char> glyph(line.size());
+  const UiContext& c = ui();
+  const long baseline = std::lround(std::floor((y + c.page_origin_y) * scale + 0.5f));
+  float pen = x;
+  for (size_t i = 0; i < text.size();) {
+    const uint32_t cp = next_utf8(text, i);
+    const long origin = std::lround(std::floor((pen + c.page_origin_x) * scale + 0.5f));
+    pen += std::floor(glyph_advance(font_regular, cp) + 0.5f);
+    if (FT_Load_Char(face, cp, FT_LOAD_TARGET_LIGHT) != 0) continue;
+    FT_Outline& outline = face->glyph->outline;
+    FT_Outline_Translate(&outline, origin * 64, baseline * 64);
+    std::fill(glyph.begin(), glyph.end(), 0);
+    FT_Bitmap target = {};
+    target.rows = static_cast<unsigned>(height);
+    target.width = static_cast<unsigned>(width);
+    target.pitch = width;
+    target.buffer = glyph.data();
+    target.num_grays = 256;
+    target.pixel_mode = FT_PIXEL_MODE_GRAY;
+    FT_Outline_Get_Bitmap(library, &outline, &target);
+    for (int r = 0; r < height; ++r)
+      for (int col = 0; col < width; ++col) {
+        const int v = glyph[static_cast<size_t>(r) * width + col];  // top row first
+        const float a = static_cast<float>(std::lround(255.0 * std::pow(v / 255.0, 0.6))) / 255.0f;
+        float& out = line[static_cast<size_t>(height - 1 - r) * width + col];
+        out = a + (1 - a) * out;
+      }
+  }
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  return line;
+}
+
+TEST_F(WindowSdl, GlyphsLandWhereFreeTypeDrawsThem) {
+  ASSERT_EQ(start_display(), "") << "no display for the window test";
+  ASSERT_EQ(open_window(WindowSettings()), window_ok);
+  reset_colour_table();  // white text on black: a pixel's value is the glyph's coverage
+  const std::string text = "Pick Finish \xD0\x92\xD1\x8B\xD0\xB1\xD0\xBE\xD1\x80 jump";  // "... Выбор jump"
+  struct Case {
+    int language;
+    int window_w, window_h;  // the page fitted into a window of this size
+  } cases[] = {{0, 800, 600}, {3, 800, 600}, {3, 1600, 1200}, {0, 1000, 700}, {3, 1000, 700}};
+  for (const Case& k : cases) {
+    app().language = k.language;
+    reset_text_render();  // the Russian narrowing applies from the next font load
+    fit_page_to_window(k.window_w, k.window_h);
+    const float scale = ui().page_scale;
+    window_clear(0, 0, 0);
+    // Drawn within the real 800 x 600 back buffer whatever the page's scale.
+    const float x = 9.3f, y = 150.0f;
+    draw_text(colour_interface_tint, x, y, text, 0, weight_regular, align_left);
+    Image frame;
+    ASSERT_EQ(read_window_pixels(frame), 0);
+    const std::vector<float> expected =
+        freetype_line("RESOURCE:DejaVuSans.ttf", scale, k.language == 3 ? 0.9f : 1.0f, text, x, y, 800, 600);
+    int ink = 0, wrong = 0;
+    for (int row = 0; row < 600; ++row)
+      for (int col = 0; col < 800; ++col) {
+        const int want = static_cast<int>(std::lround(expected[static_cast<size_t>(row) * 800 + col] * 255));
+        const int got = frame.pixel(col, row)[0];
+        ink += want > 0;
+        wrong += std::abs(want - got) > 2;
+      }
+    EXPECT_GT(ink, 200 * scale * scale) << "language " << k.language << ", scale " << scale;
+    EXPECT_EQ(wrong, 0) << "language " << k.language << ", scale " << scale;
+    window_swap();
+  }
 }
 
 // Makes a small solid texture in the worker's own context.
@@ -245,7 +363,7 @@ class SolidTextureTask : public UTL_pool_task {
 };
 
 TEST_F(WindowSdl, SwarmWorkersShareTexturesWithTheWindow) {
-  ASSERT_EQ(display.start(), "") << "no display for the window test";
+  ASSERT_EQ(start_display(), "") << "no display for the window test";
   ASSERT_EQ(open_window(WindowSettings()), window_ok);
   ASSERT_TRUE(swarm_graphics_possible());
   ASSERT_EQ(swarm_start(1, true), 1);

@@ -14,9 +14,11 @@
 #include "engine/manifest.h"
 #include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
+#include "io/md5.h"
 #include "io/threads.h"
 #include "tests/engine_test_util.h"
 #include "tests/test_util.h"
+#include "ui/localization.h"
 
 namespace {
 
@@ -160,6 +162,14 @@ TEST_F(WorkTaskTest, FailedExtractionReportsTheUnzipAndKeepsTheOldFile) {
   EXPECT_EQ("I was unable to unzip the file " + task.temp_copy() + " to the folder " + copy.path() +
                 "Resources/.",
             message);
+  // Taken in the user's language when one is set.
+  set_language(language_french);
+  EXPECT_NE(0, task.result(message));
+  reset_localization();
+  app().language = language_english;
+  EXPECT_EQ("Je n'ai pas pu d\xC3\xA9" "compresser le fichier " + task.temp_copy() + " dans le dossier " + copy.path() +
+                "Resources/.",
+            message);
   EXPECT_EQ("the user's old file", read_file(copy.path() + "Resources/broken.txt"));
   EXPECT_EQ("NONE", current_entry(g).found_signature);
   EXPECT_FALSE(current_entry(g).signature_matches);
@@ -213,8 +223,11 @@ TEST_F(WorkTaskTest, UnpackTasksPassThroughACopyStageAndAnUnzipStage) {
   make_folders(copy.path(), "Output/");
   for (int i = 0; i < files; ++i) {
     std::string path = "Zephiro 9/Output/file" + std::to_string(i) + ".txt";
-    add_group(path, {{sig(100 + i)}});
-    put_archive(path, "content " + std::to_string(i));
+    std::string content = "content " + std::to_string(i);
+    Md5Digest digest;
+    digest.add(content.data(), content.size());
+    add_group(path, {{digest.finish()}});
+    put_archive(path, content);
   }
   WorkQueueStage copying(1, 4), unzipping(3, 4);
   int next = 0, done = 0;

@@ -166,7 +166,9 @@ std::string binary_content(Random& r, size_t size, const std::string& magic) {
 // ---------------------------------------------------------------------------------------
 // The set's files
 
-enum Kind { kind_text, kind_binary, kind_program, kind_empty, kind_tile };
+// kind_launcher: the Linux simulator program, a small script that notes each start in a
+// file beside it, so that a test can see the installer started it.
+enum Kind { kind_text, kind_binary, kind_program, kind_launcher, kind_empty, kind_tile };
 
 struct CatalogueItem {
   const char* path;  // inside the copy
@@ -179,7 +181,7 @@ struct CatalogueItem {
 
 const CatalogueItem kCatalogue[] = {
     {"Zephiro.exe", 2, kind_program, 6, 1, false},
-    {"Zephiro", 3, kind_program, 6, 1, false},
+    {"Zephiro", 3, kind_launcher, 0.1, 1, false},
     {"Zephiro.app/Contents/MacOS/Zephiro", 1, kind_program, 5, 0, false},
     {"Zephiro.app/Contents/Info.plist", 1, kind_text, 0.2, 0, false},
     {"Airfoils/Clark Y.afl", 0, kind_text, 0.5, 2, false},
@@ -222,7 +224,16 @@ struct Group {
   std::vector<Version> versions;  // oldest first; the last is current
 };
 
-bool executable(const Group& g) { return g.kind == kind_program && g.rel.find(".exe") == std::string::npos; }
+bool executable(const Group& g) {
+  return g.kind == kind_launcher || (g.kind == kind_program && g.rel.find(".exe") == std::string::npos);
+}
+
+// Each start adds a line to "Zephiro started.txt" in the copy's folder.
+std::string launcher_script(int version) {
+  return "#!/bin/sh\n"
+         "# Zephiro 9, release " + std::to_string(version) + ": stands in for the simulator.\n"
+         "echo \"Zephiro 9 started with $# parameters\" >> \"$(dirname \"$0\")/Zephiro started.txt\"\n";
+}
 
 std::string content_of(const Group& g, int version, uint64_t seed) {
   Random r{hash_text(g.rel + "#" + std::to_string(version), seed)};
@@ -230,6 +241,7 @@ std::string content_of(const Group& g, int version, uint64_t seed) {
   size_t size = size_t(g.size - g.size * uint64_t(std::min(newer, 5)) / 20);
   switch (g.kind) {
     case kind_empty: return "";
+    case kind_launcher: return launcher_script(version);
     case kind_text: return text_content(r, size);
     case kind_program: return binary_content(r, size, g.rel.find(".exe") != std::string::npos ? "MZ" : "\x7f" "ELF");
     case kind_tile: return binary_content(r, size, "XPLNEDSF");

@@ -71,9 +71,13 @@ class DrawBackend {
 DrawBackend& draw_backend();
 void set_draw_backend(DrawBackend* backend);  // null restores the null back end
 
-// Draws a textured rectangle given in page units (the page origin is added here):
-// (x0, y0)-(x1, y1) shows texels (u0, v0)-(u1, v1).
+// A rectangle given in page units as a quad in window pixels (placed by the page origin
+// and scale): (x0, y0)-(x1, y1) shows texels (u0, v0)-(u1, v1).
+DrawQuad page_quad(float x0, float y0, float x1, float y1, float u0, float v0, float u1, float v1);
+// Draws such a rectangle.
 void draw_textured_rect(unsigned texture, const float rgba[4], float x0, float y0, float x1, float y1,
                         float u0, float v0, float u1, float v1);
 // Fills a rectangle in page units with a Colour Index.
 void fill_rect(int colour, float x0, float y0, float x1, float y1, float alpha = 1.0f);
+// Fills the whole window, letterbox bars included, with a Colour Index.
+void fill_window(int colour);

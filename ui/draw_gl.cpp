@@ -3,8 +3,13 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 
+#include <cmath>
+#include <unordered_map>
+
 #include "platform/window_sdl.h"
 #include "ui/draw_backend.h"
+#include "ui/texture_slots.h"
+#include "ui/ui_context.h"
 
 namespace {
 
@@ -16,7 +21,8 @@ class GlBackend : public DrawBackend {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    // The artwork is drawn one texel per pixel: no filtering, no wrapping.
+    // The artwork is drawn one texel per pixel, or a whole number of pixels: no filtering,
+    // no wrapping.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -32,6 +38,7 @@ class GlBackend : public DrawBackend {
   }
 
   void delete_texture(unsigned name) override {
+    smooth_.erase(name);
     GLuint n = name;
     glDeleteTextures(1, &n);
   }
@@ -41,6 +48,18 @@ class GlBackend : public DrawBackend {
       glEnable(GL_TEXTURE_2D);
       glBindTexture(GL_TEXTURE_2D, texture);
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+      // A page scaled by a fraction (a small screen) would drop or double single rows of
+      // the background picture; there its texels are blended. The atlases stay unfiltered:
+      // blending would bleed neighbouring cells into the tiles cut from them.
+      const float scale = ui().page_scale;
+      const bool smooth = scale != std::floor(scale) && texture == texture_name(slot_background);
+      bool& was = smooth_[texture];
+      if (was != smooth) {
+        const GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        was = smooth;
+      }
     } else {
       glDisable(GL_TEXTURE_2D);
     }
@@ -55,6 +74,10 @@ class GlBackend : public DrawBackend {
   }
 
   void present_now() override { window_swap(); }
+
+ private:
+  // Whether a texture is filtered now (main thread only: the thread that draws).
+  std::unordered_map<unsigned, bool> smooth_;
 };
 
 GlBackend g_gl;

@@ -1,11 +1,25 @@
 #include "ui/file_dialog.h"
 
+#include "core/alert.h"
 #include "core/log.h"
 #include "platform/child_process.h"
+#include "ui/localization.h"
 
 namespace {
 
+// The one dialog: up (a child runs), or answered and waiting for its owner's poll.
+struct OpenDialog {
+  const void* owner = nullptr;
+  int kind = dialog_pick_folder;
+  std::string prefilled;  // the path given when it opened
+  CapturedChild child;
+  bool answered = false;
+  bool confirmed = false;
+  std::string answer;
+};
+
 FileDialogState g_state;
+OpenDialog g_dialog;
 
 std::string with_slash(const std::string& folder) {
   if (folder.empty() || folder.back() == '/') return folder;
@@ -19,20 +33,39 @@ std::string save_name(const std::string& start, const std::string& path) {
   return with_slash(start) + path;
 }
 
+void answer(bool confirmed, const std::string& text) {
+  g_dialog.answered = true;
+  g_dialog.confirmed = confirmed;
+  g_dialog.answer = text;
+}
+
+// The dialog's output is the chosen path on its first line.
+void take_output(int exit_status) {
+  std::string result = g_dialog.child.output;
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
+  const size_t nl = result.find('\n');
+  if (nl != std::string::npos) result.resize(nl);
+  answer(exit_status == 0 && !result.empty(), result);
+}
+
 }  // namespace
 
 FileDialogState& file_dialog_state() { return g_state; }
 
-void reset_file_dialog() { g_state = FileDialogState(); }
+void reset_file_dialog() {
+  close_file_dialog();
+  g_state = FileDialogState();
+}
 
 std::vector<std::string> file_dialog_arguments(const std::string& program, int kind, const std::string& prompt,
                                                const std::string& start, const std::string& path) {
   std::vector<std::string> a;
+  const std::string all_files = localize("All Files");
   if (program == "zenity") {
     a = {"--file-selection", "--title=" + prompt};
     if (kind == dialog_pick_folder) a.push_back("--directory");
     if (kind == dialog_save_file) a.push_back("--save");
-    if (kind != dialog_pick_folder) a.push_back("--file-filter=All Files | *");
+    if (kind != dialog_pick_folder) a.push_back("--file-filter=" + all_files + " | *");
     if (kind == dialog_save_file) {
       if (!save_name(start, path).empty()) a.push_back("--filename=" + save_name(start, path));
     } else if (!start.empty()) {
@@ -44,25 +77,25 @@ std::vector<std::string> file_dialog_arguments(const std::string& program, int k
     if (kind == dialog_pick_folder) {
       a.insert(a.end(), {"--getexistingdirectory", where});
     } else if (kind == dialog_open_file) {
-      a.insert(a.end(), {"--getopenfilename", where, "*|All Files"});
+      a.insert(a.end(), {"--getopenfilename", where, "*|" + all_files});
     } else {
       const std::string name = save_name(start, path);
-      a.insert(a.end(), {"--getsavefilename", name.empty() ? where : name, "*|All Files"});
+      a.insert(a.end(), {"--getsavefilename", name.empty() ? where : name, "*|" + all_files});
     }
   }
   return a;
 }
 
-bool file_dialog(int kind, const std::string& prompt, const std::string& button_label, const std::string& start,
-                 std::string& path) {
+bool open_file_dialog(int kind, const std::string& prompt, const std::string& button_label,
+                      const std::string& start, const std::string& path, const void* owner) {
+  if (file_dialog_open()) return false;
+  g_dialog = OpenDialog();
+  g_dialog.owner = owner;
+  g_dialog.kind = kind;
+  g_dialog.prefilled = path;
   if (g_state.scripted) {
     g_state.scripted = false;
-    if (!g_state.scripted_confirm) {
-      if (kind == dialog_open_file) path.clear();
-      return false;
-    }
-    path = g_state.scripted_path;
-    if (kind == dialog_pick_folder && (path.empty() || path.back() != '/')) path += '/';
+    answer(g_state.scripted_confirm, g_state.scripted_path);
     return true;
   }
   std::string program = "zenity";
@@ -71,27 +104,46 @@ bool file_dialog(int kind, const std::string& prompt, const std::string& button_
     program = "kdialog";
     exe = find_program(program, g_state.search_path);
   }
-  bool chosen = false;
-  std::string result;
   if (exe.empty()) {
+    g_dialog = OpenDialog();
     LOG << "No file dialog is available: neither zenity nor kdialog was found.\n";
-  } else {
-    std::vector<std::string> argv = {exe};
-    const std::vector<std::string> args = file_dialog_arguments(program, kind, prompt, start, path);
-    argv.insert(argv.end(), args.begin(), args.end());
+    ALERT(alert_info, localize("I cannot show a folder or file picker on this computer."),
+          localize("Neither zenity nor kdialog is installed."),
+          localize("Please install one of them (the package zenity, for example) and try again."), "");
+    return false;
+  }
+  std::vector<std::string> argv = {exe};
+  const std::vector<std::string> args = file_dialog_arguments(program, kind, prompt, start, path);
+  argv.insert(argv.end(), args.begin(), args.end());
+  const int r = start_captured(argv, g_dialog.child);
+  if (r != 0) {
+    LOG << "Could not run " << exe << ": error " << r << ".\n";
+    answer(false, "");
+  }
+  return true;
+}
+
+int poll_file_dialog(const void* owner, std::string& path) {
+  if (!owner || g_dialog.owner != owner) return dialog_idle;
+  if (!g_dialog.answered) {
     int status = -1;
-    const int r = run_and_capture(argv, result, status);
-    if (r != 0) LOG << "Could not run " << exe << ": error " << r << ".\n";
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
-    // A multi-line answer is not a single path: take the first line.
-    const size_t nl = result.find('\n');
-    if (nl != std::string::npos) result.resize(nl);
-    chosen = r == 0 && status == 0 && !result.empty();
+    if (!poll_captured(g_dialog.child, status)) return dialog_waiting;
+    take_output(status);
   }
-  if (chosen) {
-    path = kind == dialog_pick_folder ? with_slash(result) : result;
-  } else if (kind == dialog_open_file) {
-    path.clear();
+  const OpenDialog done = g_dialog;
+  g_dialog = OpenDialog();
+  if (done.confirmed) {
+    path = done.kind == dialog_pick_folder ? with_slash(done.answer) : done.answer;
+    return dialog_confirmed;
   }
-  return chosen;
+  if (done.kind == dialog_open_file) path.clear();
+  if (done.kind == dialog_save_file) path = done.prefilled;
+  return dialog_cancelled;
+}
+
+bool file_dialog_open() { return g_dialog.child.pid > 0; }
+
+void close_file_dialog() {
+  stop_captured(g_dialog.child);
+  g_dialog = OpenDialog();
 }

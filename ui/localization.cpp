@@ -1,6 +1,7 @@
 #include "ui/localization.h"
 
 #include <algorithm>
+#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -32,6 +33,9 @@ struct LocalizationState {
   std::unordered_map<std::string, std::string> genitive;
   bool loaded = false;
   bool report_missing = false;
+  // A text of a lower layer may be looked up on a worker thread: the tables are only read
+  // there, but a text reported as missing joins this set.
+  std::mutex reported_lock;
   std::unordered_set<std::string> reported;
   int plural_kind = plural_exactly_one;
 };
@@ -105,63 +109,6 @@ std::string escape_line_ends(const std::string& s) {
   return out;
 }
 
-
-// One "%n:name%" found from `from` on: where it opens and closes and its number (0 when
-// no digits follow the '%'). False when no further parameter can exist.
-struct ParameterSpan {
-  size_t open = 0;
-  size_t close = 0;
-  long long number = 0;
-};
-
-bool find_parameter(const std::string& text, size_t from, ParameterSpan* span) {
-  size_t open = text.find('%', from);
-  if (open == std::string::npos) return false;
-  size_t colon = text.find(':', open);
-  if (colon == std::string::npos) return false;  // no later '%' can have a ':' either
-  size_t close = text.find('%', colon + 1);
-  if (close == std::string::npos) return false;
-  long long n = 0;
-  const long long cap = 1000000000LL;  // far more arguments than any message has
-  for (size_t i = open + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    n = std::min(cap, n * 10 + (text[i] - '0'));
-  span->open = open;
-  span->close = close;
-  span->number = n;
-  return true;
-}
-
-std::vector<long long> parameter_numbers(const std::string& text) {
-  std::vector<long long> numbers;
-  ParameterSpan span;
-  size_t pos = 0;
-  while (find_parameter(text, pos, &span)) {
-    if (span.number > 0) {
-      numbers.push_back(span.number);
-      pos = span.close + 1;
-    } else {
-      pos = span.open + 1;
-    }
-  }
-  std::sort(numbers.begin(), numbers.end());
-  return numbers;
-}
-
-std::string substitute(const std::string& text, const std::string* args, int count) {
-  std::string out = text;
-  ParameterSpan span;
-  size_t pos = 0;
-  while (find_parameter(out, pos, &span)) {
-    if (span.number >= 1 && span.number <= count) {
-      const std::string& arg = args[span.number - 1];
-      out.replace(span.open, span.close - span.open + 1, arg);
-      pos = span.open + arg.size();  // inserted text is never read again
-    } else {
-      pos = span.open + 1;
-    }
-  }
-  return out;
-}
 
 // A widget label: left text, '|', right text, '{', help text; each part optional.
 struct LabelParts {
@@ -296,6 +243,27 @@ void load_translation(LocalizationState& s, const std::string& path) {
   s.report_missing = has_option("--missing_strings");
 }
 
+std::string translate(const std::string& english, int table, bool report_missing) {
+  LocalizationState& s = state();
+  if (!s.loaded) return english;
+  const auto& map = table == table_genitive ? s.genitive : s.normal;
+  auto hit = map.find(english);
+  if (hit != map.end()) return hit->second;
+  if (report_missing && s.report_missing) {
+    std::lock_guard<std::mutex> lock(s.reported_lock);
+    if (s.reported.insert(english).second) {
+      std::string e = escape_line_ends(english);
+      LOG << "STRING " << e << "====" << e << "\n";
+    }
+  }
+  return english;
+}
+
+// The lookup of the texts of the layers below the window's.
+std::string lower_layer_text(const std::string& english, bool report_missing) {
+  return translate(english, table_normal, report_missing);
+}
+
 }  // namespace
 
 const LanguageEntry* language_entry(int index) {
@@ -346,6 +314,7 @@ void set_language(int index) {
 void set_language_from_file(int index, const std::string& path) {
   LocalizationState& s = state();
   clear_tables(s);
+  set_user_text_lookup(lower_layer_text);
   const LanguageEntry* e = language_entry(index);
   if (!e || index == language_english) {
     s.plural_kind = plural_exactly_one;
@@ -358,18 +327,7 @@ void set_language_from_file(int index, const std::string& path) {
   load_translation(s, path);
 }
 
-std::string localize(const std::string& english, int table) {
-  LocalizationState& s = state();
-  if (!s.loaded) return english;
-  const auto& map = table == table_genitive ? s.genitive : s.normal;
-  auto hit = map.find(english);
-  if (hit != map.end()) return hit->second;
-  if (s.report_missing && s.reported.insert(english).second) {
-    std::string e = escape_line_ends(english);
-    LOG << "STRING " << e << "====" << e << "\n";
-  }
-  return english;
-}
+std::string localize(const std::string& english, int table) { return translate(english, table, true); }
 
 std::string localize_count(long long count, const std::string& singular, const std::string& plural) {
   LocalizationState& s = state();
@@ -388,21 +346,6 @@ std::string localize_count(long long count, const std::string& singular, const s
   }
 }
 
-std::string substitute_parameters(const std::string& text, const std::string& a1) {
-  return substitute(text, &a1, 1);
-}
-
-std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2) {
-  const std::string args[] = {a1, a2};
-  return substitute(text, args, 2);
-}
-
-std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2,
-                                  const std::string& a3, const std::string& a4) {
-  const std::string args[] = {a1, a2, a3, a4};
-  return substitute(text, args, 4);
-}
-
 bool translation_loaded() { return state().loaded; }
 
 int current_plural_kind() { return state().plural_kind; }
@@ -410,5 +353,6 @@ int current_plural_kind() { return state().plural_kind; }
 void reset_localization() {
   LocalizationState& s = state();
   clear_tables(s);
+  set_user_text_lookup(nullptr);
   s.plural_kind = plural_exactly_one;
 }

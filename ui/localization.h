@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "core/user_text.h"
+
 enum LanguageIndex {
   language_english = 0,
   language_french = 1,
@@ -51,7 +53,8 @@ bool language_available(int index);
 int confirm_language();
 
 // Makes `index` the current language (app().language) and loads its translation file;
-// index 0 (and any index outside the table) returns to the built-in English.
+// index 0 (and any index outside the table) returns to the built-in English. From then on
+// the layers below the window translate their texts (core/user_text.h) by the same tables.
 void set_language(int index);
 // The same with the translation read from `path` (an embedded "RESOURCE:" name or a file).
 void set_language_from_file(int index, const std::string& path);
@@ -61,15 +64,10 @@ std::string localize(const std::string& english, int table = table_normal);
 // The singular or plural phrase for `count`, translated; parameters are left in place.
 std::string localize_count(long long count, const std::string& singular, const std::string& plural);
 
-// Replaces each "%n:name%" by argument n (counted from 1); others stay as they are.
-std::string substitute_parameters(const std::string& text, const std::string& a1);
-std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2);
-std::string substitute_parameters(const std::string& text, const std::string& a1, const std::string& a2,
-                                  const std::string& a3, const std::string& a4);
-
 // Whether a translation is loaded, and the plural kind in force (1 for English).
 bool translation_loaded();
 int current_plural_kind();
 
-// Back to English with empty tables (for tests; leaves app().language alone).
+// Back to English with empty tables and the lower layers' lookup removed (for tests;
+// leaves app().language alone).
 void reset_localization();

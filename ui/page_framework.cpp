@@ -38,24 +38,14 @@ void prompt_set_mode(int mode) {
     app().ui_mode = mode;
 }
 
-// The whole window in page units (the page sits at the page origin inside it).
-void window_rect(float& x0, float& y0, float& x1, float& y1) {
-  const UiContext& c = ui();
-  x0 = -c.page_origin_x;
-  y0 = -c.page_origin_y;
-  x1 = static_cast<float>(c.window_width) - c.page_origin_x;
-  y1 = static_cast<float>(c.window_height) - c.page_origin_y;
-}
-
-// The background picture one texel per pixel from its lower-left corner.
+// The background picture one texel per page unit under the page, its lower-left corner
+// at the page's; bars beside a letterboxed page stay dark.
 void draw_background() {
   set_colour(colour_background_tint, 1, 1, 1);
   const float* c = colour_rgb(colour_background_tint);
   const float rgba[4] = {c[0], c[1], c[2], 1.0f};
-  float x0, y0, x1, y1;
-  window_rect(x0, y0, x1, y1);
-  draw_textured_rect(texture_name(slot_background), rgba, x0, y0, x1, y1, 0, 0, (x1 - x0) / 1024.0f,
-                     (y1 - y0) / 1024.0f);
+  draw_textured_rect(texture_name(slot_background), rgba, 0, 0, k_page_width, k_page_height, 0, 0,
+                     k_page_width / 1024.0f, k_page_height / 1024.0f);
 }
 
 void draw_step_list(const FrameworkState& fw) {
@@ -83,9 +73,7 @@ void consume_click() {
 }
 
 void draw_prompt_background() {
-  float x0, y0, x1, y1;
-  window_rect(x0, y0, x1, y1);
-  fill_rect(colour_modal_fill, x0, y0, x1, y1);
+  fill_window(colour_modal_fill);
   draw_full_window_frame(false);
 }
 

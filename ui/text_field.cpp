@@ -41,15 +41,33 @@ float prefix_width(const std::string& s, size_t bytes) {
   return w;
 }
 
-size_t offset_at(const std::string& s, float dx) {
+size_t offset_at(const std::string& s, float dx, size_t from = 0) {
   float w = 0;
-  for (size_t i = 0; i < s.size();) {
+  for (size_t i = from; i < s.size();) {
     const size_t start = i;
     const float a = std::floor(glyph_advance(0, next_utf8(s, i)) + 0.5f);
     if (dx < w + a / 2) return start;
     w += a;
   }
   return s.size();
+}
+
+float span_width(const std::string& s, size_t from, size_t to) { return prefix_width(s, to) - prefix_width(s, from); }
+
+// The first character shown: the caret stays inside the box, and a text that has room
+// again scrolls back so that no space is wasted at its end.
+size_t scroll_for_caret(const std::string& s, size_t scroll, size_t caret, float box) {
+  scroll = std::min(clamp_offset(s, scroll), caret);
+  while (scroll < caret && span_width(s, scroll, caret) > box) scroll = next_char(s, scroll);
+  while (scroll > 0 && span_width(s, prev_char(s, scroll), s.size()) <= box) scroll = prev_char(s, scroll);
+  return scroll;
+}
+
+// The end of the whole characters from `from` that fit in the box.
+size_t visible_end(const std::string& s, size_t from, float box) {
+  size_t end = from;
+  while (end < s.size() && span_width(s, from, next_char(s, end)) <= box) end = next_char(s, end);
+  return end;
 }
 
 // A single-line field: line breaks in typed or pasted text become spaces, except
@@ -67,10 +85,17 @@ std::string single_line(const std::string& in) {
   return out;
 }
 
+size_t count_chars(const std::string& s) {
+  size_t n = 0;
+  for (char c : s) n += !is_continuation(c);
+  return n;
+}
+
 struct Editor {
   std::string& text;
   size_t& caret;
   size_t& anchor;
+  size_t max_chars;  // 0: no limit
 
   bool has_selection() const { return caret != anchor; }
   size_t sel_begin() const { return std::min(caret, anchor); }
@@ -82,8 +107,13 @@ struct Editor {
     text.erase(b, sel_end() - b);
     caret = anchor = b;
   }
-  void insert(const std::string& s) {
+  // What does not fit is cut from the inserted text, never from the field's own end.
+  void insert(std::string s) {
     erase_selection();
+    if (max_chars > 0) {
+      const size_t have = count_chars(text);
+      cut_to_chars(s, have < max_chars ? max_chars - have : 0);
+    }
     text.insert(caret, s);
     caret += s.size();
     anchor = caret;
@@ -155,12 +185,13 @@ void cut_to_chars(std::string& text, size_t max_chars) {
 bool text_field_has_focus(const std::string& text) { return ui().focus == &text; }
 
 int text_field(float x, float y, std::string& text, size_t max_length, const std::string& help, float width,
-               bool auto_focus) {
+               bool auto_focus, const std::string& label) {
   UiContext& c = ui();
   const UiInput& in = c.in;
   const std::string before = text;
 
   draw_sprite(9, x + width / 2 - 2, y + 3, width + 10);
+  if (!label.empty()) draw_text(colour_label, x - 12, y, label, 0, weight_regular, align_right);
   const float fx0 = x - 1, fy0 = y - 3, fx1 = x - 1 + width + 2, fy1 = y - 3 + 11;
   if (in.mouse_x >= x && in.mouse_x <= x + width && in.mouse_y >= y - 5 && in.mouse_y <= y + 15) c.help_text = help;
 
@@ -172,21 +203,28 @@ int text_field(float x, float y, std::string& text, size_t max_length, const std
   // field that was clicked even when it is drawn later.
   if (c.focus == &text && in.button_went_down && !clicked_in) c.focus = nullptr;
   if (clicked_in || (auto_focus && c.focus == nullptr && !in.button_went_down)) {
-    if (c.focus != &text) c.caret = c.anchor = text.size();
+    if (c.focus != &text) {
+      c.caret = c.anchor = text.size();
+      c.scroll = 0;
+    }
     c.focus = &text;
   }
   const bool focused = c.focus == &text;
+  // An unfocused field shows the start of its text.
+  size_t scroll = focused ? clamp_offset(text, c.scroll) : 0;
 
   if (focused) {
     c.focus_seen_frame = c.frame;
     c.caret = clamp_offset(text, c.caret);
     c.anchor = clamp_offset(text, c.anchor);
-    Editor e{text, c.caret, c.anchor};
+    Editor e{text, c.caret, c.anchor, max_length};
+    // Mouse positions count from the first character shown.
+    const float dx = in.mouse_x - x;
     if (clicked_in) {
-      e.move(offset_at(text, in.mouse_x - x), false);
+      e.move(offset_at(text, dx, scroll), false);
       c.selecting = true;
     } else if (c.selecting && in.button_held) {
-      c.caret = offset_at(text, in.mouse_x - x);
+      c.caret = dx < 0 ? prev_char(text, scroll) : offset_at(text, dx, scroll);
     }
     if (!in.button_held) c.selecting = false;
     for (const KeyEvent& k : c.in.keys) e.key(k);
@@ -194,26 +232,31 @@ int text_field(float x, float y, std::string& text, size_t max_length, const std
     if (max_length > 0) cut_to_chars(text, max_length);
     c.caret = clamp_offset(text, c.caret);
     c.anchor = clamp_offset(text, c.anchor);
+    scroll = c.scroll = scroll_for_caret(text, scroll, c.caret, width);
   }
 
-  // The text box, the selection and the caret.
+  // The text box, the part of the text that fits in it, the selection and the caret.
   const float line[4][4] = {{fx0, fy0, fx1, fy0 + 1}, {fx0, fy1 - 1, fx1, fy1}, {fx0, fy0, fx0 + 1, fy1},
                             {fx1 - 1, fy0, fx1, fy1}};
   for (const auto& l : line) fill_rect(47, l[0], l[1], l[2], l[3]);
+  const size_t shown_end = visible_end(text, scroll, width);
+  auto shown_x = [&](size_t offset) {
+    const size_t o = std::min(std::max(offset, scroll), shown_end);
+    return x + span_width(text, scroll, o);
+  };
   if (focused && c.caret != c.anchor) {
-    const float s0 = x + prefix_width(text, std::min(c.caret, c.anchor));
-    const float s1 = x + prefix_width(text, std::max(c.caret, c.anchor));
-    fill_rect(colour_current_step, s0, fy0 + 1, s1, fy1 - 1, 0.35f);
+    const float s0 = shown_x(std::min(c.caret, c.anchor)), s1 = shown_x(std::max(c.caret, c.anchor));
+    if (s1 > s0) fill_rect(colour_current_step, s0, fy0 + 1, s1, fy1 - 1, 0.35f);
   }
-  draw_text(colour_step, x, y - 1, text, 0, weight_regular, align_left);
+  draw_text(colour_step, x, y - 1, text.substr(scroll, shown_end - scroll), 0, weight_regular, align_left);
   if (focused && std::fmod(c.seconds, 1.0) < 0.6) {
-    const float cx = x + prefix_width(text, c.caret);
+    const float cx = shown_x(c.caret);
     fill_rect(colour_text, cx, fy0 + 1, cx + 1, fy1 - 1);
   }
 
   WidgetNote n;
   n.kind = "text_field";
-  n.label = help;
+  n.label = label.empty() ? help : label;
   n.x0 = x;
   n.y0 = y;
   n.x1 = x + width;

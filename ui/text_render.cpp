@@ -12,6 +12,7 @@
 #include "io/mapped_file.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/localization.h"
 #include "ui/texture_slots.h"
 #include "ui/ui_context.h"
 
@@ -21,9 +22,11 @@ constexpr int k_atlas_width = 1024;
 
 struct Glyph {
   int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // atlas rectangle; y1 is the glyph's top row
-  float left = 0;                      // left bearing
-  float bottom = 0;                    // lowest row relative to the baseline
-  float advance = 0;
+  // Where FreeType put the bitmap, in raster pixels: its left column right of the pen,
+  // its top row above the baseline. The metrics' bearings are those of the outline
+  // before the transform and rounding, and would misplace it by a pixel.
+  int left = 0, top = 0;
+  float advance = 0;  // page units, at the design size
   bool empty = true;
 };
 
@@ -31,7 +34,13 @@ struct Font {
   bool tried = false;  // a load was attempted (a failed one is not retried every frame)
   std::string file;
   std::string bytes;
-  FT_Face face = nullptr;
+  FT_Face face = nullptr;  // the design size: advances and line metrics
+  // Bitmaps are rendered at the size the page is drawn at, so text stays sharp when the
+  // page is scaled; at scale 1 the design-size face renders them itself.
+  FT_Face raster = nullptr;
+  float raster_scale = 1.0f;  // the size `raster` renders at, over the design size
+  float made_for = 1.0f;      // the page scale the glyphs were made for
+  float size = k_font_size;
   float scale_x = 1.0f;
   float line_height = 0, descent = 0, ascent = 0;
   std::vector<unsigned char> atlas;  // k_atlas_width columns, top glyph row first
@@ -65,15 +74,59 @@ void fatal(const std::string& l1, const std::string& l2, const std::string& l3, 
   alert(app().ui_mode, l1, l2, l3, "", kind, "OGL_font", line);
 }
 
-void free_font(Font& f) {
-  if (f.face) FT_Done_Face(f.face);
+// The glyphs and atlas made so far; they are made again on demand.
+void forget_glyphs(Font& f) {
   state().atlas_bytes -= f.atlas.size();
+  f.atlas.clear();
+  f.atlas_rows = 0;
+  f.dirty = false;
+  f.cursor_x = f.cursor_y = f.shelf_height = 0;
+  f.glyphs.clear();
+}
+
+void free_font(Font& f) {
+  if (f.raster) FT_Done_Face(f.raster);
+  if (f.face) FT_Done_Face(f.face);
+  forget_glyphs(f);
   f = Font();
+}
+
+void set_transform(FT_Face face, float scale_x) {
+  FT_Matrix m;
+  m.xx = static_cast<FT_Fixed>(scale_x * 0x10000L);
+  m.xy = 0;
+  m.yx = 0;
+  m.yy = 0x10000L;
+  FT_Set_Transform(face, &m, nullptr);
+}
+
+// Renders the bitmaps for a page drawn `scale` window pixels to the unit. Without a face of
+// that size the design-size bitmaps are magnified instead.
+void set_raster_scale(Font& f, float scale) {
+  if (f.raster) FT_Done_Face(f.raster);
+  f.raster = nullptr;
+  f.raster_scale = 1.0f;
+  f.made_for = scale;
+  forget_glyphs(f);
+  if (!f.face || scale == 1.0f) return;
+  FT_Face face = nullptr;
+  if (FT_New_Memory_Face(state().library, reinterpret_cast<const FT_Byte*>(f.bytes.data()),
+                         static_cast<FT_Long>(f.bytes.size()), 0, &face) != 0)
+    return;
+  if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(f.size * scale * 64)), 72, 72) != 0) {
+    FT_Done_Face(face);
+    return;
+  }
+  set_transform(face, f.scale_x);
+  f.raster = face;
+  f.raster_scale = scale;
 }
 
 Font& font_for(int index) {
   Font& f = state().fonts[index == font_bold ? 1 : 0];
   if (!f.tried) font_load(index == font_bold ? 1 : 0, k_font_files[index == font_bold ? 1 : 0], k_font_size);
+  const float scale = ui().page_scale;
+  if (f.face && scale > 0 && scale != f.made_for) set_raster_scale(f, scale);
   return f;
 }
 
@@ -89,10 +142,12 @@ void grow_atlas(Font& f, int rows) {
 
 const Glyph& load_glyph(Font& f, uint32_t cp) {
   Glyph& g = f.glyphs[cp];
-  if (!f.face || FT_Get_Char_Index(f.face, cp) == 0 ||
-      FT_Load_Char(f.face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0)
+  const int render = f.raster ? 0 : FT_LOAD_RENDER;
+  if (!f.face || FT_Get_Char_Index(f.face, cp) == 0 || FT_Load_Char(f.face, cp, render | FT_LOAD_TARGET_LIGHT) != 0)
     return g;  // drawn as nothing, advance 0
-  const FT_GlyphSlot slot = f.face->glyph;
+  g.advance = f.face->glyph->metrics.horiAdvance / 64.0f * f.scale_x;
+  if (f.raster && FT_Load_Char(f.raster, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0) return g;
+  const FT_GlyphSlot slot = (f.raster ? f.raster : f.face)->glyph;
   const FT_Bitmap& bm = slot->bitmap;
   const int w = static_cast<int>(bm.width), h = static_cast<int>(bm.rows);
   if (w > k_atlas_width) return g;
@@ -114,9 +169,8 @@ const Glyph& load_glyph(Font& f, uint32_t cp) {
   g.x2 = f.cursor_x + w;
   g.y2 = f.cursor_y + h;
   f.cursor_x += w;
-  g.left = slot->metrics.horiBearingX / 64.0f * f.scale_x;
-  g.bottom = (slot->metrics.horiBearingY - slot->metrics.height) / 64.0f;
-  g.advance = slot->metrics.horiAdvance / 64.0f * f.scale_x;
+  g.left = slot->bitmap_left;
+  g.top = slot->bitmap_top;
   g.empty = w == 0 || h == 0;
   return g;
 }
@@ -190,7 +244,12 @@ void upload_atlas(int index, Font& f) {
 void draw_line_glyphs(int index, Font& f, const std::string& text, size_t from, size_t to, float x, float y,
                       float fixed, const float rgba[4]) {
   std::vector<DrawQuad> quads;
-  const float ox = ui().page_origin_x, oy = ui().page_origin_y;
+  const UiContext& c = ui();
+  const float s = c.page_scale;
+  // Bitmap pixels per window pixel: 1 unless the scaled face could not be made.
+  const float magnify = s / f.raster_scale;
+  // The pen and the baseline on whole window pixels: texels then map one to one.
+  const float baseline = std::floor((y + c.page_origin_y) * s + 0.5f);
   float pen = x;
   const float rows = static_cast<float>(f.atlas_rows);
   for (size_t i = from; i < to;) {
@@ -199,10 +258,9 @@ void draw_line_glyphs(int index, Font& f, const std::string& text, size_t from, 
     advance_of(f, cp);
     const Glyph& g = f.glyphs[cp];
     if (!g.empty) {
-      // Whole pixels keep the glyphs sharp: texels map one to one.
-      const float x0 = std::floor(pen + g.left + ox + 0.5f);
-      const float y0 = std::floor(y + g.bottom + oy + 0.5f);
-      const float x1 = x0 + (g.x2 - g.x1), y1 = y0 + (g.y2 - g.y1);
+      const float x0 = std::floor((pen + c.page_origin_x) * s + 0.5f) + g.left * magnify;
+      const float y1 = baseline + g.top * magnify;
+      const float x1 = x0 + (g.x2 - g.x1) * magnify, y0 = y1 - (g.y2 - g.y1) * magnify;
       const float u0 = g.x1 / static_cast<float>(k_atlas_width), u1 = g.x2 / static_cast<float>(k_atlas_width);
       const float vb = g.y2 / rows, vt = g.y1 / rows;  // atlas rows run top-down
       quads.push_back(DrawQuad{{x0, x1, x1, x0}, {y0, y0, y1, y1}, {u0, u1, u1, u0}, {vb, vb, vt, vt}});
@@ -247,7 +305,7 @@ int font_load(int index, const std::string& file, float size) {
   TextState& s = state();
   if (!s.library && FT_Init_FreeType(&s.library) != 0) {
     s.library = nullptr;
-    fatal("Unable to initialize freetype.", "", "", alert_crash, __LINE__);
+    fatal(localize("Unable to initialize freetype."), "", "", alert_crash, __LINE__);
     state().fonts[index].tried = true;
     return font_no_library;
   }
@@ -255,35 +313,33 @@ int font_load(int index, const std::string& file, float size) {
   free_font(f);
   f.tried = true;
   f.file = file;
+  f.size = size;
   {
     MappedFile source(file);
     if (source.has_view()) f.bytes.assign(source.begin(), source.size());
   }
   if (f.bytes.empty()) {
-    fatal("Error: unable to make font from file", file, "(We could not open the file and read its contents.)",
+    fatal(localize("Error: unable to make font from file"), file,
+          localize("(We could not open the file and read its contents.)"),
           alert_quit, __LINE__);
     return font_unreadable;
   }
   if (FT_New_Memory_Face(s.library, reinterpret_cast<const FT_Byte*>(f.bytes.data()),
                          static_cast<FT_Long>(f.bytes.size()), 0, &f.face) != 0) {
     f.face = nullptr;
-    fatal("Error: unable to make font from file", file, "(Free-type could not process the .ttf file.)",
+    fatal(localize("Error: unable to make font from file"), file, localize("(Free-type could not process the .ttf file.)"),
           alert_quit, __LINE__);
     return font_bad_file;
   }
   if (FT_Set_Char_Size(f.face, 0, static_cast<FT_F26Dot6>(size * 64), 72, 72) != 0) {
     FT_Done_Face(f.face);
     f.face = nullptr;
-    fatal("Error: unable to set char size for font", file, "", alert_quit, __LINE__);
+    fatal(localize("Error: unable to set char size for font"), file, "", alert_quit, __LINE__);
     return font_bad_size;
   }
   f.scale_x = app().language == 3 ? 0.9f : 1.0f;
-  FT_Matrix m;
-  m.xx = static_cast<FT_Fixed>(f.scale_x * 0x10000L);
-  m.xy = 0;
-  m.yx = 0;
-  m.yy = 0x10000L;
-  FT_Set_Transform(f.face, &m, nullptr);
+  set_transform(f.face, f.scale_x);
+  set_raster_scale(f, ui().page_scale);
   const float em = f.face->units_per_EM;
   f.line_height = f.face->height * size / em;
   f.descent = -f.face->descender * size / em;

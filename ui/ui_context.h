@@ -39,11 +39,15 @@ struct KeyEvent {
 struct UiInput {
   float mouse_x = -10000.0f;  // page units, origin lower-left, y up
   float mouse_y = -10000.0f;
-  bool button_went_down = false;  // this frame
+  bool button_went_down = false;  // this frame: left or right, both click
   bool button_went_up = false;    // this frame
-  bool button_held = false;
-  bool right_went_down = false;  // this frame
+  bool button_held = false;       // any button is down
+  bool right_went_down = false;  // this frame: the press was the right button
   int drag = -1;                 // drag-in-progress marker; -1 none
+  int buttons_down = 0;          // bit 0 left, bit 1 right
+  bool tracking = false;         // a press is being watched for a drag
+  float press_x = 0, press_y = 0;  // where the last press was
+  double press_seconds = 0;        // when it was
   bool key_went_down = false;    // this frame
   bool return_pressed = false;   // this frame: Return or "="
   bool escape_pressed = false;   // this frame
@@ -55,11 +59,13 @@ struct UiInput {
 struct UiContext {
   UiInput in;
 
-  // Window geometry: the page (800 x 600 design size) sits at the page origin.
+  // Window geometry: the page (800 x 600 design size) is drawn `page_scale` window pixels
+  // to the unit, at the page origin (page units): client pixel = (page + origin) * scale.
   int window_width = 800;
   int window_height = 600;
   float page_origin_x = 0.0f;
   float page_origin_y = 0.0f;
+  float page_scale = 1.0f;
 
   // Help part of the widget under the mouse, this frame.
   std::string help_text;
@@ -70,6 +76,7 @@ struct UiContext {
   long focus_seen_frame = -1;  // last frame the focused field was drawn
   size_t caret = 0;            // byte offsets into the text, on character starts
   size_t anchor = 0;           // selection is anchor..caret
+  size_t scroll = 0;           // first character shown when the text is wider than the box
   bool selecting = false;      // mouse drag inside the focused field
   long frame = 0;
 
@@ -85,8 +92,35 @@ struct UiContext {
 UiContext& ui();
 void reset_ui_context();
 
+// The page's design size in page units.
+constexpr float k_page_width = 800.0f;
+constexpr float k_page_height = 600.0f;
+
+// Sets the window's size in pixels and fits the page into it: the largest uniform scale
+// that shows all of it, centred, with the bars beside or above it left to the background
+// colour. The page's corner lands on a whole pixel.
+void fit_page_to_window(int width, int height);
+// The whole window in page units (wider or taller than the page when it is letterboxed).
+void window_rect_in_page(float& x0, float& y0, float& x1, float& y1);
+// A client pixel (origin upper-left, y down) in page units (origin lower-left, y up).
+void client_to_page(float client_x, float client_y, float& page_x, float& page_y);
+
 // Clears the per-frame input flags and advances the frame counter.
 void begin_input_frame();
+
+// The mouse as the window (or the scripted user) reports it, in page units. A press of
+// either button is a click and starts drag tracking; the press becomes a drag once the
+// held mouse has moved a few units or stayed down a while, and its release ends it. A
+// short click that hardly moved never becomes a drag, so the widgets under the mouse
+// keep their hover and their clicks.
+enum MouseButton { mouse_left = 1, mouse_right = 2 };
+void input_mouse_move(float x, float y);
+void input_button_down(int button, float x, float y);
+void input_button_up(int button, float x, float y);
+
+// Forgets this frame's clicks and keys: they were meant for something that covers the
+// page (an alert, a dialog).
+void drop_frame_input();
 
 std::string clipboard_text();
 void set_clipboard_text(const std::string& text);

@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "core/log.h"
 #include "core/options.h"
+#include "platform/desktop_scale.h"
 #include "ui/draw_gl.h"
 #include "ui/png_image.h"
 #include "ui/texture_slots.h"
@@ -15,33 +16,34 @@ namespace {
 void log_window_text(const std::string& text) { log_write(text); }
 
 void set_mouse(int client_x, int client_y) {
-  UiContext& c = ui();
-  c.in.mouse_x = static_cast<float>(client_x) - c.page_origin_x;
-  c.in.mouse_y = static_cast<float>(c.window_height - client_y) - c.page_origin_y;
+  UiInput& in = ui().in;
+  client_to_page(static_cast<float>(client_x), static_cast<float>(client_y), in.mouse_x, in.mouse_y);
+}
+
+int mouse_button(int window_button) {
+  if (window_button == window_button_left) return mouse_left;
+  if (window_button == window_button_right) return mouse_right;
+  return 0;
 }
 
 void handle(const WindowEvent& e) {
   UiInput& in = ui().in;
   switch (e.kind) {
     case window_event_close: app().quit_flag = 1; break;
-    case window_event_mouse_move: set_mouse(e.x, e.y); break;
+    case window_event_mouse_move:
+      set_mouse(e.x, e.y);
+      input_mouse_move(in.mouse_x, in.mouse_y);
+      break;
     case window_event_button_down:
       set_mouse(e.x, e.y);
-      if (e.button == window_button_left) {
-        in.button_went_down = true;
-        in.button_held = true;
-      } else if (e.button == window_button_right) {
-        in.right_went_down = true;
-      }
+      if (mouse_button(e.button)) input_button_down(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
     case window_event_button_up:
       set_mouse(e.x, e.y);
-      if (e.button == window_button_left) {
-        in.button_went_up = true;
-        in.button_held = false;
-      }
+      if (mouse_button(e.button)) input_button_up(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
     case window_event_wheel: in.wheel += e.wheel; break;
+    case window_event_resize: fit_page_to_window(e.x, e.y); break;
     case window_event_key_down: {
       in.key_went_down = true;
       if (e.return_key) in.return_pressed = true;
@@ -66,10 +68,21 @@ void handle(const WindowEvent& e) {
 
 }  // namespace
 
+int scale_option(const std::string& value) {
+  if (value.empty() || value.size() > 1 || value[0] < '1' || value[0] > '0' + k_largest_scale) return 0;
+  return value[0] - '0';
+}
+
 WindowSettings window_settings_from_options() {
   WindowSettings s;
   if (has_option("--monitor_offset_x")) s.offset_x = std::atoi(option_value("--monitor_offset_x").c_str());
   if (has_option("--monitor_offset_y")) s.offset_y = std::atoi(option_value("--monitor_offset_y").c_str());
+  const int asked = has_option("--scale") ? scale_option(option_value("--scale")) : 0;
+  if (has_option("--scale") && asked == 0)
+    LOG << "Ignoring --scale=" << option_value("--scale") << ": the scale is a whole number from 1 to "
+        << k_largest_scale << ".\n";
+  s.scale = asked > 0 ? asked : desktop_scale_factor();
+  s.scale_from_desktop = asked == 0;
   return s;
 }
 
@@ -79,12 +92,8 @@ int open_window(const WindowSettings& settings) {
   const int made = window_create(settings);
   if (made != window_ok) return made;
   const WindowInfo& info = window_info();
+  fit_page_to_window(info.width, info.height);
   UiContext& c = ui();
-  c.window_width = info.width;
-  c.window_height = info.height;
-  // A window larger than the page shows the page in its middle.
-  c.page_origin_x = static_cast<float>((info.width - 800) / 2 > 0 ? (info.width - 800) / 2 : 0);
-  c.page_origin_y = static_cast<float>((info.height - 600) / 2 > 0 ? (info.height - 600) / 2 : 0);
   c.get_clipboard = window_clipboard;
   c.set_clipboard = window_set_clipboard;
   set_graphics_thread();

@@ -3,13 +3,21 @@
 // options of the command line, its events turned into the input of ui(), the OpenGL
 // draw back end current while it is open.
 
+#include <string>
+
 #include "platform/window_sdl.h"
 
 struct Image;
 
-// The settings from the command line ("--monitor_offset_x", "--monitor_offset_y"),
-// the rest at their defaults.
+// The largest scale "--scale" takes.
+constexpr int k_largest_scale = 8;
+
+// The settings from the command line ("--monitor_offset_x", "--monitor_offset_y",
+// "--scale"; without a usable "--scale" the desktop's scale factor), the rest at their
+// defaults.
 WindowSettings window_settings_from_options();
+// The value of "--scale" as a scale, or 0 when it is not a whole number from 1 to 8.
+int scale_option(const std::string& value);
 
 // Makes and shows the window, logs what the window layer reports, places the page in
 // it and makes the OpenGL draw back end current. window_ok or the failure.

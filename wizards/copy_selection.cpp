@@ -1,8 +1,51 @@
 #include "wizards/copy_selection.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "core/alert.h"
+#include "engine/install_scope.h"
+#include "engine/registry.h"
 #include "io/file_ops.h"
+#include "ui/colour_table.h"
+#include "ui/file_dialog.h"
+#include "ui/localization.h"
+#include "ui/page_framework.h"
+#include "ui/text_render.h"
+#include "ui/widgets.h"
+
+namespace {
+
+// What "Find It" remembers while its folder picker is up.
+struct FindItState {
+  std::string path_before;  // the Install Path when it was clicked
+  std::string picked;       // the folder the user chose
+};
+FindItState g_find;
+
+std::string parent_folder(const std::string& folder) {
+  std::string p = folder;
+  while (!p.empty() && p.back() == '/') p.pop_back();
+  const size_t cut = p.find_last_of('/');
+  return cut == std::string::npos ? "" : p.substr(0, cut + 1);
+}
+
+void found_or_not(const std::string& picked) {
+  const std::string copy = copy_holding(picked);
+  if (!copy.empty()) {
+    install_path() = copy;
+    register_install_path(copy);
+    read_installed_copies();
+    return;
+  }
+  alert(app().ui_mode, localize("You selected the folder path:"), picked,
+        localize("But it does not appear to be an installed copy of Zephiro 9."),
+        localize("Please be sure to select the folder that contains the Zephiro application."), alert_info, "main",
+        409);
+  install_path() = g_find.path_before;
+}
+
+}  // namespace
 
 bool is_installed_copy(const std::string& folder) {
   std::string path = folder;
@@ -17,4 +60,58 @@ bool is_installed_copy(const std::string& folder) {
     if (!found) return false;
   }
   return true;
+}
+
+std::string copy_holding(const std::string& folder) {
+  std::string candidate = folder;
+  if (!candidate.empty() && candidate.back() != '/') candidate += '/';
+  while (!is_installed_copy(candidate)) {
+    if (candidate.size() < 4) return "";
+    const std::string parent = parent_folder(candidate);
+    if (parent.empty() || parent == candidate) return "";
+    candidate = parent;
+  }
+  return candidate;
+}
+
+bool install_path_is_listed_copy() {
+  const std::vector<std::string>& copies = registry().installed_copies;
+  return std::find(copies.begin(), copies.end(), install_path()) != copies.end();
+}
+
+void copy_picker() {
+  const std::vector<std::string> copies = registry().installed_copies;
+  if (copies.size() == 1 && install_path().empty()) install_path() = copies[0];
+
+  // The answer of a folder picker opened by an earlier frame.
+  std::string picked = g_find.picked;
+  if (poll_file_dialog(&g_find, picked) == dialog_confirmed) found_or_not(picked);
+
+  for (size_t i = 0; i < copies.size(); ++i) {
+    int ticked = copies[i] == install_path() ? 1 : 0;
+    // One radio group: a click ticks its copy, unticking is not possible.
+    if (check_box(250, 400 - 25.0f * static_cast<float>(i), ticked, "|-" + copies[i], false))
+      install_path() = copies[i];
+  }
+  const float y = 400 - 25.0f * static_cast<float>(copies.size());
+  const std::string question = localize("Is the copy of Zephiro 9 you're looking for missing from this list?");
+  draw_text(colour_step, 230, y, question, 400, weight_regular, align_left);
+  const float find_x = 285 + std::min(400.0f, measure_text(question));
+  if (choice_button(find_x, y + 3, 100, false, 1, localize("Find It"), "-")) {
+    g_find.path_before = install_path();
+    g_find.picked = install_path();
+    open_file_dialog(dialog_pick_folder, localize("Please select your Zephiro 9 folder."), localize("Select"),
+                     install_path(), install_path(), &g_find);
+  }
+}
+
+void pick_copy(PageDescription& page, const char* pick_sentence) {
+  const size_t copies = registry().installed_copies.size();
+  if (copies == 1) install_path() = registry().installed_copies[0];
+  copy_picker();
+  // Only a listed copy will do: the Install Path may still name the folder of an install
+  // that was never made.
+  if (!install_path_is_listed_copy()) page.next_page = nullptr;
+  page.text = copies > 1 ? localize("You have more than one copy of Zephiro 9 installed on this computer.  ") : "";
+  page.text += localize(pick_sentence);
 }

@@ -1,0 +1,124 @@
+// The main menu of an installed copy, the Run page with the copy picker and "Find It",
+// and the start of the simulator, in the real program's window.
+
+#include "wizards/main_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/program_window_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char k_menu[] = "You already have Zephiro 9 installed on this computer.  What would you like to do?";
+const char k_started[] = "Zephiro started.txt";
+
+class MainMenuFlow : public ThreeDiscWindowTest {
+ protected:
+  RunResult run(const std::string& drive, const std::string& text) {
+    return p.run({"--lang=en", "--dvd_drives=" + drive, script(text)});
+  }
+};
+
+}  // namespace
+
+TEST_F(MainMenuFlow, RunWithOneCopyStartsItsSimulatorAndEndsTheInstaller) {
+  const std::string copy = p.root / "Zephiro 9/";
+  ASSERT_NO_FATAL_FAILURE(install_copy(copy));
+  RunResult r = run(disc(1), std::string("wait_text ") + k_menu + "\n"
+                                 "wait_text Install A Second Copy of Zephiro\n"
+                                 "click_text Run Zephiro Now\n"
+                                 "frames 100\n"
+                                 "wait_text never drawn: the program has ended\n");
+  // The orderly shutdown ran, and the process ended with 1 while the simulator runs on.
+  EXPECT_EQ(r.exit_code, 1) << r.err << p.log();
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(p.log().find("Clean exit from threads."), std::string::npos) << p.log();
+  EXPECT_TRUE(file_reaches(copy + k_started, "Zephiro 9 started with 0 parameters\n"));
+}
+
+TEST_F(MainMenuFlow, TwoCopiesWaitForATickAndFindItRegistersACopy) {
+  const std::string first = p.root / "copies/First Copy/", second = p.root / "copies/Second Copy/";
+  const std::string found = p.root / "elsewhere/Found Copy/", plain = p.root / "plain/";
+  ASSERT_NO_FATAL_FAILURE(install_copy(first));
+  fs::create_directories(p.root / "elsewhere");
+  fs::copy(first, second, fs::copy_options::recursive);
+  fs::copy(first, found, fs::copy_options::recursive);
+  fs::create_directories(plain + "Airfoils");  // one of the four folders is not a copy
+  register_copies({first, second});
+  RunResult r = run(disc(1), std::string("wait_text ") + k_menu + "\n"
+                                 "click_text Run Zephiro Now\n"
+                                 "wait_text Run Zephiro\n"
+                                 "wait_text You have more than one copy of Zephiro 9 installed on this computer.  "
+                                 "Please pick which copy of Zephiro 9 you would like to run.\n"
+                                 "wait_text " + first + "\n"
+                                 "wait_text " + second + "\n"
+                                 "wait_text Is the copy of Zephiro 9 you're looking for missing from this list?\n"
+                                 "# no copy ticked yet: CONTINUE does nothing\n"
+                                 "click_text CONTINUE\n"
+                                 "frames 10\n"
+                                 "pick_folder " + plain + "\n"
+                                 "click_text Find It\n"
+                                 "frames 10\n"
+                                 "no_text " + plain + "\n"
+                                 "pick_folder " + found + "Resources/plugins/PluginAdmin\n"
+                                 "click_text Find It\n"
+                                 "wait_text " + found + "\n"
+                                 "click_text Second Copy\n"
+                                 "frames 3\n"
+                                 "click_text CONTINUE\n"
+                                 "frames 100\n"
+                                 "wait_text never drawn: the program has ended\n");
+  EXPECT_EQ(r.exit_code, 1) << r.err << p.log();
+  EXPECT_TRUE(file_reaches(second + k_started, "Zephiro 9 started with 0 parameters\n"));
+  EXPECT_FALSE(fs::exists(first + k_started));
+  EXPECT_FALSE(fs::exists(found + k_started));
+  // The found copy joined the registry; the plain folder was refused with an alert.
+  EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), first + "\n" + second + "\n" + found + "\n");
+  const std::string log = p.log();
+  EXPECT_NE(log.find("You selected the folder path:\n" + plain + "\n"
+                     "But it does not appear to be an installed copy of Zephiro 9.\n"
+                     "Please be sure to select the folder that contains the Zephiro application.\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(MainMenuFlow, TheChoicesFollowWhatTheDiscSetHolds) {
+  const std::string copy = p.root / "copy/";
+  for (const char* sub : {"Airfoils", "Instructions", "Output", "Resources"}) fs::create_directories(copy + sub);
+  register_copies({copy});
+  const std::string tile = "FILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Global Scenery/+40-080/+44-074.dsf\n";
+  const std::string base = "FILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/settings.txt\n";
+
+  RunResult scenery = run(hand_made_set("World Scenery", tile), std::string("wait_text ") + k_menu + "\n"
+                                                                    "wait_text Run Zephiro Now\n"
+                                                                    "wait_text Add Or Remove Scenery\n"
+                                                                    "no_text Install A Second Copy of Zephiro\n"
+                                                                    "no_text Repair Zephiro\n"
+                                                                    "click_text QUIT\n");
+  EXPECT_EQ(scenery.exit_code, 0) << scenery.err << p.log();
+
+  RunResult base_only = run(hand_made_set("Base Set", base), std::string("wait_text ") + k_menu + "\n"
+                                                                 "wait_text Run Zephiro Now\n"
+                                                                 "wait_text Repair Zephiro\n"
+                                                                 "no_text Add Or Remove Scenery\n"
+                                                                 "click_text Install A Second Copy of Zephiro\n"
+                                                                 "wait_text Pick Install Destination for Base Set.\n"
+                                                                 "wait_text I will create the folder 'Base Set'\n"
+                                                                 "click_text GO BACK\n"
+                                                                 "wait_text " + std::string(k_menu) + "\n"
+                                                                 "click_text QUIT\n");
+  EXPECT_EQ(base_only.exit_code, 0) << base_only.err << p.log();
+  // A registered folder that has gone is left out: no copy, no menu.
+  fs::remove_all(copy);
+  RunResult gone = run(hand_made_set("Base Again", base),
+                       "wait_text Welcome to the Zephiro 9 Installer.  I will guide you through the process of "
+                       "installing Base Again.\n"
+                       "no_text What would you like to do?\n"
+                       "click_text QUIT\n");
+  EXPECT_EQ(gone.exit_code, 0) << gone.err;
+}

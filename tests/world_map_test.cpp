@@ -1,0 +1,208 @@
+#include "ui/world_map.h"
+
+#include "engine/install_scope.h"
+#include "engine/manifest.h"
+#include "tests/ui_fixture.h"
+#include "ui/png_image.h"
+#include "ui/widgets.h"
+
+namespace {
+
+// Three tiles have scenery: (10, 5), (11, 5) and (12, 5), of 100, 200 and 400 KB.
+class WorldMapTest : public UiFixture {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    reset_world_map();
+    reset_install_manifest();
+    reset_install_scope();
+    Image blank;  // an empty map texture, so its quads can be told from the others
+    blank.width = 504;
+    blank.height = 756;
+    blank.rgba.assign(504 * 756 * 4, 255);
+    load_texture_image(slot_map, "RESOURCE:map.png", blank);
+    InstallManifest& m = install_manifest();
+    const float sizes[] = {100, 200, 400};
+    for (int i = 0; i < 3; ++i) {
+      ManifestGroup g;
+      ManifestEntry e;
+      e.is_scenery_tile = true;
+      e.tile_column = 10 + i;
+      e.tile_row = 5;
+      e.installed_size = sizes[i];
+      e.expected_signature = "0123456789abcdef0123456789abcdef";
+      e.found_signature = "NONE";
+      g.entries.push_back(e);
+      m.groups.push_back(g);
+      m.available_tiles.set(10 + i, 5, true);
+    }
+  }
+  void TearDown() override {
+    reset_install_manifest();
+    reset_install_scope();
+    reset_world_map();
+    UiFixture::TearDown();
+  }
+  static float centre_x(int column) { return k_map_left + 14 * column + 7; }
+  static float centre_y(int row) { return k_map_bottom + 14 * row + 7; }
+  // One frame of the map: the mouse at (x, y), the button going down, held or neither.
+  void map_frame(float x, float y, bool press = false, bool held = false) {
+    frame(x, y, press);
+    ui().in.button_held = press || held;
+    world_map();
+  }
+  void click(float x, float y) {
+    map_frame(x, y, true);
+    map_frame(x, y);
+  }
+  bool selected(int column, int row) { return install_scope().selected_tiles.get(column, row); }
+  float needed() { return install_manifest().totals.total_installed_size; }
+  // The quads drawn from the map's texture this frame.
+  std::vector<const RecordedQuads*> map_batches() {
+    std::vector<const RecordedQuads*> out;
+    for (const RecordedQuads& q : rec.drawn)
+      if (q.texture == texture_name(slot_map)) out.push_back(&q);
+    return out;
+  }
+  // The map texture row (in texture pixels) a tile's quad was cut from, or -1.
+  float texture_row_of(int column, int row) {
+    for (const RecordedQuads* b : map_batches())
+      for (const DrawQuad& q : b->quads)
+        if (q.x[0] == k_map_left + 14 * column && q.y[0] == k_map_bottom + 14 * row && q.x[1] - q.x[0] == 14)
+          return q.v[0] * 1024;
+    return -1;
+  }
+};
+
+TEST_F(WorldMapTest, ClicksFlipTilesAndTheNeededSizeFollows) {
+  map_frame(0, 0);
+  EXPECT_FLOAT_EQ(texture_row_of(10, 5), 252 + 14 * 5);  // available: the grid panel
+  EXPECT_FLOAT_EQ(texture_row_of(9, 5), -1);             // no scenery: not drawn at all
+
+  click(centre_x(11), centre_y(5));
+  EXPECT_TRUE(selected(11, 5));
+  EXPECT_FLOAT_EQ(needed(), 200);
+  EXPECT_FLOAT_EQ(texture_row_of(11, 5), 504 + 14 * 5);  // selected: the satellite panel
+  click(centre_x(11), centre_y(5));
+  EXPECT_FALSE(selected(11, 5));
+  EXPECT_FLOAT_EQ(needed(), 0);
+  EXPECT_FLOAT_EQ(texture_row_of(11, 5), 252 + 14 * 5);
+
+  // A tile without scenery flips a hidden flag and looks the same.
+  click(centre_x(3), centre_y(2));
+  EXPECT_TRUE(selected(3, 2));
+  EXPECT_FLOAT_EQ(texture_row_of(3, 2), -1);
+  EXPECT_FLOAT_EQ(needed(), 0);
+
+  // The whole map is one batch: the plain panel under everything, then the three tiles.
+  ASSERT_EQ(map_batches().size(), 1u);
+  const RecordedQuads& batch = *map_batches()[0];
+  ASSERT_EQ(batch.quads.size(), 4u);
+  const DrawQuad& plain = batch.quads[0];
+  EXPECT_FLOAT_EQ(plain.x[0], 248);
+  EXPECT_FLOAT_EQ(plain.y[0], 150);
+  EXPECT_FLOAT_EQ(plain.x[2], 752);
+  EXPECT_FLOAT_EQ(plain.y[2], 402);
+  EXPECT_FLOAT_EQ(plain.v[0], 0);
+  EXPECT_FLOAT_EQ(plain.u[2], 504.0f / 512);
+  EXPECT_FLOAT_EQ(plain.v[2], 252.0f / 1024);
+  EXPECT_FLOAT_EQ(batch.quads[3].u[0], 14.0f * 12 / 512);
+}
+
+TEST_F(WorldMapTest, ADragPaintsTheStateOpposedToTheFirstTile) {
+  click(centre_x(10), centre_y(5));
+  ASSERT_TRUE(selected(10, 5));
+  // Pressed on a selected tile: the drag deselects everything it sweeps.
+  map_frame(centre_x(10), centre_y(5), true);
+  map_frame(centre_x(12), centre_y(5) + 20, false, true);  // up into row 6
+  EXPECT_FALSE(selected(10, 5));
+  EXPECT_FALSE(selected(12, 6));
+  // While held, the rubber band: four untextured half-black sides.
+  bool band = false;
+  for (const RecordedQuads& q : rec.drawn)
+    band |= q.texture == 0 && q.quads.size() == 4 && q.rgba[3] == 0.5f && q.rgba[0] == 0;
+  EXPECT_TRUE(band);
+  // Moving back does not undo what the band covered.
+  map_frame(centre_x(10), centre_y(5), false, true);
+  map_frame(centre_x(10), centre_y(5));
+  EXPECT_FALSE(selected(12, 6));
+
+  // Pressed on an unselected tile, the drag selects; tiles already on stay on.
+  install_scope().selected_tiles.set(11, 5, true);
+  map_frame(centre_x(10), centre_y(5), true);
+  map_frame(centre_x(12), centre_y(5), false, true);
+  map_frame(centre_x(12), centre_y(5));
+  EXPECT_TRUE(selected(10, 5) && selected(11, 5) && selected(12, 5));
+  EXPECT_FLOAT_EQ(needed(), 700);
+}
+
+TEST_F(WorldMapTest, EdgesAndPressesOffTheMap) {
+  int column = -1, row = -1;
+  // The line between columns 10 and 11 and rows 5 and 6 belongs to the larger ones.
+  ASSERT_TRUE(map_tile_at(k_map_left + 14 * 11, k_map_bottom + 14 * 6, column, row));
+  EXPECT_EQ(column, 11);
+  EXPECT_EQ(row, 6);
+  ASSERT_TRUE(map_tile_at(k_map_left, k_map_bottom, column, row));  // the corner is inside
+  EXPECT_EQ(column, 0);
+  EXPECT_EQ(row, 0);
+  EXPECT_FALSE(map_tile_at(k_map_left - 0.5f, k_map_bottom + 5, column, row));
+  EXPECT_FALSE(map_tile_at(k_map_left + 14 * 36 + 0.5f, k_map_bottom + 5, column, row));
+
+  // Before any press on a tile the paint value is 0: a drag from below the map deselects.
+  install_scope().selected_tiles.set(12, 5, true);
+  map_frame(centre_x(12), 100, true);
+  EXPECT_TRUE(selected(12, 5));  // a press that does not move covers only its own point
+  map_frame(centre_x(12), 100, false, true);
+  map_frame(centre_x(12), centre_y(5), false, true);
+  EXPECT_FALSE(selected(12, 5));
+  map_frame(centre_x(12), centre_y(5));
+
+  // A press on the line between two tiles takes its paint value from the larger column.
+  install_scope().selected_tiles.set(10, 5, true);  // the smaller one is on, the larger off
+  map_frame(k_map_left + 14 * 11, centre_y(5), true);
+  EXPECT_EQ(world_map_state().paint_value, 1);
+  EXPECT_FALSE(selected(11, 5));  // the line itself lies strictly inside neither tile
+  map_frame(0, 0);
+  // A press below the map keeps the paint value and touches no tile.
+  click(300, 130);
+  EXPECT_EQ(world_map_state().paint_value, 1);
+  EXPECT_FALSE(selected(11, 5));
+}
+
+TEST_F(WorldMapTest, SelectAllAndSelectNoneSetEveryFlag) {
+  map_frame(0, 0);
+  const WidgetNote* all = nullptr;
+  const WidgetNote* none = nullptr;
+  for (const WidgetNote& w : rec.widgets) {
+    if (w.kind == "bottom_button" && w.label == std::to_string(label_select_all)) all = &w;
+    if (w.kind == "bottom_button" && w.label == std::to_string(label_select_none)) none = &w;
+  }
+  ASSERT_TRUE(all && none);
+  // SELECT NONE ends at 770; SELECT ALL ends 5 units left of its button.
+  EXPECT_FLOAT_EQ(none->x1, 770);
+  EXPECT_FLOAT_EQ(all->x1, 765 - (none->x1 - none->x0 + 20));
+  EXPECT_FLOAT_EQ(all->y0, 122);
+  const float all_x = (all->x0 + all->x1) / 2, none_x = (none->x0 + none->x1) / 2;
+
+  // A press on SELECT ALL below the map keeps the paint value of the last press on a tile.
+  world_map_state().paint_value = 0;
+  click(all_x, 130);
+  EXPECT_EQ(world_map_state().paint_value, 0);
+  int on = 0;
+  for (int c = 0; c < 36; ++c)
+    for (int r = 0; r < 18; ++r) on += selected(c, r);
+  EXPECT_EQ(on, 648);
+  EXPECT_FLOAT_EQ(needed(), 700);
+  // The totals are recomputed even when nothing changes.
+  install_manifest().totals.total_installed_size = -1;
+  click(all_x, 130);
+  EXPECT_FLOAT_EQ(needed(), 700);
+  click(none_x, 130);
+  on = 0;
+  for (int c = 0; c < 36; ++c)
+    for (int r = 0; r < 18; ++r) on += selected(c, r);
+  EXPECT_EQ(on, 0);
+  EXPECT_FLOAT_EQ(needed(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include "wizards/disc_change.h"
+
+#include <string>
+
+#include "core/log.h"
+#include "engine/dvd_discovery.h"
+#include "engine/manifest.h"
+#include "io/file_ops.h"
+#include "ui/localization.h"
+#include "wizards/dvd_install.h"
+#include "wizards/repair_wizard.h"
+#include "wizards/scenery_wizard.h"
+
+namespace {
+
+struct DiscPagePair {
+  const char* change_title;
+  const char* check_title;
+  WizardPage back_page;
+  WizardPage work_page;
+};
+
+const DiscPagePair g_pairs[] = {
+    {"Installing Zephiro - Please Change DVDs", "Installing Zephiro - Checking DVD...", select_scenery_page,
+     install_page},
+    {"Installing Scenery - Please change DVDs", "Installing Scenery - Verifying DVD", scenery_map_page,
+     scenery_install_page},
+    {"Repairing Zephiro - Please Change DVDs", "Repairing Zephiro - Checking DVD", repair_confirm_page,
+     repair_page},
+};
+const int k_pair_count = sizeof g_pairs / sizeof g_pairs[0];
+
+int g_position = 0;
+
+int change_page(int wizard, int entering, PageDescription& page) {
+  const DiscPagePair& pair = g_pairs[wizard];
+  // The disc in the drive goes out first, even when it is the one needed.
+  if (entering && !dvd_root().empty()) {
+    const int code = eject_disc(dvd_root());
+    if (code != 0) LOG << "Could not eject " << dvd_root() << ": " << error_message_for_code(code) << "\n";
+    set_dvd_root("");
+  }
+  page.title = localize(pair.change_title);
+  const int disc = g_position >= 0 && g_position < manifest_group_count() ? current_entry(g_position).disc_number : 0;
+  page.text = substitute_parameters(localize("Please insert DVD number %1:disk number% and click continue."),
+                                    disc_number_text(disc));
+  page.back_page = pair.back_page;
+  page.next_page = disc_check_page(wizard);
+  return 0;
+}
+
+int check_page(int wizard, PageDescription& page) {
+  const DiscPagePair& pair = g_pairs[wizard];
+  page.title = localize(pair.check_title);
+  page.next_page = find_needed_disc(g_position) ? pair.work_page : disc_change_page(wizard);
+  return 1;
+}
+
+template <int Wizard>
+int change_page_of(int entering, PageDescription& page) {
+  return change_page(Wizard, entering, page);
+}
+template <int Wizard>
+int check_page_of(int, PageDescription& page) {
+  return check_page(Wizard, page);
+}
+
+const WizardPage k_change_pages[] = {change_page_of<0>, change_page_of<1>, change_page_of<2>};
+const WizardPage k_check_pages[] = {check_page_of<0>, check_page_of<1>, check_page_of<2>};
+
+bool known(int wizard) { return wizard >= 0 && wizard < k_pair_count; }
+
+}  // namespace
+
+WizardPage disc_change_page(int wizard) { return known(wizard) ? k_change_pages[wizard] : nullptr; }
+WizardPage disc_check_page(int wizard) { return known(wizard) ? k_check_pages[wizard] : nullptr; }
+
+void set_disc_change_position(int group) { g_position = group; }
+int disc_change_position() { return g_position; }
+void reset_disc_change() { g_position = 0; }

@@ -1,0 +1,18 @@
+#include "wizards/disk_space_panel.h"
+
+#include "engine/disk_space.h"
+#include "ui/colour_table.h"
+#include "ui/localization.h"
+#include "ui/text_render.h"
+
+bool disk_space_panel(const std::string& enough_text, const std::string& short_text) {
+  const SpaceDecision d = space_decision();
+  if (!d.shown) return true;
+  const std::string text = substitute_parameters(
+      localize("Disk size: %1:total disk space%\nFree disk space: %2:free disk space%\nDisk space needed to install: "
+               "%3:required disk space%\n\n%4:status message%"),
+      size_text(d.total_kb), size_text(d.free_kb), size_text(d.needed_kb),
+      localize(d.status_enough ? enough_text : short_text));
+  draw_text(colour_text, 220, 130, text, 560, weight_regular, align_left);
+  return d.enough;
+}

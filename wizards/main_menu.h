@@ -1,0 +1,18 @@
+#pragma once
+// The main menu of an installed copy (the Welcome page's text and choices once a copy is
+// known), the Run page that picks the copy to run, and the Run Action that starts the
+// simulator and ends the installer.
+
+#include "ui/page_framework.h"
+
+// Fills the page's text and its choices: run, add or remove scenery (when the set has
+// scenery tiles), repair and install a second copy (when it has base files).
+void main_menu(PageDescription& page);
+
+int run_page(int entering, PageDescription& page);
+// Starts the copy's simulator: on success the installer shuts down and ends with exit
+// code 1; on failure the page stays empty and tries again next frame.
+int run_action(int entering, PageDescription& page);
+
+// The simulator's program inside a copy, relative to the copy's folder.
+const char* simulator_program_name();
