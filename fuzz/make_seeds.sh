@@ -10,7 +10,7 @@ out=$PWD/fuzz/corpus
 work=$(mktemp -d "${TMPDIR:-/tmp}/zephiro-seeds.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,zip,sevenzip}_fuzz
+mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip}_fuzz
 
 # ---- a disc set, and what the installer leaves behind after two installs from it
 "$bin/make_disc_set" --out="$work/set" --discs=2 --size=tiny --seed=7 >/dev/null
@@ -24,6 +24,10 @@ installer() {
 installer --install="$work/copies/a" --scenery=none --pref:_log_actions=1 "--pref:_proxy_host=proxy.example"
 installer --install="$work/copies/b" --scenery=all --pref:_message_1=hello
 installer --verify="$work/copies/b" --pref:_get_beta=1
+# With the second disc out of reach the install stops and leaves its record of unfinished work.
+HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_DESKTOP_DIR="$work/desktop" TMPDIR="$work/tmp" \
+  "$bin/zephiro-installer" --dvd_drives="$work/set/disc1" --install="$work/copies/c" --scenery=all \
+  </dev/null >/dev/null 2>&1 || true
 
 # ---- install manifest
 mkdir -p "$work/manifest"
@@ -74,6 +78,10 @@ printf 'I\n10 version\n\n  _message_2   two words  \n_log_actions\t1\n_log_actio
 # '@' stands for the folder that holds the fuzz target's copies.
 sed "s|$work/copies/|@|" "$work/data/zephiro_install.txt" >"$out/registry_fuzz/written.txt"
 printf '@a/\n/nowhere/\n@b/\r\n@a/' >"$out/registry_fuzz/mixed.txt"
+
+# ---- the record of unfinished work
+cp "$work/copies/c/.zephiro-unfinished-work.txt" "$out/work_record_fuzz/stopped_install.txt"
+printf 'A\n1 version\nWORK\nBASE 1\r\nSCENERY 0  \nTILE +89-180\nTILE +90+000\nTILE x\n' >"$out/work_record_fuzz/odd_lines.txt"
 
 # ---- check_file: the first byte picks the reader's question
 header() { { printf "\\x$1"; head -c 200 "$2"; } >"$out/check_file_fuzz/$3"; }
