@@ -6,9 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-
-#include "platform/sanitizers.h"
 
 int open_for_mapping(const std::string& path, int* handle) {
   // Non-blocking, so that a FIFO with no writer cannot hang the open.
@@ -34,30 +31,6 @@ int mapping_file_size(int handle, uint64_t* size) {
   return 0;
 }
 
-#if defined(ZEPHIRO_ADDRESS_SANITIZER)
-// A mapping reaches to the end of its last page, so a reader running past the end of a
-// file would read zeros unseen. Under AddressSanitizer a view is a heap block of exactly
-// the file's bytes instead, and the first byte too far is reported.
-int map_view(int handle, uint64_t offset, size_t length, void** base) {
-  char* p = static_cast<char*>(std::malloc(length ? length : 1));
-  if (!p) return ENOMEM;
-  size_t done = 0;
-  while (done < length) {
-    ssize_t got = ::pread(handle, p + done, length - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      int code = got < 0 ? errno : EIO;
-      std::free(p);
-      return code;
-    }
-    done += static_cast<size_t>(got);
-  }
-  *base = p;
-  return 0;
-}
-
-void unmap_view(void* base, size_t length) { std::free(base); }
-#else
 int map_view(int handle, uint64_t offset, size_t length, void** base) {
   void* p = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, handle, static_cast<off_t>(offset));
   if (p == MAP_FAILED) return errno;
@@ -81,7 +54,6 @@ int read_view(int handle, uint64_t offset, size_t length, char* buffer, size_t* 
 void unmap_view(void* base, size_t length) {
   if (base) ::munmap(base, length);
 }
-#endif
 
 void close_mapping_handle(int handle) {
   if (handle >= 0) ::close(handle);
