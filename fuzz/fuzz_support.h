@@ -45,6 +45,13 @@ inline const std::string& scratch(const char* name = nullptr) {
   return path;
 }
 
+// Points the program's data folder (preferences, registry) into the scratch folder.
+inline void use_scratch_data_folder() {
+  const std::string folder = scratch() + "data/";
+  fs::create_directories(folder);
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
+}
+
 inline void write_file(const std::string& path, const uint8_t* data, size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

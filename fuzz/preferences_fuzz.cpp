@@ -26,9 +26,8 @@ Preferences before_reading() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const std::string data_folder = fuzz::scratch("preferences") + "data/";
-  fuzz::fs::create_directories(data_folder);
-  setenv("XDG_DATA_HOME", data_folder.c_str(), 1);
+  fuzz::scratch("preferences");
+  fuzz::use_scratch_data_folder();
   fuzz::keep_quiet();
   return 0;
 }

@@ -23,9 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string& root = fuzz::scratch("registry");
   g_copies = root + "copies/";
   for (const char* copy : {"a", "b", "new"}) fuzz::fs::create_directories(g_copies + copy);
-  const std::string data_folder = root + "data/";
-  fuzz::fs::create_directories(data_folder);
-  setenv("XDG_DATA_HOME", data_folder.c_str(), 1);
+  fuzz::use_scratch_data_folder();
   fuzz::keep_quiet();
   return 0;
 }

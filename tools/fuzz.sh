@@ -38,11 +38,12 @@ for name in "${targets[@]}"; do
   [ -f "fuzz/$name.dict" ] && options+=(-dict="fuzz/$name.dict")
   log=build-fuzz/$name.log
   echo "== $name: $seconds s"
+  # The targets' scratch folders, which a finding leaves behind, stay in the build folder.
+  rm -rf build-fuzz/tmp && mkdir -p build-fuzz/tmp
   code=0
-  "build-fuzz/$name" "${options[@]}" "$corpus" "fuzz/corpus/$name" >"$log" 2>&1 || code=$?
+  TMPDIR=$PWD/build-fuzz/tmp "build-fuzz/$name" "${options[@]}" "$corpus" "fuzz/corpus/$name" >"$log" 2>&1 || code=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1 || true)
-  # libFuzzer's status lines give the average rate since the start.
-  rate=$(grep -o 'exec/s: [0-9]*' "$log" | tail -n 1 | sed 's/exec\/s: //' || true)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1 || true)
   if [ $code -ne 0 ]; then
     failed=1
     echo "---- $name found something (exit code $code); the end of its log:"
