@@ -1,5 +1,6 @@
 // The installed copies registry on an arbitrary file. Every '@' in the input stands for the
-// scratch folder that holds the copies "a/" and "b/", so the fuzzer can name real folders.
+// scratch folder that holds the copies "a/", "b/" and "new/", so the fuzzer can name real
+// folders.
 // Reading lists only existing folders; registering only ever appends, and a registered
 // folder is then listed.
 
