@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests, the demo and the fuzz targets need.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 packages=(
@@ -8,6 +8,7 @@ packages=(
   libpng-dev libfreetype-dev libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libgtest-dev fonts-dejavu-core
   xvfb xauth zip 7zip zenity
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

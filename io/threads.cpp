@@ -128,8 +128,10 @@ struct StageQueues {
   MessageQueue output;
 };
 
+// The worker's own hold on the queues is given back when it ends, whenever that is.
 static int stage_worker(void* raw) {
-  StageQueues* queues = static_cast<StageQueues*>(raw);
+  std::unique_ptr<std::shared_ptr<StageQueues>> hold(static_cast<std::shared_ptr<StageQueues>*>(raw));
+  StageQueues* queues = hold->get();
   for (;;) {
     UTL_work_task* task = static_cast<UTL_work_task*>(queues->input.pop(-1));
     if (!task) return 0;
@@ -139,10 +141,14 @@ static int stage_worker(void* raw) {
 }
 
 WorkQueueStage::WorkQueueStage(int threads, int capacity)
-    : queues_(new StageQueues), capacity_(capacity) {
+    : queues_(std::make_shared<StageQueues>()), capacity_(capacity) {
   for (int i = 0; i < threads; ++i) {
     platform::ThreadHandle t;
-    if (create_thread(stage_worker, queues_, &t) == 0) workers_.push_back(t);
+    auto* hold = new std::shared_ptr<StageQueues>(queues_);
+    if (create_thread(stage_worker, hold, &t) == 0)
+      workers_.push_back(t);
+    else
+      delete hold;
   }
 }
 
@@ -171,18 +177,13 @@ UTL_work_task* WorkQueueStage::wait_finished() {
 void WorkQueueStage::destroy() {
   if (!queues_) return;
   for (size_t i = 0; i < workers_.size(); ++i) queues_->input.push(nullptr);
-  bool abandoned = false;
   for (const platform::ThreadHandle& t : workers_) {
     int exit_code = 0;
     int code = join_thread(t, &exit_code);
-    if (code != 0) {
-      LOG << "Wait on thread for cleanup failed with " << code << ".\n";
-      abandoned = true;
-    }
+    if (code != 0) LOG << "Wait on thread for cleanup failed with " << code << ".\n";
   }
-  // A worker that was abandoned may still reach for the queues: they stay allocated.
-  if (!abandoned) delete queues_;
-  queues_ = nullptr;
+  // A worker that was abandoned keeps the queues until it ends by itself.
+  queues_.reset();
   workers_.clear();
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -102,7 +103,8 @@ class WorkQueueStage {
   void destroy();
 
  private:
-  StageQueues* queues_ = nullptr;
+  // Shared with every worker, so that one abandoned by destroy() can still reach them.
+  std::shared_ptr<StageQueues> queues_;
   std::vector<platform::ThreadHandle> workers_;
   int capacity_ = 0;
   int in_flight_ = 0;

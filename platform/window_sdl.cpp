@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/sanitizers.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ bool try_window(int x, int y, int width, int height, Uint32 flags) {
     g_window.window = nullptr;
     return false;
   }
+  platform::keep_graphics_driver_loaded();
   return true;
 }
 
