@@ -48,7 +48,9 @@ int failed_at(int& site, int line, int code) {
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
 // A member may only name something below the out folder: a relative name without a ".."
-// component (either separator counts, as Windows-made archives use both).
+// component (either separator counts, as Windows-made archives use both). No component may
+// carry the name of a partial file either: the next run would take it for one left by a
+// killed run and remove it.
 bool member_name_is_safe(const std::string& name) {
   if (name.empty() || is_absolute_path(name) || is_separator(name[0])) return false;
   if (name.size() >= 2 && name[1] == ':') return false;
@@ -58,13 +60,15 @@ bool member_name_is_safe(const std::string& name) {
     size_t end = start;
     while (end < name.size() && !is_separator(name[end])) ++end;
     if (end - start == 2 && name.compare(start, 2, "..") == 0) return false;
+    if (is_partial_name(name.substr(start, end - start))) return false;
     start = end + 1;
   }
   return true;
 }
 
 int refuse_member(const std::string& name, const std::string& out_folder) {
-  LOG << "Refusing archive member '" << name << "': it would be written outside " << out_folder << "\n";
+  LOG << "Refusing archive member '" << name << "': it would be written outside " << out_folder
+      << " or under the name of a partial file\n";
   return EINVAL;
 }
 

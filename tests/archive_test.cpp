@@ -262,7 +262,9 @@ TEST_F(ZipToFile, SymbolicLinkEntriesAreSkipped) {
 TEST_F(ZipToFile, HostileNamesWriteNothingAnywhere) {
   fs::create_directories(dir / "outside");
   const std::string escapes[] = {"../outside/evil.txt", "sub/../../outside/evil.txt", "..\\outside\\evil.txt",
-                                 dir / "outside/evil.txt", "", "../outside/"};
+                                 dir / "outside/evil.txt", "", "../outside/",
+                                 // names of partial files, which a later run would remove
+                                 ".zephiro-part-", "sub/.zephiro-part-1/a.txt"};
   for (const std::string& name : escapes) {
     SCOPED_TRACE(name);
     write_file(dir / "t.zip", raw_zip({{"good.txt", "fine"}, {name, "gotcha"}}));
@@ -416,7 +418,8 @@ TEST_F(SevenZipToFolder, CorruptMemberIsNotWritten) {
 
 TEST_F(SevenZipToFolder, HostileNamesWriteNothingOutside) {
   fs::create_directories(dir / "outside");
-  for (const std::string& name : {std::string("../outside/evil.txt"), dir / "outside/evil.txt"}) {
+  for (const std::string& name : {std::string("../outside/evil.txt"), dir / "outside/evil.txt",
+                                   std::string("data/.zephiro-part-0")}) {
     SCOPED_TRACE(name);
     raw_7z(dir / "t.7z", {{name, "gotcha"}});
     EXPECT_EQ(sevenzip_to_folder(dir / "t.7z", out(), nullptr, false), 22);
