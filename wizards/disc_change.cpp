@@ -76,5 +76,4 @@ WizardPage disc_change_page(int wizard) { return known(wizard) ? k_change_pages[
 WizardPage disc_check_page(int wizard) { return known(wizard) ? k_check_pages[wizard] : nullptr; }
 
 void set_disc_change_position(int group) { g_position = group; }
-int disc_change_position() { return g_position; }
 void reset_disc_change() { g_position = 0; }

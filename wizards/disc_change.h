@@ -17,5 +17,4 @@ WizardPage disc_check_page(int wizard);
 
 // The work cursor at which the work stopped for another disc: its group names the disc.
 void set_disc_change_position(int group);
-int disc_change_position();
 void reset_disc_change();  // forgets the position
