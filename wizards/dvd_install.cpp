@@ -288,15 +288,12 @@ int install_page(int, PageDescription& page) {
 
 int finish_page(int, PageDescription& page) {
   page.title = localize("Finished Installing Zephiro");
-  if (g_install.work.error_count < 1) {
+  if (g_install.work.error_count < 1)
     page.text = localize("Installation was successful.");
-    page.add_choice(localize("Run Zephiro Now"), run_action);
-  } else {
+  else
     page.text = localize("There were errors during the install; your copy of Zephiro may not be usable.\n\nYou can "
                          "click Go Back and use the repair and add-remove scenery functions to try to reinstall any "
                          "missing or damaged files.");
-  }
-  page.back_page = welcome_page;
-  page.next_page = quit_page;
+  finish_page_choices(g_install.work, page);
   return 0;
 }

@@ -9,7 +9,9 @@
 #include "platform/clock.h"
 #include "ui/localization.h"
 #include "wizards/disc_change.h"
+#include "wizards/dvd_install.h"
 #include "wizards/error_prompt.h"
+#include "wizards/main_menu.h"
 
 int start_work(WorkRun& run, void (*before_deleting)()) {
   run.cursor = 0;
@@ -89,4 +91,10 @@ int ask_about_running_work(WorkRun& run, const char* question, const char* stop_
                                   localize(go_on_action), localize(go_on_explanation));
   if (answer != 0) stop_work(run);
   return answer;
+}
+
+void finish_page_choices(const WorkRun& run, PageDescription& page) {
+  if (run.error_count < 1) page.add_choice(localize("Run Zephiro Now"), run_action);
+  page.back_page = welcome_page;
+  page.next_page = quit_page;
 }

@@ -52,6 +52,10 @@ int work_frame(WorkRun& run, const WorkPageTexts& texts, PageDescription& page);
 int copy_work_page(WorkRun& run, const WorkPageTexts& texts, PageDescription& page, WizardPage before,
                    WizardPage finish, int disc_pages);
 
+// The end of every wizard's finish page: "Run Zephiro Now" only when the work had no
+// error; GO BACK returns to the Main Menu and the next page quits.
+void finish_page_choices(const WorkRun& run, PageDescription& page);
+
 // Ends the work at once: what is done stays done.
 void stop_work(WorkRun& run);
 

@@ -11,7 +11,6 @@
 #include "wizards/disc_change.h"
 #include "wizards/disk_space_panel.h"
 #include "wizards/dvd_install.h"
-#include "wizards/main_menu.h"
 
 namespace {
 
@@ -119,17 +118,14 @@ int repair_page(int, PageDescription& page) {
 
 int repair_finish_page(int, PageDescription& page) {
   page.title = localize("Finished Repairing Zephiro.");
-  if (g_repair.work.error_count < 1) {
+  if (g_repair.work.error_count < 1)
     page.text = substitute_parameters(
         localize("I have finished repairing %1:install path% - click Go Back to return to the main menu."),
         install_path());
-    page.add_choice(localize("Run Zephiro Now"), run_action);
-  } else {
+  else
     page.text = localize("There were errors during the repair; your copy of Zephiro may not be usable.\n\nYou can "
                          "click Go Back and use the repair and add-remove scenery functions to try to reinstall any "
                          "missing or damaged files.");
-  }
-  page.back_page = welcome_page;
-  page.next_page = quit_page;
+  finish_page_choices(g_repair.work, page);
   return 0;
 }

@@ -10,7 +10,6 @@
 #include "wizards/disc_change.h"
 #include "wizards/disk_space_panel.h"
 #include "wizards/dvd_install.h"
-#include "wizards/main_menu.h"
 
 namespace {
 
@@ -134,9 +133,6 @@ int scenery_finish_page(int, PageDescription& page) {
   if (errors)
     page.text += localize("  Your copy of Zephiro may not be usable.\n\nYou can click Go Back and use the repair and "
                           "add-remove scenery functions to try to reinstall any missing or damaged files.");
-  else
-    page.add_choice(localize("Run Zephiro Now"), run_action);
-  page.back_page = welcome_page;
-  page.next_page = quit_page;
+  finish_page_choices(g_scenery.work, page);
   return 0;
 }
