@@ -93,8 +93,12 @@ void world_map() {
   for (int c = 0; c < tile_columns; ++c)
     for (int r = 0; r < tile_rows; ++r) {
       const float x0 = tile_left(c), y0 = tile_bottom(r), x1 = x0 + k_map_tile, y1 = y0 + k_map_tile;
-      if (in.button_held && band_x0 < x1 && x0 < band_x1 && band_y0 < y1 && y0 < band_y1) {
-        selected.set(c, r, g_map.paint_value != 0);
+      // A held drag repaints its band each frame; only a tile that really changes makes
+      // the totals be computed again.
+      const bool paint = g_map.paint_value != 0;
+      if (in.button_held && band_x0 < x1 && x0 < band_x1 && band_y0 < y1 && y0 < band_y1 &&
+          selected.get(c, r) != paint) {
+        selected.set(c, r, paint);
         changed = true;
       }
       if (!available.get(c, r)) continue;
