@@ -89,6 +89,7 @@ struct QaState {
   int frames_left = 0;
   std::string look;  // wait_text, no_text or click_text
   std::string text;
+  bool tapping = false;  // the click being started is a tap
   double wait_started = 0;
 
   long frames_done = 0;   // frames completed while the script ran
@@ -269,6 +270,13 @@ void input_given() { state().input_frame = state().frames_done + 1; }
 
 Outcome start_click(float x, float y) {
   QaState& s = state();
+  if (s.tapping) {
+    // Press and release reach the same frame, as a touchpad tap or a click under load does.
+    press(x, y);
+    release(x, y);
+    input_given();
+    return Outcome::stop;
+  }
   s.x1 = x;
   s.y1 = y;
   s.action = Action::click;
@@ -301,7 +309,8 @@ Outcome run_look() {
   }
   const WidgetNote* w = widget_labelled(s.text);
   if (!w) {
-    fail("click_text \"" + s.text + "\": no widget of the frame has that label");
+    const std::string word = s.tapping ? "tap_text" : "click_text";
+    fail(word + " \"" + s.text + "\": no widget of the frame has that label");
     return Outcome::busy;
   }
   return start_click((w->x0 + w->x1) / 2, (w->y0 + w->y1) / 2);
@@ -309,17 +318,18 @@ Outcome run_look() {
 
 Outcome start_command(const std::string& word, const std::string& arg) {
   QaState& s = state();
-  if (word == "wait_text" || word == "no_text" || word == "click_text") {
+  s.tapping = word == "tap" || word == "tap_text";
+  if (word == "wait_text" || word == "no_text" || word == "click_text" || word == "tap_text") {
     if (arg.empty()) return fail(word + " needs a text"), Outcome::busy;
-    s.look = word;
+    s.look = word == "tap_text" ? "click_text" : word;
     s.text = arg;
     s.wait_started = platform::running_seconds();
     s.action = Action::look;
     return run_look();
   }
-  if (word == "click") {
+  if (word == "click" || word == "tap") {
     float v[2];
-    if (!parse_numbers(arg, v, 2)) return fail("click needs X Y"), Outcome::busy;
+    if (!parse_numbers(arg, v, 2)) return fail(word + " needs X Y"), Outcome::busy;
     return start_click(v[0], v[1]);
   }
   if (word == "drag") {

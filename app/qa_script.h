@@ -11,6 +11,7 @@
 //   click_text TEXT         click the first widget of the last frame whose label contains
 //                           TEXT (Bottom Buttons by their English names: QUIT, GO BACK,
 //                           CONTINUE, SELECT ALL, SELECT NONE)
+//   tap X Y, tap_text TEXT  the same, but the press and the release reach one frame
 //   drag X1 Y1 X2 Y2        press, move over several frames to the end point, release
 //   key NAME                RETURN, ESCAPE, TAB, BACKSPACE, DELETE, LEFT, RIGHT, UP, DOWN,
 //                           HOME, END, a letter or digit, "=", or e.g. CTRL+V

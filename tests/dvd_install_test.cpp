@@ -65,17 +65,23 @@ TEST_F(DvdInstallFlow, AFreshInstallThroughEveryPageAndThreeDiscs) {
                     "click_text CONTINUE\n"
                     "frames 3\n"
                     "no_text Please pick the scenery\n"
-                    "click_text I agree!\n"
-                    "click_text CONTINUE\n"
+                    "tap_text I agree!\n"
+                    "tap_text CONTINUE\n"
                     "wait_text Please pick the scenery you would like to install now.\n"
                     "wait_text You have enough free disk space to install Zephiro 9 with the selected scenery.\n"
                     "# back to the licence and forth: the tick stays\n"
                     "click_text GO BACK\n"
                     "wait_text End User License Agreement\n"
                     "click_text CONTINUE\n"
-                    "wait_text Please pick the scenery\n" +
+                    "wait_text Please pick the scenery\n"
+                    "# taps: the press and the release reach the same frame\n"
+                    "tap_text SELECT ALL\n"
+                    "tap_text SELECT NONE\n" +
                         std::string(k_drag_over_four_tiles) +
-                        "click_text CONTINUE\n"
+                        "# one dragged tile off again, and one more on\n"
+                        "tap 605 311\n"
+                        "tap 521 241\n"
+                        "tap_text CONTINUE\n"
                         "wait_text Installing Zephiro - Please Change DVDs\n"
                         "wait_text Please insert DVD number 2 and click continue.\n"
                         "# the third disc is not the one asked for\n"
@@ -98,12 +104,13 @@ TEST_F(DvdInstallFlow, AFreshInstallThroughEveryPageAndThreeDiscs) {
   const std::string log = p.log();
   EXPECT_NE(log.find("Starting install at "), std::string::npos);
   EXPECT_NE(log.find("Clean exit from threads."), std::string::npos);
-  // The copy is complete, with exactly the tiles the drag swept, and registered.
+  // The copy is complete, with exactly the tiles the drag and the taps chose, and registered.
   RunResult v = verify(copy());
   EXPECT_EQ(v.exit_code, 0) << v.out << v.err;
   EXPECT_NE(v.out.find(": 0 missing, 0 damaged."), std::string::npos) << v.out;
-  for (const char* t : k_dragged_tiles) EXPECT_TRUE(fs::exists(tile(t))) << t;
-  for (const char* t : k_other_tiles) EXPECT_FALSE(fs::exists(tile(t))) << t;
+  for (const char* t : k_dragged_tiles) EXPECT_EQ(fs::exists(tile(t)), t != k_dragged_tiles[0]) << t;
+  EXPECT_TRUE(fs::exists(tile(k_other_tiles[0])));
+  EXPECT_FALSE(fs::exists(tile(k_other_tiles[1])));
   EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), copy() + "\n");
 }
 

@@ -107,6 +107,14 @@ TEST_F(WorldMapTest, ClicksFlipTilesAndTheNeededSizeFollows) {
   EXPECT_FLOAT_EQ(plain.u[2], 504.0f / 512);
   EXPECT_FLOAT_EQ(plain.v[2], 252.0f / 1024);
   EXPECT_FLOAT_EQ(batch.quads[3].u[0], 14.0f * 12 / 512);
+
+  // A tap: the press and its release reach one frame, so the button is never seen held.
+  frame(centre_x(12), centre_y(5), true);
+  ui().in.button_held = false;
+  world_map();
+  EXPECT_TRUE(selected(12, 5));
+  EXPECT_FLOAT_EQ(needed(), 400);
+  EXPECT_FLOAT_EQ(texture_row_of(12, 5), 504 + 14 * 5);
 }
 
 TEST_F(WorldMapTest, ADragPaintsTheStateOpposedToTheFirstTile) {

@@ -81,6 +81,9 @@ void world_map() {
     if (map_tile_at(in.mouse_x, in.mouse_y, column, row)) g_map.paint_value = selected.get(column, row) ? 0 : 1;
   }
 
+  // A press whose release came in the same frame (a touchpad tap, a click under load) is
+  // never seen held, yet it paints as a held press would.
+  const bool pressing = in.button_held || in.button_went_down;
   const float band_x0 = std::min(g_map.anchor_x, in.mouse_x), band_x1 = std::max(g_map.anchor_x, in.mouse_x);
   const float band_y0 = std::min(g_map.anchor_y, in.mouse_y), band_y1 = std::max(g_map.anchor_y, in.mouse_y);
 
@@ -96,7 +99,7 @@ void world_map() {
       // A held drag repaints its band each frame; only a tile that really changes makes
       // the totals be computed again.
       const bool paint = g_map.paint_value != 0;
-      if (in.button_held && band_x0 < x1 && x0 < band_x1 && band_y0 < y1 && y0 < band_y1 &&
+      if (pressing && band_x0 < x1 && x0 < band_x1 && band_y0 < y1 && y0 < band_y1 &&
           selected.get(c, r) != paint) {
         selected.set(c, r, paint);
         changed = true;
@@ -109,7 +112,7 @@ void world_map() {
     }
   const float white[4] = {1, 1, 1, 1};
   draw_backend().quads(texture_name(slot_map), white, quads.data(), static_cast<int>(quads.size()));
-  if (in.button_held) draw_band(band_x0, band_y0, band_x1, band_y1);
+  if (pressing) draw_band(band_x0, band_y0, band_x1, band_y1);
 
   int none_width = 0;
   if (bottom_button(k_select_none_end, k_buttons_y, label_select_none, button_ends_at, &none_width, true,
