@@ -338,6 +338,22 @@ std::string quote_parameter(const std::string& arg) {
   return out + "\"";
 }
 
+namespace {
+
+// A program was started: the installer's work is over.
+[[noreturn]] void quit_after_start(bool orderly) {
+  if (orderly && app().orderly_shutdown) app().orderly_shutdown();
+  std::exit(1);
+}
+
+}  // namespace
+
+int start_program_and_quit(const std::string& program, const std::string& parameters, bool orderly) {
+  const int code = platform::start_detached(absolute(program), split_parameters(parameters));
+  if (code) return code;
+  quit_after_start(orderly);
+}
+
 int open_and_quit(const std::string& file, const std::string& parameters, bool orderly) {
   std::string target = absolute(file);
   if (!platform::is_regular_file(target) && !folder_exists(target)) return 2;  // file not found
@@ -352,8 +368,7 @@ int open_and_quit(const std::string& file, const std::string& parameters, bool o
     code = platform::start_detached("/usr/bin/xdg-open", args);
   }
   if (code) return code == 13 ? 5 : (code == 2 ? 2 : 31);
-  if (orderly && app().orderly_shutdown) app().orderly_shutdown();
-  std::exit(1);
+  quit_after_start(orderly);
 }
 
 std::string error_message_for_code(int code) {

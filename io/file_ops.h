@@ -88,6 +88,9 @@ int eject_disc(const std::string& path);
 // On success the process ends with exit code 1 (after the orderly shutdown when asked);
 // on failure the shell's result (32 or less) is returned.
 int open_and_quit(const std::string& file, const std::string& parameters, bool orderly);
+// Starts `program` itself, never through the opener, the same way. On failure the system's
+// reason is returned as an errno value (a missing file, one that may not be run).
+int start_program_and_quit(const std::string& program, const std::string& parameters, bool orderly);
 // Parameters are split at blanks; double quotes keep blanks in one parameter, and inside
 // them a backslash takes the next quote or backslash literally. quote_parameter() writes
 // one parameter so that it comes back whole.

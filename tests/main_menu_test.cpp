@@ -122,3 +122,35 @@ TEST_F(MainMenuFlow, TheChoicesFollowWhatTheDiscSetHolds) {
                        "click_text QUIT\n");
   EXPECT_EQ(gone.exit_code, 0) << gone.err;
 }
+
+TEST_F(MainMenuFlow, ASimulatorThatCannotStartSaysWhyAndLeadsBackToTheMenu) {
+  const std::string copy = p.root / "Zephiro 9/";
+  ASSERT_NO_FATAL_FAILURE(install_copy(copy));
+  const std::string program = copy + "Zephiro";
+  fs::permissions(program, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                  fs::perm_options::remove);
+  RunResult r = run(disc(1), std::string("wait_text ") + k_menu + "\n"
+                                 "click_text Run Zephiro Now\n"
+                                 "wait_text Zephiro 9 could not be started from\n"
+                                 "wait_text Permission denied\n"
+                                 "# it stays, without trying again behind the user's back\n"
+                                 "frames 20\n"
+                                 "wait_text Permission denied\n"
+                                 "click_text GO BACK\n"
+                                 "wait_text " + k_menu + "\n"
+                                 "click_text QUIT\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_FALSE(fs::exists(copy + k_started));
+
+  // A missing program, in Russian; the system's reason is translated too.
+  fs::remove(program);
+  r = p.run({"--lang=ru", "--dvd_drives=" + disc(1), script("check_fit\n"
+                                                            "wait_text Zephiro 9 уже установлен\n"
+                                                            "click_text Запустить Zephiro\n"
+                                                            "wait_text Не удалось запустить Zephiro 9 из\n"
+                                                            "wait_text Нет такого файла или папки\n"
+                                                            "click_text GO BACK\n"
+                                                            "wait_text Что вы хотите сделать?\n"
+                                                            "click_text QUIT\n")});
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+}

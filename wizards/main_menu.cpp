@@ -39,8 +39,21 @@ int run_page(int, PageDescription& page) {
   return 0;
 }
 
-int run_action(int, PageDescription&) {
-  // Returns only when the program could not be started; the next frame tries again.
-  open_and_quit(install_path() + simulator_program_name(), "", true);
+namespace {
+
+// Why the simulator could not be started: an errno value.
+int g_start_error = 0;
+
+}  // namespace
+
+int run_action(int entering, PageDescription& page) {
+  // Tried once on entering: a start that failed would fail the same way every frame.
+  const std::string program = install_path() + simulator_program_name();
+  if (entering) g_start_error = start_program_and_quit(program, "", true);  // returns only on failure
+  page.title = localize("Run Zephiro");
+  page.text = substitute_parameters(localize("Zephiro 9 could not be started from %1:program%:\n%2:reason%"), program,
+                                    localize(error_message_for_code(g_start_error)));
+  page.back_page = welcome_page;
+  page.next_page = nullptr;
   return 0;
 }

@@ -11,7 +11,7 @@ void main_menu(PageDescription& page);
 
 int run_page(int entering, PageDescription& page);
 // Starts the copy's simulator: on success the installer shuts down and ends with exit
-// code 1; on failure the page stays empty and tries again next frame.
+// code 1; on failure the page says why and leads back to the Main Menu.
 int run_action(int entering, PageDescription& page);
 
 // The simulator's program inside a copy, relative to the copy's folder.
