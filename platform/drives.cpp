@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/udisks.h"
+
 namespace platform {
 
 namespace {
@@ -56,6 +58,8 @@ int eject_mounted_disc(const std::string& path) {
     if (!disc || m.root.size() > disc->root.size()) disc = &m;
   }
   if (!disc) return 0;
+  // Only root may unmount by itself; anyone else asks the service the desktop uses.
+  if (geteuid() != 0) return udisks_eject(disc->device);
   std::string dir = disc->root.size() > 1 ? disc->root.substr(0, disc->root.size() - 1) : disc->root;
   if (umount2(dir.c_str(), 0) != 0) return errno;
   int fd = open(disc->device.c_str(), O_RDONLY | O_NONBLOCK);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/program_window_fixture.h"
@@ -112,6 +113,34 @@ TEST_F(DvdInstallFlow, AFreshInstallThroughEveryPageAndThreeDiscs) {
   EXPECT_TRUE(fs::exists(tile(k_other_tiles[0])));
   EXPECT_FALSE(fs::exists(tile(k_other_tiles[1])));
   EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), copy() + "\n");
+}
+
+TEST_F(DvdInstallFlow, ADiscThatWillNotComeOutIsLeftToTheUser) {
+  // The program runs in a mount namespace of its own whose mount table shows the first disc
+  // as a mounted DVD; a folder cannot be unmounted, so ejecting it fails.
+  if (std::system("unshare -m --propagation private true 2>/dev/null") != 0)
+    GTEST_SKIP() << "mount namespaces are not available here";
+  write_file(p.root / "mounts", "/dev/zephiro-dvd " + disc(1) + " iso9660 ro 0 0\n");
+  const std::vector<std::string> args = {
+      "-m", "--propagation", "private", "sh", "-c", "mount --bind \"$0\" /proc/$$/mounts && exec \"$@\"",
+      p.root / "mounts", ZEPHIRO_BINARY_DIR "/zephiro-installer", "--lang=en", "--dvd_drives=" + disc(1),
+      script("check_fit\n" + to_select_scenery() + k_drag_over_four_tiles +
+             "click_text CONTINUE\n"
+             "wait_text Please insert DVD number 2 and click continue.\n"
+             "wait_text The DVD could not be ejected.\n"
+             "set_drives " + disc(2) + "\n"
+             "click_text CONTINUE\n"
+             "# the second disc is no mounted DVD: it goes out without a word\n"
+             "wait_text Please insert DVD number 3 and click continue.\n"
+             "no_text could not be ejected\n"
+             "set_drives " + disc(3) + "\n"
+             "click_text CONTINUE\n"
+             "wait_text Installation was successful.\n"
+             "click_text QUIT\n")};
+  RunResult r = p.finish(p.start(args, "", "/usr/bin/unshare"));
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_NE(p.log().find("Could not eject " + disc(1)), std::string::npos) << p.log();
+  EXPECT_EQ(verify(copy()).exit_code, 0);
 }
 
 TEST_F(DvdInstallFlow, GoBackDuringTheInstallThenContinueThenCancel) {

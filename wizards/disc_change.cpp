@@ -31,19 +31,25 @@ const DiscPagePair g_pairs[] = {
 const int k_pair_count = sizeof g_pairs / sizeof g_pairs[0];
 
 int g_position = 0;
+bool g_not_ejected = false;  // the disc the page found could not be ejected
 
 int change_page(int wizard, int entering, PageDescription& page) {
   const DiscPagePair& pair = g_pairs[wizard];
   // The disc in the drive goes out first, even when it is the one needed.
+  if (entering) g_not_ejected = false;
   if (entering && !dvd_root().empty()) {
     const int code = eject_disc(dvd_root());
     if (code != 0) LOG << "Could not eject " << dvd_root() << ": " << error_message_for_code(code) << "\n";
+    g_not_ejected = code != 0;
     set_dvd_root("");
   }
   page.title = localize(pair.change_title);
   const int disc = g_position >= 0 && g_position < manifest_group_count() ? current_entry(g_position).disc_number : 0;
   page.text = substitute_parameters(localize("Please insert DVD number %1:disk number% and click continue."),
                                     disc_number_text(disc));
+  // The wizard goes on all the same: the user takes the old disc out by hand.
+  if (g_not_ejected)
+    page.text = localize("The DVD could not be ejected. Please take it out of the drive yourself.") + "\n\n" + page.text;
   page.back_page = pair.back_page;
   page.next_page = disc_check_page(wizard);
   return 0;
@@ -76,4 +82,7 @@ WizardPage disc_change_page(int wizard) { return known(wizard) ? k_change_pages[
 WizardPage disc_check_page(int wizard) { return known(wizard) ? k_check_pages[wizard] : nullptr; }
 
 void set_disc_change_position(int group) { g_position = group; }
-void reset_disc_change() { g_position = 0; }
+void reset_disc_change() {
+  g_position = 0;
+  g_not_ejected = false;
+}
