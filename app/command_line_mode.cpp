@@ -229,13 +229,12 @@ bool scan_copy(CommandLineRun& run, bool quick) {
 bool change_disc(int group) {
   if (find_needed_disc(group)) return true;
   std::string wanted = disc_number_text(current_entry(group).disc_number);
-  std::string request =
-      replace_parameter("Please insert DVD number %1:disk number% and click continue.", 1, wanted);
   if (!platform::stdin_is_terminal()) {
-    say("ERROR: " + request);
+    say("ERROR: DVD number " + wanted + " is needed: put it in a drive and run the command again.");
     return false;
   }
-  eject_disc(dvd_root());
+  if (eject_disc(dvd_root()) != 0)
+    std::fprintf(stderr, "\nThe DVD could not be ejected. Please take it out of the drive yourself.\n");
   set_dvd_root("");
   for (;;) {
     std::fprintf(stderr, "\nPlease insert DVD number %s and press Enter (or type q to stop): ", wanted.c_str());
@@ -280,9 +279,11 @@ int carry_out_plan(CommandLineRun& run) {
       say("Using DVD number " + disc_number_text(disc) + " in " + dvd_root());
       continue;
     }
-    if (cursor < groups)
-      show_progress(run, current_entry(cursor).progress_start,
-                    replace_parameter("Installing: %1:file%", 1, current_entry(cursor).path));
+    // Only a file the plan works on is named, and the end only once nothing is in flight.
+    const int at = install_position(cursor);
+    if (at < groups)
+      show_progress(run, current_entry(at).progress_start,
+                    replace_parameter("Installing: %1:file%", 1, current_entry(at).path));
     else
       show_progress(run, 1.0f, "Finishing up...");
     pause_briefly();

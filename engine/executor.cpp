@@ -25,6 +25,7 @@ struct ExecutorState {
   int error_code = 0;
   std::string error_message;
   bool file_failed = false;  // a file of this run failed: the work is not complete
+  std::set<int> in_work;     // groups being copied or extracted, for the progress line
 };
 ExecutorState g_exec;
 
@@ -183,8 +184,10 @@ int install_step(int& next_group, int disc) {
   while (next_group < groups && !current_entry(next_group).install_flag) ++next_group;
   while (next_group < groups && g_exec.copy_stage->has_room() &&
          current_entry(next_group).disc_number == disc) {
-    if (current_entry(next_group).install_flag)
+    if (current_entry(next_group).install_flag) {
       g_exec.copy_stage->submit(new dvd_unpack_task(next_group, scratch_folder()));
+      g_exec.in_work.insert(next_group);
+    }
     ++next_group;
   }
   while (g_exec.unzip_stage->has_room()) {
@@ -194,6 +197,7 @@ int install_step(int& next_group, int disc) {
   }
   while (UTL_work_task* done = g_exec.unzip_stage->take_finished()) {
     g_exec.error_code = done->result(g_exec.error_message);
+    g_exec.in_work.erase(static_cast<dvd_unpack_task*>(done)->group());
     delete done;
     if (g_exec.error_code != 0) {
       g_exec.file_failed = true;
@@ -221,7 +225,16 @@ bool abort_install() {
     destroy_stage(g_exec.copy_stage);
     destroy_stage(g_exec.unzip_stage);
   }
+  g_exec.in_work.clear();
   return true;
+}
+
+int install_position(int next_group) {
+  if (!g_exec.in_work.empty()) return *g_exec.in_work.begin();
+  const int groups = manifest_group_count();
+  int group = next_group < 0 ? 0 : next_group;
+  while (group < groups && !current_entry(group).install_flag) ++group;
+  return group;
 }
 
 int take_install_error(std::string& message) {

@@ -17,6 +17,10 @@ enum InstallStepResult {
 };
 // Call every frame with next_group starting at 0 and the disc in the drive.
 int install_step(int& next_group, int disc);
+// The group the work is at, for a progress line: the first one still being copied or
+// extracted, else the next one the plan installs from `next_group` on; the group count
+// when nothing is left but the end of the run.
+int install_position(int next_group);
 // Waits for the copies and extractions in flight and ends the run. Always true.
 bool abort_install();
 // The last failure's code and message, cleared by reading.

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "io/file_ops.h"
@@ -80,6 +81,12 @@ TEST_F(CommandLineTest, InstallVerifyDamageRepair) {
   RunResult r = run({"--install=" + copy(), "--scenery=+40+160,+20+070"});
   ASSERT_EQ(r.exit_code, cli_ok) << r.err;
   EXPECT_NE(r.err.find("Installing: "), std::string::npos);
+  // The tile of the third disc is named while it is written; the end comes after it.
+  const size_t third = r.err.find("Using DVD number 3");
+  ASSERT_NE(third, std::string::npos) << r.err;
+  const size_t tile = r.err.find("Installing: Zephiro 9/Global Scenery/-global terrain-/+40+160/", third);
+  EXPECT_NE(tile, std::string::npos) << r.err;
+  EXPECT_LT(tile, r.err.find("100% Finishing up...", third)) << r.err;
   EXPECT_EQ(access((copy() + "/Zephiro").c_str(), X_OK), 0);
   EXPECT_TRUE(std::ifstream(copy() + "/Global Scenery/-global terrain-/+40+160/+44+163.dsf").good());
   EXPECT_FALSE(std::ifstream(copy() + "/Global Scenery/-global terrain-/+50+150/+57+155.dsf").good());
@@ -107,6 +114,14 @@ TEST_F(CommandLineTest, InstallVerifyDamageRepair) {
   // ...unless the command line says otherwise.
   r = run({"--repair=" + copy(), "--conflicts=overwrite"});
   EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+  // Only the two files repaired are named on the way, no file the repair leaves alone.
+  std::istringstream lines(r.err);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("Installing: ") == std::string::npos) continue;
+    EXPECT_TRUE(line.find("NACA 2412.afl") != std::string::npos ||
+                line.find("Resources/settings.txt") != std::string::npos)
+        << line;
+  }
   r = run({"--verify=" + copy()});
   EXPECT_EQ(r.exit_code, cli_ok) << r.out;
 }
@@ -147,11 +162,23 @@ TEST_F(CommandLineTest, RunsThatCannotStart) {
   EXPECT_FALSE(std::ifstream(copy() + "2").good());
 }
 
-TEST_F(CommandLineTest, MissingDiscStopsARunWithoutTerminal) {
+TEST_F(CommandLineTest, AMissingDiscIsAskedForOnATerminalAndStopsARunWithout) {
   // Only the first disc is in a drive: the run stops at the first archive of disc 2.
   RunResult r = p.run({"--install=" + copy(), "--dvd_drives=" + g_discs->path() + "disc1"});
   EXPECT_EQ(r.exit_code, cli_not_started);
-  EXPECT_NE(r.err.find("Please insert DVD number 2 and click continue."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ERROR: DVD number 2 is needed: put it in a drive and run the command again."),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("click continue"), std::string::npos) << r.err;
+
+  // On a terminal (given by `script`) the user is asked; the input ends at once, which ends
+  // the wait.
+  const std::string command = "'" ZEPHIRO_BINARY_DIR "/zephiro-installer' '--install=" + copy() + "2' '--dvd_drives=" +
+                              g_discs->path() + "disc1'";
+  r = p.finish(p.start({"-qec", command, "/dev/null"}, "", "/usr/bin/script"));
+  EXPECT_EQ(r.exit_code, cli_not_started) << r.out;
+  EXPECT_NE(r.out.find("Please insert DVD number 2 and press Enter (or type q to stop): "), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("click continue"), std::string::npos) << r.out;
 }
 
 // The copy's damaged and unregistered outcomes are failures, never a "Done": each says

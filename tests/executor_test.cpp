@@ -81,9 +81,14 @@ class EngineTest : public ::testing::Test {
   std::vector<int> run_executor() {
     std::vector<int> boundaries;
     int cursor = 0, disc_number = current_disc_number();
+    bool at_the_end = false;
     for (int guard = 0;; ++guard) {
       EXPECT_LT(guard, 1000000);
       int r = install_step(cursor, disc_number);
+      // The progress line tells of the end only when nothing is left in flight.
+      if (at_the_end) {
+        EXPECT_EQ(r, install_done);
+      }
       if (r == install_done) break;
       if (r == install_failed) {
         std::string message;
@@ -96,6 +101,12 @@ class EngineTest : public ::testing::Test {
         disc_number = current_disc_number();
         EXPECT_EQ(disc_number, current_entry(cursor).disc_number);
         continue;
+      }
+      // It names only a file the plan works on.
+      const int at = install_position(cursor);
+      at_the_end = at >= manifest_group_count();
+      if (!at_the_end) {
+        EXPECT_TRUE(current_entry(at).install_flag) << current_entry(at).path;
       }
       usleep(200);
     }

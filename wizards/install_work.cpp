@@ -46,11 +46,12 @@ int work_frame(WorkRun& run, const WorkPageTexts& texts, PageDescription& page) 
   }
   page.text = substitute_parameters(localize(texts.text), install_path());
   const int groups = manifest_group_count();
-  if (run.cursor < 0)
+  const int at = run.cursor < 0 ? -1 : install_position(run.cursor);
+  if (at < 0)
     page.set_progress(0, "");
-  else if (run.cursor < groups)
-    page.set_progress(current_entry(run.cursor).progress_start,
-                      substitute_parameters(localize(texts.caption), current_entry(run.cursor).path));
+  else if (at < groups)
+    page.set_progress(current_entry(at).progress_start,
+                      substitute_parameters(localize(texts.caption), current_entry(at).path));
   else
     page.set_progress(1, localize(texts.finishing));
   return work_frame_running;
