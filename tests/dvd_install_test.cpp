@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/private_bus.h"
 #include "tests/program_window_fixture.h"
 
 namespace fs = std::filesystem;
@@ -115,32 +116,63 @@ TEST_F(DvdInstallFlow, AFreshInstallThroughEveryPageAndThreeDiscs) {
   EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), copy() + "\n");
 }
 
-TEST_F(DvdInstallFlow, ADiscThatWillNotComeOutIsLeftToTheUser) {
+TEST_F(DvdInstallFlow, EjectingAsRootAndAsAnOrdinaryUserAndADiscThatWillNotComeOut) {
   // The program runs in a mount namespace of its own whose mount table shows the first disc
-  // as a mounted DVD; a folder cannot be unmounted, so ejecting it fails.
+  // as a mounted DVD, from the device /dev/zephiro-dvd.
   if (std::system("unshare -m --propagation private true 2>/dev/null") != 0)
     GTEST_SKIP() << "mount namespaces are not available here";
   write_file(p.root / "mounts", "/dev/zephiro-dvd " + disc(1) + " iso9660 ro 0 0\n");
-  const std::vector<std::string> args = {
-      "-m", "--propagation", "private", "sh", "-c", "mount --bind \"$0\" /proc/$$/mounts && exec \"$@\"",
-      p.root / "mounts", ZEPHIRO_BINARY_DIR "/zephiro-installer", "--lang=en", "--dvd_drives=" + disc(1),
-      script("check_fit\n" + to_select_scenery() + k_drag_over_four_tiles +
-             "click_text CONTINUE\n"
-             "wait_text Please insert DVD number 2 and click continue.\n"
-             "wait_text The DVD could not be ejected.\n"
-             "set_drives " + disc(2) + "\n"
-             "click_text CONTINUE\n"
-             "# the second disc is no mounted DVD: it goes out without a word\n"
-             "wait_text Please insert DVD number 3 and click continue.\n"
-             "no_text could not be ejected\n"
-             "set_drives " + disc(3) + "\n"
-             "click_text CONTINUE\n"
-             "wait_text Installation was successful.\n"
-             "click_text QUIT\n")};
-  RunResult r = p.finish(p.start(args, "", "/usr/bin/unshare"));
+  const std::string to_disc_two = to_select_scenery() + k_drag_over_four_tiles +
+                                  "click_text CONTINUE\n"
+                                  "wait_text Please insert DVD number 2 and click continue.\n";
+  auto run_with_disc_mounted = [&](const std::string& user, const std::string& text) {
+    const std::string become = user.empty() ? "" : "setpriv --reuid=" + user + " --regid=" + user + " --clear-groups ";
+    const std::string replace_mounts = "mount --bind \"$0\" /proc/$$/mounts && exec " + become + "\"$@\"";
+    const std::vector<std::string> args = {
+        "-m", "--propagation", "private", "sh", "-c", replace_mounts, p.root / "mounts",
+        ZEPHIRO_BINARY_DIR "/zephiro-installer", "--lang=en", "--dvd_drives=" + disc(1), script("check_fit\n" + text)};
+    return p.finish(p.start(args, "", "/usr/bin/unshare"));
+  };
+
+  // Root unmounts by itself; a folder cannot be unmounted, so the user is asked to take the
+  // disc out, and the install goes on. The second disc is no mounted DVD: it goes out
+  // without a word.
+  RunResult r = run_with_disc_mounted("", to_disc_two +
+                                              "wait_text The DVD could not be ejected.\n"
+                                              "set_drives " + disc(2) + "\n"
+                                              "click_text CONTINUE\n"
+                                              "wait_text Please insert DVD number 3 and click continue.\n"
+                                              "no_text could not be ejected\n"
+                                              "set_drives " + disc(3) + "\n"
+                                              "click_text CONTINUE\n"
+                                              "wait_text Installation was successful.\n"
+                                              "click_text QUIT\n");
   ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
   EXPECT_NE(p.log().find("Could not eject " + disc(1)), std::string::npos) << p.log();
   EXPECT_EQ(verify(copy()).exit_code, 0);
+  fs::remove_all(copy());
+
+  // Anyone else asks UDisks2 on the system bus: unmount the filesystem, then eject the drive.
+  PrivateBus bus;
+  ASSERT_EQ(bus.start(), "");
+  ASSERT_TRUE(bus.serve("zephiro_2ddvd"));
+  p.environment.push_back({"DBUS_SYSTEM_BUS_ADDRESS", bus.address()});
+  ASSERT_EQ(std::system(("chmod -R a+rwX '" + p.root.path() + "' && chmod a+rx '" + disc(1) + "/..'").c_str()), 0);
+  const std::string nobody = "65534";
+  r = run_with_disc_mounted(nobody, to_disc_two + "frames 5\nno_text could not be ejected\nclick_text QUIT\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_EQ(bus.calls(), "/org/freedesktop/UDisks2/block_devices/zephiro_2ddvd org.freedesktop.DBus.Properties.Get "
+                         "(ss) org.freedesktop.UDisks2.Block Drive\n"
+                         "/org/freedesktop/UDisks2/block_devices/zephiro_2ddvd "
+                         "org.freedesktop.UDisks2.Filesystem.Unmount (a{sv})\n"
+                         "/org/freedesktop/UDisks2/drives/Stand_In_DVD_Drive "
+                         "org.freedesktop.UDisks2.Drive.Eject (a{sv})\n");
+  // The service refuses: the same line as for root. (QUIT left a partial copy behind.)
+  fs::remove_all(copy());
+  ASSERT_TRUE(bus.serve("zephiro_2ddvd", "Unmount", "org.freedesktop.UDisks2.Error.NotAuthorized"));
+  r = run_with_disc_mounted(nobody, to_disc_two + "wait_text The DVD could not be ejected.\nclick_text QUIT\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_EQ(bus.calls().find("Eject"), std::string::npos) << bus.calls();
 }
 
 TEST_F(DvdInstallFlow, GoBackDuringTheInstallThenContinueThenCancel) {

@@ -6,13 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "platform/child_process.h"
+#include "tests/private_bus.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -20,65 +18,26 @@ namespace {
 const char k_block[] = "/org/freedesktop/UDisks2/block_devices/zephiro_2ddvd";
 const char k_drive[] = "/org/freedesktop/UDisks2/drives/Stand_In_DVD_Drive";
 
-bool wait_for(const std::function<bool()>& done) {
-  for (int i = 0; i < 400; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
-  return false;
-}
-
 class UdisksEject : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string daemon = find_program("dbus-daemon");
-    ASSERT_NE(daemon, "") << "dbus-daemon is not installed";
-    write_file(dir / "bus.conf",
-               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN\"\n"
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>custom</type>\n"
-               "  <listen>unix:path=" + dir / "bus" + "</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n");
-    bus_pid = start_process({daemon, "--config-file=" + dir / "bus.conf", "--nofork", "--nopidfile"});
-    ASSERT_GT(bus_pid, 0);
-    ASSERT_TRUE(wait_for([&] { return std::filesystem::exists(dir / "bus"); })) << "the private bus did not start";
+    ASSERT_EQ(bus.start(), "");
     saved_address = get_environment("DBUS_SYSTEM_BUS_ADDRESS");
-    set_environment("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir / "bus");
+    set_environment("DBUS_SYSTEM_BUS_ADDRESS", bus.address());
   }
   void TearDown() override {
-    stop_process(service_pid);
-    stop_process(bus_pid);
     if (saved_address.empty())
       unset_environment("DBUS_SYSTEM_BUS_ADDRESS");
     else
       set_environment("DBUS_SYSTEM_BUS_ADDRESS", saved_address);
   }
-  // Starts the stand-in for the block device "zephiro-dvd" (any earlier one goes first);
-  // `fail` names the method it refuses, with the error `error`.
+  // The stand-in for the block device "zephiro-dvd".
   void serve(const std::string& fail = "", const std::string& error = "") {
-    stop_process(service_pid);
-    std::filesystem::remove(record_path());
-    std::vector<std::string> argv = {ZEPHIRO_BINARY_DIR "/udisks_stand_in", "unix:path=" + dir / "bus", record_path(),
-                                     "zephiro_2ddvd"};
-    if (!fail.empty()) argv.push_back(fail);
-    if (!error.empty()) argv.push_back(error);
-    service_pid = start_process(argv);
-    ASSERT_GT(service_pid, 0);
-    ASSERT_TRUE(wait_for([&] { return read_file(record_path()) == "ready\n"; })) << "the stand-in did not start";
+    ASSERT_TRUE(bus.serve("zephiro_2ddvd", fail, error)) << "the stand-in did not start";
   }
-  std::string record_path() const { return dir / "calls.txt"; }
-  // The calls the stand-in got, one line each.
-  std::string calls() const { return read_file(record_path()).substr(6); }
+  std::string calls() const { return bus.calls(); }
 
-  TempDir dir;
-  int bus_pid = -1, service_pid = -1;
+  PrivateBus bus;
   std::string saved_address;
 };
 
@@ -129,10 +88,9 @@ TEST_F(UdisksEject, EveryRefusalIsAFailureAndStopsWhatFollows) {
                      "org.freedesktop.UDisks2.Block Drive\n");
 
   // No service on the bus, then no bus at all.
-  stop_process(service_pid);
-  service_pid = -1;
+  bus.stop_service();
   EXPECT_EQ(platform::udisks_eject("/dev/zephiro-dvd"), ECONNREFUSED);
-  set_environment("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
+  set_environment("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + bus.dir() / "no-bus");
   EXPECT_EQ(platform::udisks_eject("/dev/zephiro-dvd", &detail), ECONNREFUSED);
   EXPECT_NE(detail, "");
 }
