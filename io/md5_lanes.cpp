@@ -97,9 +97,10 @@ __attribute__((target("avx2"))) void transpose_8x8(__m256i* r) {
 #define X8_G(b, c, d) _mm256_xor_si256(c, _mm256_and_si256(d, _mm256_xor_si256(b, c)))
 #define X8_H(b, c, d) _mm256_xor_si256(_mm256_xor_si256(b, c), d)
 #define X8_I(b, c, d) _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, ones)))
-#define X8_STEP(FN, a, b, c, d, i, s, k)                                                        \
-  a = _mm256_add_epi32(a, _mm256_add_epi32(FN(b, c, d),                                          \
-                                           _mm256_add_epi32(w[i], _mm256_set1_epi32(int(k))))); \
+// a + word + constant does not wait for the step before; only F and what follows do.
+#define X8_STEP(FN, a, b, c, d, i, s, k)                                              \
+  a = _mm256_add_epi32(a, _mm256_add_epi32(w[i], _mm256_set1_epi32(int(k))));         \
+  a = _mm256_add_epi32(a, FN(b, c, d));                                                \
   a = _mm256_add_epi32(b, X8_ROL(a, s));
 #define X8_FF(a, b, c, d, i, s, k) X8_STEP(X8_F, a, b, c, d, i, s, k)
 #define X8_GG(a, b, c, d, i, s, k) X8_STEP(X8_G, a, b, c, d, i, s, k)
@@ -175,9 +176,9 @@ constexpr int kTableG = ((0xF0 & 0xAA) | (0xCC & ~0xAA)) & 0xFF;
 constexpr int kTableH = 0xF0 ^ 0xCC ^ 0xAA;
 constexpr int kTableI = (0xCC ^ (0xF0 | ~0xAA)) & 0xFF;
 
-#define X16_STEP(TABLE, a, b, c, d, i, s, k)                                                   \
-  a = _mm512_add_epi32(a, _mm512_add_epi32(_mm512_ternarylogic_epi32(b, c, d, TABLE),           \
-                                           _mm512_add_epi32(w[i], _mm512_set1_epi32(int(k))))); \
+#define X16_STEP(TABLE, a, b, c, d, i, s, k)                                      \
+  a = _mm512_add_epi32(a, _mm512_add_epi32(w[i], _mm512_set1_epi32(int(k))));      \
+  a = _mm512_add_epi32(a, _mm512_ternarylogic_epi32(b, c, d, TABLE));              \
   a = _mm512_add_epi32(b, _mm512_rol_epi32(a, s));
 #define X16_FF(a, b, c, d, i, s, k) X16_STEP(kTableF, a, b, c, d, i, s, k)
 #define X16_GG(a, b, c, d, i, s, k) X16_STEP(kTableG, a, b, c, d, i, s, k)
