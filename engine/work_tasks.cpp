@@ -8,7 +8,7 @@
 #include "io/archive.h"
 #include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
-#include "io/md5.h"
+#include "io/md5_lanes.h"
 
 // ---------------------------------------------------------------- dvd_unpack_task
 
@@ -114,20 +114,30 @@ checksum_task::checksum_task(int first, int end, bool quick, const std::string& 
 
 void checksum_task::run() {
   int end = end_ < manifest_group_count() ? end_ : manifest_group_count();
+  std::vector<ManifestEntry*> wanted;
+  std::vector<ManifestEntry*> to_read;
+  std::vector<std::string> paths;
   for (int g = first_ < 0 ? 0 : first_; g < end; ++g) {
     int last = manifest_entry_count(g) - 1;
     if (last < 0 || !is_entry_wanted(g, last)) continue;
     ManifestEntry& entry = manifest_entry(g, last);
+    wanted.push_back(&entry);
     std::string path = install_location(install_folder_, entry);
     entry.found_signature = "NONE";
-    if (is_special_file(path))
+    if (is_special_file(path)) {
       entry.found_signature = kNotAFileSignature;  // there, but never the right file
-    else if (!quick_)
-      md5_of_file(path, entry.found_signature);  // a file that cannot be read stays "NONE"
-    else if (file_exists(path))
+    } else if (!quick_) {
+      to_read.push_back(&entry);
+      paths.push_back(path);
+    } else if (file_exists(path)) {
       entry.found_signature = entry.expected_signature;
-    entry.signature_matches = entry.found_signature == entry.expected_signature;
+    }
   }
+  // The files of the batch are hashed side by side; one that cannot be read stays "NONE".
+  std::vector<Md5Result> results = md5_of_files(paths);
+  for (size_t i = 0; i < results.size(); ++i)
+    if (results[i].code == 0) to_read[i]->found_signature = results[i].signature;
+  for (ManifestEntry* entry : wanted) entry->signature_matches = entry->found_signature == entry->expected_signature;
 }
 
 int checksum_task::result(std::string& message) {

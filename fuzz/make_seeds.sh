@@ -10,7 +10,7 @@ out=$PWD/fuzz/corpus
 work=$(mktemp -d "${TMPDIR:-/tmp}/zephiro-seeds.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip}_fuzz
+mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip,md5_lanes}_fuzz
 
 # ---- a disc set, and what the installer leaves behind after two installs from it
 "$bin/make_disc_set" --out="$work/set" --discs=2 --size=tiny --seed=7 >/dev/null
@@ -117,5 +117,9 @@ find "$work/set/disc2" -name '*.7z' | sort | head -n 3 | while read -r f; do cp 
 echo "another member" >"$work/z/data/c.txt"
 (cd "$work/z/data" && 7zz a -bso0 -bsp0 "$out/sevenzip_fuzz/solid.7z" a.txt c.txt >/dev/null)
 (cd "$work/z" && 7zz a -bso0 -bsp0 "$out/sevenzip_fuzz/folder.7z" data >/dev/null)
+
+# ---- MD5 lanes: a count byte, then per input a length byte, a repeat byte and its bytes
+printf '\x03\x05\x01hello\x38\x02%056d\x00\x01' 0 >"$out/md5_lanes_fuzz/three"
+{ printf '\x11'; seq 1 800; } >"$out/md5_lanes_fuzz/seventeen"
 
 find "$out" -type f | sort | while read -r f; do printf '%6d  %s\n' "$(wc -c <"$f")" "${f#"$PWD/"}"; done

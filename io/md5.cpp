@@ -14,7 +14,9 @@ namespace {
 // Large enough to keep the disk busy, small enough that several checksum workers stay cheap.
 constexpr size_t kBlockSize = 1 << 20;
 
-std::string hex_of(const unsigned char* digest, unsigned length) {
+}  // namespace
+
+std::string md5_signature_text(const unsigned char* digest, unsigned length) {
   static const char digits[] = "0123456789abcdef";
   std::string text;
   text.reserve(length * 2);
@@ -24,6 +26,8 @@ std::string hex_of(const unsigned char* digest, unsigned length) {
   }
   return text;
 }
+
+namespace {
 
 struct FileCloser {
   int fd;
@@ -51,7 +55,7 @@ std::string Md5Digest::finish() {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned length = 0;
   if (!context_ || EVP_DigestFinal_ex(context_, digest, &length) != 1) return std::string();
-  return hex_of(digest, length);
+  return md5_signature_text(digest, length);
 }
 
 int md5_of_file(const std::string& path, std::string& signature) {

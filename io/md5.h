@@ -8,6 +8,9 @@
 // read (EINVAL for a FIFO or a device, which could block or never end).
 int md5_of_file(const std::string& path, std::string& signature);
 
+// The digest's bytes as a signature: two lowercase hex digits a byte, in order.
+std::string md5_signature_text(const unsigned char* digest, unsigned length);
+
 // The signature of bytes that arrive piece by piece (a file as it is written).
 class Md5Digest {
  public:

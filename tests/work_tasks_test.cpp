@@ -15,6 +15,7 @@
 #include "engine/dvd_discovery.h"
 #include "io/file_ops.h"
 #include "io/md5.h"
+#include "io/md5_lanes.h"
 #include "io/threads.h"
 #include "tests/engine_test_util.h"
 #include "tests/test_util.h"
@@ -48,6 +49,7 @@ class WorkTaskTest : public ::testing::Test {
     create_folder(archives);
   }
   void TearDown() override {
+    reset_md5_lanes();
     log_set_capture(nullptr);
     reset_install_manifest();
     reset_install_scope();
@@ -327,6 +329,39 @@ TEST_F(WorkTaskTest, ChecksumFollowsTheInstallScope) {
   checksum_task(0, 2, false).run();
   EXPECT_EQ(kAbcMd5, current_entry(tile).found_signature);
   EXPECT_EQ("", current_entry(base).found_signature);
+}
+
+// One task's files are hashed side by side: sizes that end their lanes at different blocks,
+// one file far larger than the rest, files that cannot be read and one left out of the scope.
+TEST_F(WorkTaskTest, ChecksumOfABatchIsTheSameAtEveryLaneWidth) {
+  make_folders(copy.path(), "Output/");
+  const size_t sizes[] = {0, 63, 64, 65, 3000, 200000, 3 * 1024 * 1024 + 1, 129, 70000};
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+    std::string path = "Output/f" + std::to_string(i) + ".bin";
+    std::string bytes(sizes[i], '\0');
+    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>((k * 131 + i * 7) ^ (k >> 9));
+    write_file(copy.path() + path, bytes);
+    expected.emplace_back();
+    ASSERT_EQ(0, md5_of_file(copy.path() + path, expected.back()));
+    add_group("Zephiro 9/" + path, {{i == 4 ? expected.back() : kAbcMd5}});
+  }
+  int missing = add_group("Zephiro 9/Output/missing.bin", {{kAbcMd5}});
+  int folder = add_group("Zephiro 9/Output", {{kAbcMd5}});
+  int apple = add_group("Zephiro 9/Output/f1.bin", {{kAbcMd5, platform_apl}});
+  for (int width : {1, 8, 16}) {
+    md5_force_lane_width(width);
+    set_found(apple, "untouched");
+    checksum_task(0, apple + 1, false, copy.path()).run();
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(expected[i], current_entry(int(i)).found_signature) << "width " << width << ", file " << i;
+      EXPECT_EQ(i == 4, current_entry(int(i)).signature_matches) << "width " << width << ", file " << i;
+    }
+    EXPECT_EQ("NONE", current_entry(missing).found_signature);
+    EXPECT_EQ("NONE", current_entry(folder).found_signature);
+    EXPECT_FALSE(current_entry(folder).signature_matches);
+    EXPECT_EQ("untouched", current_entry(apple).found_signature);
+  }
 }
 
 TEST_F(WorkTaskTest, ChecksumTasksOnAStageCoverEveryGroup) {
