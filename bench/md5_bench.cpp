@@ -67,20 +67,34 @@ bool per_core(const char* name, const std::vector<std::string>& inputs) {
   return true;
 }
 
-// The shell's exit code for `command`, -1 when it could not run or a signal ended it.
-int run(const std::string& command) {
+// One run of a shell command: its wall time, the processor time of everything it started
+// (user and system, from the shell's `times`), and its exit code (-1 when it could not run
+// or a signal ended it).
+struct Timing {
+  double wall = 0, processor = 0;
+  int code = -1;
+};
+
+Timing run(const std::string& command) {
+  Timing t;
   CapturedChild child;
-  if (start_captured({"/bin/sh", "-c", command}, child) != 0) return -1;
-  int status = -1;
-  while (!poll_captured(child, status)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return status;
+  auto start = std::chrono::steady_clock::now();
+  if (start_captured({"/bin/sh", "-c", "{ " + command + "\n} >/dev/null; c=$?; times; exit $c"}, child) != 0) return t;
+  while (!poll_captured(child, t.code)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  t.wall = seconds_since(start);
+  // The second line of `times`: the children's user and system time, as "1m2.5s 0m0.25s".
+  size_t line = child.output.find('\n');
+  double m1 = 0, s1 = 0, m2 = 0, s2 = 0;
+  if (line != std::string::npos && std::sscanf(child.output.c_str() + line + 1, "%lfm%lfs %lfm%lfs", &m1, &s1, &m2, &s2) == 4)
+    t.processor = 60 * (m1 + m2) + s1 + s2;
+  return t;
 }
 
-// Wall time of `command`; `code` gets its exit code.
-double timed(const std::string& command, int* code) {
-  auto start = std::chrono::steady_clock::now();
-  *code = run(command);
-  return seconds_since(start);
+// The fastest of the runs, by each measure.
+void keep_best(Timing& best, const Timing& t) {
+  if (best.code == -1 || t.wall < best.wall) best.wall = t.wall;
+  if (best.code == -1 || t.processor < best.processor) best.processor = t.processor;
+  best.code = t.code;
 }
 
 std::string shell_quoted(const std::string& text) {
@@ -115,7 +129,7 @@ int main(int argc, char** argv) {
     std::printf("-- making a disc set and its copy (%s)...\n", size.c_str());
     std::fflush(stdout);
     if (run(shell_quoted(bin + "make_disc_set") + " --out=" + shell_quoted(set) + " --size=" + size + " --old-copy=" +
-            shell_quoted(copy) + " > /dev/null") != 0)
+            shell_quoted(copy)).code != 0)
       return 1;
   }
   std::string drives;
@@ -130,28 +144,33 @@ int main(int argc, char** argv) {
   // The program's own folders (log, preferences, scratch) stay in the bench's folder.
   std::string home = scratch + "home";
   fs::create_directories(home + "/tmp");
+  fs::create_directories(home + "/desktop");
   std::string env = "HOME=" + shell_quoted(home) + " XDG_DATA_HOME=" + shell_quoted(home + "/data") +
                     " XDG_DESKTOP_DIR=" + shell_quoted(home + "/desktop") + " TMPDIR=" + shell_quoted(home + "/tmp") + " ";
   std::string verify = bin + "zephiro-installer --dvd_drives=" + shell_quoted(drives) + " --verify=" + shell_quoted(copy) +
-                       " > /dev/null 2>&1";
-  std::string xargs = "find " + shell_quoted(copy) + " -type f -print0 | xargs -0 -P2 md5sum > /dev/null";
+                       " 2>/dev/null";
+  std::string xargs = "find " + shell_quoted(copy) + " -type f -print0 | xargs -0 -P2 md5sum";
   int rounds = std::atoi(bench_option(argc, argv, "--rounds", "3").c_str());
-  int code = 0;
   run(xargs);  // warms the page cache
-  // The three take turns, so that a busy machine slows each of them alike; the best of each.
-  double t_xargs = 1e30, t_verify = 1e30, t_one = 1e30;
+  // The three take turns, so that a busy machine slows each of them alike.
+  Timing t_xargs, t_lanes, t_one;
   for (int r = 0; r < rounds; ++r) {
-    t_xargs = std::min(t_xargs, timed(xargs, &code));
-    t_verify = std::min(t_verify, timed(env + verify, &code));
+    keep_best(t_xargs, run(xargs));
+    keep_best(t_lanes, run(env + verify));
     // 0 or 2 (some files of the copy are older versions): anything else did not scan.
-    if (code != 0 && code != 2) return std::fprintf(stderr, "--verify failed with exit code %d\n", code), 1;
-    t_one = std::min(t_one, timed(env + "ZEPHIRO_MD5_LANES=1 " + verify, &code));
+    if (t_lanes.code != 0 && t_lanes.code != 2)
+      return std::fprintf(stderr, "--verify failed with exit code %d\n", t_lanes.code), 1;
+    keep_best(t_one, run(env + "ZEPHIRO_MD5_LANES=1 " + verify));
   }
-  std::printf("find | xargs -0 -P2 md5sum       %6.2f s  %7.0f MB/s\n", t_xargs, mb / t_xargs);
-  std::printf("--verify, one stream             %6.2f s  %7.0f MB/s  %.2fx xargs\n", t_one, mb / t_one, t_xargs / t_one);
-  std::printf("--verify, %2d lanes                %6.2f s  %7.0f MB/s  %.2fx xargs\n", md5_lane_width(), t_verify,
-              mb / t_verify, t_xargs / t_verify);
-  std::printf("(best of %d runs each, warm page cache)\n", rounds);
+  std::printf("%-30s %8s %9s %8s %14s %8s\n", "", "wall", "MB/s", "ratio", "processor time", "ratio");
+  auto line = [&](const std::string& name, const Timing& t) {
+    std::printf("%-30s %7.2fs %9.0f %7.2fx %13.2fs %7.2fx\n", name.c_str(), t.wall, mb / t.wall, t_xargs.wall / t.wall,
+                t.processor, t_xargs.processor / t.processor);
+  };
+  line("find | xargs -0 -P2 md5sum", t_xargs);
+  line("--verify, one stream", t_one);
+  line("--verify, " + std::to_string(md5_lane_width()) + " lanes", t_lanes);
+  std::printf("(best of %d runs each, warm page cache; ratio: xargs's time / this one's)\n", rounds);
   if (bench_option(argc, argv, "--keep", "").empty() && bench_option(argc, argv, "--set", "").empty())
     fs::remove_all(scratch);
   return 0;

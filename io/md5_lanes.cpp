@@ -4,11 +4,13 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/md5.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "io/file_ops.h"
 #include "io/md5.h"
@@ -76,16 +78,19 @@ struct alignas(64) LaneStates {
 // Rows r[0..7] of eight 32-bit words become columns: r[i] word j -> r[j] word i.
 __attribute__((target("avx2"))) void transpose_8x8(__m256i* r) {
   __m256i t[8], u[8];
+  #pragma GCC unroll 16
   for (int k = 0; k < 8; k += 2) {
     t[k] = _mm256_unpacklo_epi32(r[k], r[k + 1]);
     t[k + 1] = _mm256_unpackhi_epi32(r[k], r[k + 1]);
   }
+  #pragma GCC unroll 16
   for (int k = 0; k < 8; k += 4) {
     u[k] = _mm256_unpacklo_epi64(t[k], t[k + 2]);
     u[k + 1] = _mm256_unpackhi_epi64(t[k], t[k + 2]);
     u[k + 2] = _mm256_unpacklo_epi64(t[k + 1], t[k + 3]);
     u[k + 3] = _mm256_unpackhi_epi64(t[k + 1], t[k + 3]);
   }
+  #pragma GCC unroll 16
   for (int k = 0; k < 4; ++k) {
     r[k] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x20);
     r[k + 4] = _mm256_permute2x128_si256(u[k], u[k + 4], 0x31);
@@ -116,6 +121,7 @@ __attribute__((target("avx2"))) void md5_blocks_x8(LaneStates& st, const char* c
   const __m256i ones = _mm256_set1_epi32(-1);
   for (size_t n = 0; n < blocks; ++n) {
     __m256i w[16];
+    #pragma GCC unroll 16
     for (int j = 0; j < 8; ++j) {
       const char* p = data[j] + n * kBlock;
       w[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -147,17 +153,20 @@ __attribute__((target("avx2"))) void md5_blocks_x8(LaneStates& st, const char* c
 // Rows r[0..15] of sixteen 32-bit words become columns.
 __attribute__((target("avx512f"))) void transpose_16x16(__m512i* r) {
   __m512i t[16], u[16];
+  #pragma GCC unroll 16
   for (int k = 0; k < 16; k += 2) {
     t[k] = _mm512_unpacklo_epi32(r[k], r[k + 1]);
     t[k + 1] = _mm512_unpackhi_epi32(r[k], r[k + 1]);
   }
   // Now 128-bit lane L of u[4m + j] holds word 4L + j of rows 4m..4m+3.
+  #pragma GCC unroll 16
   for (int k = 0; k < 16; k += 4) {
     u[k] = _mm512_unpacklo_epi64(t[k], t[k + 2]);
     u[k + 1] = _mm512_unpackhi_epi64(t[k], t[k + 2]);
     u[k + 2] = _mm512_unpacklo_epi64(t[k + 1], t[k + 3]);
     u[k + 3] = _mm512_unpackhi_epi64(t[k + 1], t[k + 3]);
   }
+  #pragma GCC unroll 16
   for (int j = 0; j < 4; ++j) {
     __m512i v0 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0x44);
     __m512i v1 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0xEE);
@@ -192,6 +201,7 @@ __attribute__((target("avx512f"))) void md5_blocks_x16(LaneStates& st, const cha
   __m512i d = _mm512_load_si512(st.word[3]);
   for (size_t n = 0; n < blocks; ++n) {
     __m512i w[16];
+    #pragma GCC unroll 16
     for (int j = 0; j < 16; ++j) w[j] = _mm512_loadu_si512(data[j] + n * kBlock);
     transpose_16x16(w);
     const __m512i a0 = a, b0 = b, c0 = c, d0 = d;
