@@ -10,7 +10,7 @@ out=$PWD/fuzz/corpus
 work=$(mktemp -d "${TMPDIR:-/tmp}/zephiro-seeds.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip}_fuzz
+mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip,disc_image}_fuzz
 
 # ---- a disc set, and what the installer leaves behind after two installs from it
 "$bin/make_disc_set" --out="$work/set" --discs=2 --size=tiny --seed=7 >/dev/null
@@ -118,4 +118,14 @@ echo "another member" >"$work/z/data/c.txt"
 (cd "$work/z/data" && 7zz a -bso0 -bsp0 "$out/sevenzip_fuzz/solid.7z" a.txt c.txt >/dev/null)
 (cd "$work/z" && 7zz a -bso0 -bsp0 "$out/sevenzip_fuzz/folder.7z" data >/dev/null)
 
+# ---- disc images: a small disc mastered with each set of names (no padding, to stay small)
+mkdir -p "$work/iso/Zephiro 9 DVD"
+cp "$work/set/disc1/dvd_version.txt" "$work/iso/"
+cp "$disc/directory.txt.zip" "$work/iso/Zephiro 9 DVD/"
+for names in "-r -J" "-J" "-R"; do
+  seed=$(echo "$names" | tr -d ' -')
+  xorriso -no_rc -as mkisofs -quiet $names -no-pad -V SEED -o "$out/disc_image_fuzz/$seed.iso" "$work/iso" >/dev/null 2>&1
+done
+
 find "$out" -type f | sort | while read -r f; do printf '%6d  %s\n' "$(wc -c <"$f")" "${f#"$PWD/"}"; done
+
