@@ -11,8 +11,10 @@
 #include <memory>
 #include <sstream>
 
+#include "core/app_state.h"
 #include "tests/program_window_fixture.h"
 #include "tests/test_util.h"
+#include "ui/localization.h"
 
 namespace fs = std::filesystem;
 
@@ -298,6 +300,37 @@ TEST_F(DiscImageWindowTest, TheDiscChangePageTakesAnImageAndABadOneIsToldByName)
   EXPECT_NE(log.find("I cannot read the disc image " + junk + "."), std::string::npos) << log;
   EXPECT_NE(log.find("Using the disc image " + image(3) + "/ as a drive"), std::string::npos) << log;
   EXPECT_TRUE(fs::exists(copy + "Global Scenery/-global terrain-/+40+070/+43+073.dsf"));
+}
+
+TEST_F(DiscImageWindowTest, TheChoiceAndWhatItTellsSpeakEachLanguageAndFit) {
+  const std::string junk = p.root / "junk.iso";
+  write_file(junk, "no disc image");
+  const int saved = app().language;
+  for (int language : {language_french, language_german, language_russian}) {
+    set_language(language);  // the texts the script waits for and clicks
+    const std::string code = language_entry(language)->iso_code;
+    SCOPED_TRACE(code);
+    const std::string no_disc = "wait_text " + localize("Please insert Zephiro 9 DVD number one to begin.") + "\n";
+    const std::string choice = "click_text " + localize("Use Disc Images…") + "\n";
+    const std::string welcome = localize("Welcome to the Zephiro 9 Installer.  I will guide you through the process "
+                                         "of installing %1:install name%.");
+    RunResult r = p.run({"--lang=" + code, "--missing_strings",
+                         script("check_fit\n" + no_disc + "pick_disc_image " + junk + "\n" + choice + "frames 5\n" +
+                                no_disc + "pick_disc_image " + image(1) + "\n" + choice + "wait_text " +
+                                welcome.substr(0, welcome.find('%')) + "\n")});
+    const std::string log = p.log();
+    ASSERT_EQ(r.exit_code, 0) << r.err << log;
+    // Every text drawn or told had its translation; the alert about the file in the language.
+    EXPECT_EQ(log.find("\nSTRING "), std::string::npos) << log;
+    EXPECT_NE(log.find(substitute_parameters(localize("I cannot read the disc image %1:file%."), junk)),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(localize("The disc image is not an ISO 9660 image (a UDF-only image cannot be read)")),
+              std::string::npos)
+        << log;
+  }
+  reset_localization();
+  app().language = saved;
 }
 
 }  // namespace
