@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::start_run();
+  // The image file keeps its name (and often its size): its directory must be read afresh.
+  reset_disc_drive();
   fuzz::write_file(g_image, data, size);
   const int checked = check_disc_image(g_image, nullptr);
   for (const char* name : {"dvd_version.txt", "Zephiro 9 DVD/directory.txt.zip", "Zephiro 9 DVD/Zephiro 9"}) {
