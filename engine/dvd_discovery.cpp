@@ -160,7 +160,11 @@ std::vector<std::string> dvd_drive_roots() {
 
 int use_disc_images(const std::string& chosen) {
   const std::string root = as_root(chosen);
-  if (!is_disc_image(root)) return tell_unreadable_image(chosen, ENOENT), ENOENT;
+  if (!is_disc_image(root)) {
+    const int code = folder_exists(root) ? EISDIR : ENOENT;
+    tell_unreadable_image(chosen, code);
+    return code;
+  }
   g_dvd.checked_images.erase(root);
   g_dvd.unreadable_images.erase(root);
   if (!is_readable_drive(root)) return err_disc_image_damaged;
@@ -197,8 +201,6 @@ int use_disc_images(const std::string& chosen) {
   g_dvd.next_scan_due = -1;
   return 0;
 }
-
-const std::vector<std::string>& chosen_disc_images() { return g_dvd.image_drives; }
 
 bool has_disc_image_drive() {
   for (const std::string& root : dvd_drive_roots())

@@ -15,7 +15,6 @@ std::vector<std::string> dvd_drive_roots();
 // same set, drives for the rest of the run (beside the other drives). 0, or an error code
 // when the chosen image cannot be read (the user has then been told, naming the file).
 int use_disc_images(const std::string& chosen);
-const std::vector<std::string>& chosen_disc_images();
 // Whether any drive is a disc image: every disc of a set of images is in at once.
 bool has_disc_image_drive();
 
