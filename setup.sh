@@ -10,6 +10,7 @@ packages=(
   xvfb xauth zip 7zip zenity
   clang libclang-rt-14-dev
   libdbus-1-dev dbus-daemon
+  xorriso
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,7 @@
 #include "engine/registry.h"
 #include "engine/dvd_discovery.h"
 #include "engine/work_record.h"
+#include "io/disc_drive.h"
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/fs.h"
@@ -233,7 +234,7 @@ bool change_disc(int group) {
     say("ERROR: DVD number " + wanted + " is needed: put it in a drive and run the command again.");
     return false;
   }
-  if (eject_disc(dvd_root()) != 0)
+  if (eject_drive(dvd_root()) != 0)
     std::fprintf(stderr, "\nThe DVD could not be ejected. Please take it out of the drive yourself.\n");
   set_dvd_root("");
   for (;;) {
@@ -438,6 +439,8 @@ int run_command_line_mode() {
         error_message_for_code(registry_code) + "); later runs will not offer it until it is.");
   delete_unwanted_files();
   int result = carry_out_plan(run);
+  // What reading from disc images cost, against their sizes (seeking skips the rest).
+  if (disc_image_bytes_read() > 0) LOG << "Read " << disc_image_bytes_read() << " bytes from disc images\n";
   if (result == cli_ok && registry_code) result = cli_failed_files;
   if (result == cli_ok) say("Done: " + install_path());
   else if (result == cli_failed_files)

@@ -248,12 +248,14 @@ bool give_key(const std::string& name) {
 
 // ---------------------------------------------------------------- the folder picker
 
-// The next folder picker takes the script's answer instead of showing a dialog.
-void arm_folder_picker(bool cancel, const std::string& path) {
+// The next folder picker takes the script's answer instead of showing a dialog; `kind`
+// names the only kind of dialog the answer is for (-1: any).
+void arm_folder_picker(bool cancel, const std::string& path, int kind = -1) {
   FileDialogState& d = file_dialog_state();
   d.scripted = true;
   d.scripted_confirm = !cancel;
   d.scripted_path = path;
+  d.scripted_kind = kind;
 }
 
 // ---------------------------------------------------------------- commands
@@ -361,6 +363,11 @@ Outcome start_command(const std::string& word, const std::string& arg) {
   if (word == "pick_folder" || word == "pick_cancel") {
     if (word == "pick_folder" && arg.empty()) return fail("pick_folder needs a path"), Outcome::busy;
     arm_folder_picker(word == "pick_cancel", arg);
+    return Outcome::next;
+  }
+  if (word == "pick_disc_image") {
+    if (arg.empty()) return fail("pick_disc_image needs a path"), Outcome::busy;
+    arm_folder_picker(false, arg, dialog_open_disc_image);
     return Outcome::next;
   }
   if (word == "set_drives") {

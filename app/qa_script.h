@@ -18,6 +18,8 @@
 //   type TEXT               type TEXT into the focused field
 //   pick_folder PATH        the next folder picker returns PATH without showing itself
 //   pick_cancel             the next folder picker is cancelled
+//   pick_disc_image FILE    the next picker, which must be the disc image picker, returns
+//                           FILE (any other picker is cancelled instead)
 //   set_drives DIR[:DIR..]  replace the folder drives, as if the user changed discs
 //   frames N                let N frames pass
 //   timeout SECONDS         the limit of later waits (30 at first)

@@ -1,5 +1,7 @@
 #include "engine/dvd_discovery.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <set>
 #include <utility>
 
@@ -9,6 +11,7 @@
 #include "core/user_text.h"
 #include "engine/manifest.h"
 #include "io/archive.h"
+#include "io/disc_drive.h"
 #include "io/file_ops.h"
 #include "io/mapped_file.h"
 #include "io/run_folder.h"
@@ -28,6 +31,11 @@ struct DvdState {
   int manifest_status = 0;
   bool drives_overridden = false;
   std::vector<std::string> drive_override;
+  // Disc images the user chose in the window: drives for the rest of the run.
+  std::vector<std::string> image_drives;
+  // Images already checked this run, and those that cannot be read (told once).
+  std::set<std::string> checked_images;
+  std::set<std::string> unreadable_images;
 };
 DvdState g_dvd;
 
@@ -73,6 +81,55 @@ bool has_disc_header(MappedFile& file) {
   return file.has_view() && check_file(file, kind_text, kAccepted, "DVD", nullptr) == 900;
 }
 
+// The disc's dvd_version.txt, when it has the install disc's header.
+bool open_disc_marker(MappedFile& file, const std::string& root) {
+  return open_drive_file(file, root + "dvd_version.txt", kVersionFileLimit) == 0 && has_disc_header(file);
+}
+
+// The DVD Version the disc at `root` names; empty when it names none.
+std::string version_on_disc(const std::string& root) {
+  MappedFile file;
+  std::string version;
+  if (open_disc_marker(file, root)) read_version_lines(file, &version);
+  return version;
+}
+
+void tell_unreadable_image(const std::string& image, int code) {
+  ALERT(alert_info, user_text("I cannot read the disc image %1:file%.", image),
+        user_text("Error: %1:message%.", error_message_for_code(code)),
+        user_text("Please check the file, or make the image again from its DVD."), "");
+}
+
+// An image is checked once per run, its whole directory read; one that cannot be read is
+// told to the user (naming the file) and is no disc from then on.
+bool is_readable_drive(const std::string& root) {
+  if (!is_disc_image(root)) return true;
+  if (g_dvd.checked_images.insert(root).second) {
+    std::string detail;
+    const int code = check_disc_image(root.substr(0, root.size() - 1), &detail);
+    if (code != 0) {
+      LOG << "The disc image " << root << " cannot be read: " << detail << "\n";
+      g_dvd.unreadable_images.insert(root);
+      tell_unreadable_image(root.substr(0, root.size() - 1), code);
+    }
+  }
+  return g_dvd.unreadable_images.count(root) == 0;
+}
+
+std::string as_root(std::string path) {
+  // A relative folder is taken from where the program was started, like any path argument.
+  if (path[0] != '/') path = platform::current_folder() + path;
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+bool has_iso_suffix(const std::string& name) {
+  if (name.size() < 4) return false;
+  std::string suffix = name.substr(name.size() - 4);
+  for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return suffix == ".iso";
+}
+
 }  // namespace
 
 void set_dvd_drives(const std::string& folders) {
@@ -83,12 +140,7 @@ void set_dvd_drives(const std::string& folders) {
     size_t end = folders.find(':', start);
     if (end == std::string::npos) end = folders.size();
     std::string root = folders.substr(start, end - start);
-    if (!root.empty()) {
-      // A relative folder is taken from where the program was started, like any path argument.
-      if (root[0] != '/') root = platform::current_folder() + root;
-      if (root.back() != '/') root += '/';
-      g_dvd.drive_override.push_back(root);
-    }
+    if (!root.empty()) g_dvd.drive_override.push_back(as_root(root));
     start = end + 1;
   }
   g_dvd.next_scan_due = -1;
@@ -100,18 +152,73 @@ void clear_dvd_drives_override() {
 }
 
 std::vector<std::string> dvd_drive_roots() {
-  return g_dvd.drives_overridden ? g_dvd.drive_override : platform::mounted_disc_roots();
+  std::vector<std::string> roots = g_dvd.drives_overridden ? g_dvd.drive_override : platform::mounted_disc_roots();
+  for (const std::string& image : g_dvd.image_drives)
+    if (std::find(roots.begin(), roots.end(), image) == roots.end()) roots.push_back(image);
+  return roots;
+}
+
+int use_disc_images(const std::string& chosen) {
+  const std::string root = as_root(chosen);
+  if (!is_disc_image(root)) {
+    const int code = folder_exists(root) ? EISDIR : ENOENT;
+    tell_unreadable_image(chosen, code);
+    return code;
+  }
+  g_dvd.checked_images.erase(root);
+  g_dvd.unreadable_images.erase(root);
+  if (!is_readable_drive(root)) return err_disc_image_damaged;
+  // The set's name: from the chosen disc, or from the disc one already read when the
+  // chosen one carries no marker.
+  std::string product = version_on_disc(root);
+  if (product.empty()) product = g_dvd.version;
+  const size_t slash = root.rfind('/', root.size() - 2);
+  const std::string folder = root.substr(0, slash + 1);
+  std::vector<std::string> names;
+  std::vector<int> is_folder;
+  const int n = product.empty() ? 0 : list_folder(folder, names, is_folder);
+  std::vector<std::string> images = {root};
+  for (int i = 0; i < n; ++i) {
+    const std::string other = folder + names[i] + "/";
+    if (is_folder[i] || !has_iso_suffix(names[i]) || other == root || !is_disc_image(other)) continue;
+    // Only disc one of a set need carry the marker: a later disc belongs to the set when
+    // it holds the set's folder with its manifest archive.
+    const std::string version = version_on_disc(other);
+    uint64_t size = 0;
+    const bool same = version.empty() ? drive_file_size(other + product + "/directory.txt.zip", &size) == 0
+                                      : version == product;
+    if (same) images.push_back(other);
+    else LOG << "The disc image " << other << " is not a disc of " << product << "\n";
+  }
+  // In the order of their names (DVD1 before DVD2): where every disc of a set carries the
+  // marker, the first disc is then the one the install starts from.
+  std::sort(images.begin(), images.end());
+  for (const std::string& image : images) {
+    if (std::find(g_dvd.image_drives.begin(), g_dvd.image_drives.end(), image) == g_dvd.image_drives.end())
+      g_dvd.image_drives.push_back(image);
+    LOG << "Using the disc image " << image << " as a drive\n";
+  }
+  g_dvd.next_scan_due = -1;
+  return 0;
+}
+
+bool has_disc_image_drive() {
+  for (const std::string& root : dvd_drive_roots())
+    if (is_disc_image(root)) return true;
+  return false;
 }
 
 bool is_install_disc(const std::string& root) {
   bool yes;
-  if (!g_dvd.marker_file.empty()) {
+  if (!is_readable_drive(root)) {
+    yes = false;
+  } else if (!g_dvd.marker_file.empty()) {
     // The marker is an archive of any size: only its being there and non-empty matters.
     uint64_t size = 0;
-    yes = regular_file_size(root + g_dvd.marker_file, &size) == 0 && size > 0;
+    yes = drive_file_size(root + g_dvd.marker_file, &size) == 0 && size > 0;
   } else {
-    MappedFile file(root + "dvd_version.txt", 0, 0, kVersionFileLimit);
-    yes = has_disc_header(file);
+    MappedFile file;
+    yes = open_disc_marker(file, root);
   }
   if (yes) g_dvd.root = root;
   return yes;
@@ -126,11 +233,17 @@ bool dvd_scan(bool force) {
   // mounted twice) is one disc: it is counted by the identity of its root folder.
   int discs = 0;
   std::set<std::pair<uint64_t, uint64_t>> counted;
-  for (const std::string& root : dvd_drive_roots()) {
+  const std::vector<std::string> roots = dvd_drive_roots();
+  for (const std::string& root : roots) {
+    if (is_disc_image(root)) continue;
     uint64_t device = 0, inode = 0;
     if (platform::file_identity(root, &device, &inode) == 0 && !counted.insert({device, inode}).second) continue;
     if (is_install_disc(root)) ++discs;
   }
+  // Images hold every disc of a set at once and may copy a disc that is also in a drive:
+  // they never count as a second disc; the first one that holds it serves when no drive does.
+  for (size_t i = 0; i < roots.size() && discs == 0; ++i)
+    if (is_disc_image(roots[i]) && is_install_disc(roots[i])) discs = 1;
   if (discs >= 2)
     ALERT(alert_quit, user_text("I found multiple Zephiro CDs in the drives!"), user_text("This is bad!"),
           user_text("Pull out whatever CD you are not using now!"), "");
@@ -140,14 +253,18 @@ bool dvd_scan(bool force) {
 
 void read_disc_identity() {
   if (g_dvd.root.empty()) dvd_scan(true);
-  if (!g_dvd.root.empty() && g_dvd.version.empty()) {
-    MappedFile file(g_dvd.root + "dvd_version.txt", 0, 0, kVersionFileLimit);
-    if (has_disc_header(file)) read_version_lines(file, &g_dvd.version);
-  }
+  if (!g_dvd.root.empty() && g_dvd.version.empty()) g_dvd.version = version_on_disc(g_dvd.root);
   if (!g_dvd.version.empty() && g_dvd.manifest_status == 0) {
     std::string archive = dvd_archive_folder() + "directory.txt.zip";
     std::string temp = scratch_folder();
-    int code = zip_to_file(archive, temp, nullptr, false);
+    // An archive inside a disc image comes out to the scratch folder first.
+    std::string local = archive;
+    int code = 0;
+    if (is_disc_image(g_dvd.root)) {
+      local = temp + "directory.txt.zip";
+      code = copy_drive_file(archive, local);
+    }
+    if (code == 0) code = zip_to_file(local, temp, nullptr, false);
     if (code != 0)
       ALERT(alert_quit, user_text("DVD scan: The installer cannot extract a file."),
             user_text("Error: %1:message%.", error_message_for_code(code)),
@@ -164,7 +281,8 @@ bool find_needed_disc(int group) {
   set_disc_marker_file(rel);
   dvd_scan(true);
   set_disc_marker_file("");
-  if (g_dvd.root.empty() || !file_exists(g_dvd.root + rel)) return false;
+  uint64_t size = 0;
+  if (g_dvd.root.empty() || drive_file_size(g_dvd.root + rel, &size) != 0) return false;
   g_dvd.current_disc = entry.disc_number;
   return true;
 }

@@ -11,6 +11,12 @@
 void set_dvd_drives(const std::string& colon_separated_folders);
 void clear_dvd_drives_override();
 std::vector<std::string> dvd_drive_roots();
+// Makes the disc image `chosen`, and every other ".iso" in its folder that is a disc of the
+// same set, drives for the rest of the run (beside the other drives). 0, or an error code
+// when the chosen image cannot be read (the user has then been told, naming the file).
+int use_disc_images(const std::string& chosen);
+// Whether any drive is a disc image: every disc of a set of images is in at once.
+bool has_disc_image_drive();
 
 // Looks for an install disc in every drive; the result is cached for an hour unless forced.
 // Two install discs at once end the program with a fatal alert; one disc seen under two

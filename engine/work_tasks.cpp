@@ -7,6 +7,7 @@
 #include "engine/manifest.h"
 #include "io/archive.h"
 #include "engine/dvd_discovery.h"
+#include "io/disc_drive.h"
 #include "io/file_ops.h"
 #include "io/md5_lanes.h"
 
@@ -58,7 +59,8 @@ void dvd_unpack_task::run() {
 
 void dvd_unpack_task::copy_from_disc() {
   phase_ = 1;
-  result_ = copy_file(source_, temp_copy_);
+  // From a disc image too: the archive comes out whole and is then checked as any other.
+  result_ = copy_drive_file(source_, temp_copy_);
   if (result_ == 0) return;
   failed_step_ = step_copy;
   // What a failed copy left behind is never extracted; it need not fill the temporary folder.

@@ -10,7 +10,7 @@ out=$PWD/fuzz/corpus
 work=$(mktemp -d "${TMPDIR:-/tmp}/zephiro-seeds.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip,md5_lanes}_fuzz
+mkdir -p "$out"/{manifest,check_file,dvd_version,translation,preferences,registry,work_record,zip,sevenzip,md5_lanes,disc_image}_fuzz
 
 # ---- a disc set, and what the installer leaves behind after two installs from it
 "$bin/make_disc_set" --out="$work/set" --discs=2 --size=tiny --seed=7 >/dev/null
@@ -122,4 +122,14 @@ echo "another member" >"$work/z/data/c.txt"
 printf '\x03\x05\x01hello\x38\x02%056d\x00\x01' 0 >"$out/md5_lanes_fuzz/three"
 { printf '\x11'; seq 1 800; } >"$out/md5_lanes_fuzz/seventeen"
 
+# ---- disc images: a small disc mastered with each set of names (no padding, to stay small)
+mkdir -p "$work/iso/Zephiro 9 DVD"
+cp "$work/set/disc1/dvd_version.txt" "$work/iso/"
+cp "$disc/directory.txt.zip" "$work/iso/Zephiro 9 DVD/"
+for names in "-r -J" "-J" "-R"; do
+  seed=$(echo "$names" | tr -d ' -')
+  xorriso -no_rc -as mkisofs -quiet $names -no-pad -V SEED -o "$out/disc_image_fuzz/$seed.iso" "$work/iso" >/dev/null 2>&1
+done
+
 find "$out" -type f | sort | while read -r f; do printf '%6d  %s\n' "$(wc -c <"$f")" "${f#"$PWD/"}"; done
+

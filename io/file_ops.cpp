@@ -9,6 +9,7 @@
 #include "core/alert.h"
 #include "core/app_state.h"
 #include "core/user_text.h"
+#include "io/disc_drive.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
 
@@ -391,6 +392,8 @@ std::string error_message_for_code(int code) {
       {err_archive_damaged, "Damaged archive: the file it holds is not the file it should be"},
       {err_archive_member_missing, "Damaged archive: it does not hold the file it should"},
       {err_archive_corrupt, "Damaged archive: its data is corrupt or fails its check"},
+      {err_disc_image_unknown, "The disc image is not an ISO 9660 image (a UDF-only image cannot be read)"},
+      {err_disc_image_damaged, "The disc image is damaged or cut short"},
       // The zip library's codes (zlib's and minizip's).
       {-1, "We were unable to read from a zip file. It may be missing or damaged"},
       {-2, "Damaged archive: its compressed data cannot be read"},

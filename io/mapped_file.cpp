@@ -204,6 +204,19 @@ bool MappedFile::open(const std::string& path, uint64_t offset, uint64_t length,
   return true;
 }
 
+bool MappedFile::open_bytes(const std::string& path, const std::string& bytes) {
+  close();
+  path_ = path;
+  if (bytes.empty()) return false;
+  copy_.reset(new (std::nothrow) char[bytes.size()]);
+  if (!copy_) return false;
+  std::copy(bytes.begin(), bytes.end(), copy_.get());
+  begin_ = copy_.get();
+  end_ = begin_ + bytes.size();
+  pos = begin_;
+  return true;
+}
+
 void MappedFile::close() {
   if (map_base_) unmap_view(map_base_, map_length_);
   map_base_ = nullptr;

@@ -31,6 +31,9 @@ class MappedFile {
   // A view of more than `limit` bytes is refused (logged). Only regular files open.
   // Returns whether a view exists. Opening again first closes the previous view.
   bool open(const std::string& path, uint64_t offset = 0, uint64_t length = 0, uint64_t limit = kWholeFileLimit);
+  // A view of bytes read by other means (a file inside a disc image), named `path` for the
+  // log. Empty bytes give no view, as an empty file does.
+  bool open_bytes(const std::string& path, const std::string& bytes);
   void close();
 
   bool has_view() const { return begin_ != nullptr; }

@@ -115,6 +115,20 @@ int read_file_bytes(int fd, char* buffer, uint64_t size, uint64_t* got) {
   return 0;
 }
 
+int read_file_bytes_at(int fd, uint64_t offset, char* buffer, uint64_t size, uint64_t* got) {
+  uint64_t total = 0;
+  while (total < size) {
+    ssize_t n = pread(fd, buffer + total, static_cast<size_t>(std::min<uint64_t>(size - total, 1u << 30)),
+                      static_cast<off_t>(offset + total));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) break;
+    total += static_cast<uint64_t>(n);
+  }
+  *got = total;
+  return 0;
+}
+
 void close_file(int fd) {
   if (fd >= 0) close(fd);
 }

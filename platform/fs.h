@@ -37,6 +37,9 @@ int file_identity(const std::string& path, uint64_t* device, uint64_t* inode);
 int open_regular_file(const std::string& path, int* fd);
 // Reads up to `size` bytes; the count read in `got`. 0 or an errno value.
 int read_file_bytes(int fd, char* buffer, uint64_t size, uint64_t* got);
+// The same from a given offset, leaving the descriptor's position alone (several readers
+// may share it). Fewer bytes than asked only at the end of the file.
+int read_file_bytes_at(int fd, uint64_t offset, char* buffer, uint64_t size, uint64_t* got);
 void close_file(int fd);
 
 // Advisory locks that end with the process, however it ends: a live run holds them, so

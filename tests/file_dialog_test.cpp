@@ -84,6 +84,33 @@ TEST_F(FileDialogTest, KdialogServesWhenZenityIsMissing) {
   EXPECT_EQ(args("kdialog"), "--title\nOpen the log\n--getopenfilename\n/data/\n*|All Files\n");
 }
 
+TEST_F(FileDialogTest, TheDiscImagePickerShowsIsoFilesFirst) {
+  fake_program(dir, "zenity", "/home/pilot/Z9_DVD1.iso\n", 0);
+  std::string path;
+  EXPECT_EQ(pick(dialog_open_disc_image, "Pick an image", "/home/pilot", path), dialog_confirmed);
+  EXPECT_EQ(path, "/home/pilot/Z9_DVD1.iso");
+  EXPECT_EQ(args("zenity"), "--file-selection\n--title=Pick an image\n--file-filter=Disc Images | *.iso *.ISO\n"
+                            "--file-filter=All Files | *\n--filename=/home/pilot/\n");
+  std::filesystem::remove(dir / "zenity");
+  fake_program(dir, "kdialog", "", 1);
+  path = "/old.iso";
+  EXPECT_EQ(pick(dialog_open_disc_image, "Pick an image", "/home/pilot", path), dialog_cancelled);
+  EXPECT_EQ(path, "");
+  EXPECT_EQ(args("kdialog"),
+            "--title\nPick an image\n--getopenfilename\n/home/pilot/\n*.iso *.ISO|Disc Images\n*|All Files\n");
+
+  // A scripted answer for the image picker is no answer to another picker.
+  for (int kind : {dialog_pick_folder, dialog_open_disc_image}) {
+    file_dialog_state().scripted = true;
+    file_dialog_state().scripted_confirm = true;
+    file_dialog_state().scripted_kind = dialog_open_disc_image;
+    file_dialog_state().scripted_path = "/discs/Z9_DVD2.iso";
+    path = "/keep/";
+    EXPECT_EQ(pick(kind, "Pick", "", path), kind == dialog_open_disc_image ? dialog_confirmed : dialog_cancelled);
+    EXPECT_EQ(path, kind == dialog_open_disc_image ? "/discs/Z9_DVD2.iso" : "/keep/");
+  }
+}
+
 TEST_F(FileDialogTest, WithoutADialogProgramTheUserIsTold) {
   std::string path = "/keep/";
   EXPECT_FALSE(open_file_dialog(dialog_pick_folder, "Pick", "", "", path, this));

@@ -280,6 +280,7 @@ const Place kPlaces[] = {
     {"Repair Zephiro", Place::button, 250, weight_regular, 0},
     {"Install A Second Copy of Zephiro", Place::button, 250, weight_regular, 0},
     {"Find It", Place::button, 100, weight_regular, 0},
+    {"Use Disc Images…", Place::button, 250, weight_regular, 0},
     // Modal Prompt buttons (100) and the Conflict Prompt's (160, 260, 200).
     {"Cancel", Place::button, 100, weight_regular, 0},
     {"Continue", Place::button, 100, weight_regular, 0},

@@ -1,7 +1,9 @@
 // Builds a complete Zephiro 9 DVD set in folders, for the tests, the demo and the benchmarks:
 // one folder per disc, each holding the set's DVD Version folder with one archive per
 // installed file (zip, or 7z for global scenery) and the manifest archive directory.txt.zip;
-// dvd_version.txt on the first disc. Archives are made by the real zip and 7-Zip programs
+// dvd_version.txt on the first disc. With --iso each disc is also mastered as a disc image
+// by xorriso, as a pressed DVD would be (ISO 9660 with Joliet and Rock Ridge names,
+// read-only files and folders, a volume id per disc). Archives are made by the real zip and 7-Zip programs
 // when they are installed (libarchive otherwise), so the installer reads archives it did
 // not write itself. Everything follows from the seed: the same command gives the same set.
 
@@ -41,6 +43,8 @@ const char kUsage[] =
     "                     file at its oldest version), for update and repair runs\n"
     "  --no-tools         make the archives with libarchive even when zip and 7-Zip exist\n"
     "  --force            replace the disc folders of an earlier set in DIR\n"
+    "  --iso              also master each disc as the image DIR/discN.iso with xorriso\n"
+    "                     (ISO 9660 + Joliet + Rock Ridge, files 0444 and folders 0555)\n"
     "  --help             this text\n";
 
 const char kTopFolder[] = "Zephiro 9";
@@ -57,6 +61,7 @@ struct Options {
   std::string old_copy;
   bool use_tools = true;
   bool force = false;
+  bool iso = false;
 };
 
 bool parse_size(const std::string& text, uint64_t& size) {
@@ -91,6 +96,7 @@ int parse_options(int argc, char** argv, Options& o) {
     else if (key == "--old-copy" && !value.empty()) o.old_copy = value;
     else if (key == "--no-tools") o.use_tools = false;
     else if (key == "--force") o.force = true;
+    else if (key == "--iso") o.iso = true;
     else return std::fprintf(stderr, "make_disc_set: bad option %s\n\n%s", arg.c_str(), kUsage), 2;
   }
   if (o.out.empty()) return std::fprintf(stderr, "make_disc_set: --out=DIR is required\n\n%s", kUsage), 2;
@@ -525,6 +531,34 @@ bool write_discs(Maker& m, const std::vector<Group>& groups) {
   return true;
 }
 
+// The volume id of a disc: the set's name in the characters ISO 9660 allows, and its number.
+std::string volume_id(const Options& o, int disc) {
+  std::string id;
+  for (char c : o.name) {
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+    id += (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
+  }
+  std::string number = "_" + std::to_string(disc + 1);
+  return id.substr(0, 32 - number.size()) + number;
+}
+
+// Masters each disc folder into DIR/discN.iso. -r gives every file and folder the modes of
+// a pressed disc (read-only for all, folders searchable), owned by root.
+bool master_images(Maker& m) {
+  const Options& o = m.options;
+  if (find_program({"xorriso"}).empty()) return fail(m, "--iso needs xorriso (apt-get install xorriso)");
+  for (int disc = 0; disc < o.discs; ++disc) {
+    std::string image = o.out + "/disc" + std::to_string(disc + 1) + ".iso";
+    std::error_code ec;
+    fs::remove(image, ec);
+    std::string command = "xorriso -no_rc -as mkisofs -quiet -r -J -joliet-long -V " +
+                          shell_quoted(volume_id(o, disc)) + " -o " + shell_quoted(image) + " " +
+                          shell_quoted(disc_root(o, disc)) + " >/dev/null 2>&1";
+    if (!run(command)) return fail(m, "xorriso could not make " + image);
+  }
+  return true;
+}
+
 // The out folder must be empty, or hold an earlier set that --force may replace.
 bool prepare_out_folder(Maker& m) {
   const Options& o = m.options;
@@ -533,8 +567,10 @@ bool prepare_out_folder(Maker& m) {
   if (!fs::is_directory(o.out, ec)) return fail(m, "cannot create " + o.out);
   for (const fs::directory_entry& e : fs::directory_iterator(o.out, ec)) {
     std::string name = e.path().filename().string();
-    bool ours = name == ".stage" || (name.compare(0, 4, "disc") == 0 && name.size() > 4 &&
-                                     name.find_first_not_of("0123456789", 4) == std::string::npos);
+    std::string stem = name.size() > 8 && name.compare(name.size() - 4, 4, ".iso") == 0
+                           ? name.substr(0, name.size() - 4) : name;
+    bool ours = name == ".stage" || (stem.compare(0, 4, "disc") == 0 && stem.size() > 4 &&
+                                     stem.find_first_not_of("0123456789", 4) == std::string::npos);
     if (!o.force) return fail(m, o.out + " is not empty (use --force to replace an earlier set)");
     if (ours) fs::remove_all(e.path(), ec);
   }
@@ -569,6 +605,7 @@ int main(int argc, char** argv) {
   bool ok = prepare_out_folder(m);
   for (size_t i = 0; ok && i < groups.size(); ++i) ok = make_group(m, groups[i]);
   ok = ok && write_discs(m, groups);
+  if (o.iso) ok = ok && master_images(m);
   std::error_code ec;
   fs::remove_all(m.stage, ec);
   if (!ok) {
@@ -589,6 +626,7 @@ int main(int argc, char** argv) {
               groups.size(), zips, sevens, m.zip.empty() ? "libarchive" : m.zip.c_str(),
               m.seven.empty() ? "libarchive" : m.seven.c_str(), (unsigned long long)installed,
               (unsigned long long)archived, seconds);
+  if (o.iso) std::printf("Disc images %s/disc1.iso .. disc%d.iso\n", o.out.c_str(), o.discs);
   if (!o.old_copy.empty()) std::printf("Old copy in %s\n", o.old_copy.c_str());
   return 0;
 }

@@ -61,10 +61,12 @@ std::vector<std::string> file_dialog_arguments(const std::string& program, int k
                                                const std::string& start, const std::string& path) {
   std::vector<std::string> a;
   const std::string all_files = localize("All Files");
+  const std::string disc_images = localize("Disc Images");
   if (program == "zenity") {
     a = {"--file-selection", "--title=" + prompt};
     if (kind == dialog_pick_folder) a.push_back("--directory");
     if (kind == dialog_save_file) a.push_back("--save");
+    if (kind == dialog_open_disc_image) a.push_back("--file-filter=" + disc_images + " | *.iso *.ISO");
     if (kind != dialog_pick_folder) a.push_back("--file-filter=" + all_files + " | *");
     if (kind == dialog_save_file) {
       if (!save_name(start, path).empty()) a.push_back("--filename=" + save_name(start, path));
@@ -78,6 +80,8 @@ std::vector<std::string> file_dialog_arguments(const std::string& program, int k
       a.insert(a.end(), {"--getexistingdirectory", where});
     } else if (kind == dialog_open_file) {
       a.insert(a.end(), {"--getopenfilename", where, "*|" + all_files});
+    } else if (kind == dialog_open_disc_image) {
+      a.insert(a.end(), {"--getopenfilename", where, "*.iso *.ISO|" + disc_images + "\n*|" + all_files});
     } else {
       const std::string name = save_name(start, path);
       a.insert(a.end(), {"--getsavefilename", name.empty() ? where : name, "*|" + all_files});
@@ -95,7 +99,9 @@ bool open_file_dialog(int kind, const std::string& prompt, const std::string& bu
   g_dialog.prefilled = path;
   if (g_state.scripted) {
     g_state.scripted = false;
-    answer(g_state.scripted_confirm, g_state.scripted_path);
+    const bool fits = g_state.scripted_kind < 0 || g_state.scripted_kind == kind;
+    if (!fits) LOG << "The scripted answer was for another kind of dialog than " << kind << ": cancelled.\n";
+    answer(fits && g_state.scripted_confirm, g_state.scripted_path);
     return true;
   }
   std::string program = "zenity";
@@ -136,7 +142,7 @@ int poll_file_dialog(const void* owner, std::string& path) {
     path = done.kind == dialog_pick_folder ? with_slash(done.answer) : done.answer;
     return dialog_confirmed;
   }
-  if (done.kind == dialog_open_file) path.clear();
+  if (done.kind == dialog_open_file || done.kind == dialog_open_disc_image) path.clear();
   if (done.kind == dialog_save_file) path = done.prefilled;
   return dialog_cancelled;
 }

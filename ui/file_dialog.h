@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-enum FileDialogKind { dialog_open_file = 0, dialog_save_file = 1, dialog_pick_folder = 2 };
+// A disc image pick is an open dialog that shows the ".iso" files first.
+enum FileDialogKind { dialog_open_file = 0, dialog_save_file = 1, dialog_pick_folder = 2, dialog_open_disc_image = 3 };
 
 enum FileDialogStatus {
   dialog_idle = 0,       // the caller has no dialog
@@ -45,6 +46,8 @@ struct FileDialogState {
   bool scripted = false;
   bool scripted_confirm = false;
   std::string scripted_path;
+  // The kind of dialog the scripted answer is for (-1: any); another kind gets a cancel.
+  int scripted_kind = -1;
 };
 FileDialogState& file_dialog_state();
 // Ends an open dialog and forgets everything (tests).

@@ -5,8 +5,10 @@
 #include "core/log.h"
 #include "engine/dvd_discovery.h"
 #include "engine/manifest.h"
+#include "io/disc_drive.h"
 #include "io/file_ops.h"
 #include "ui/localization.h"
+#include "wizards/disc_images.h"
 #include "wizards/dvd_install.h"
 #include "wizards/repair_wizard.h"
 #include "wizards/scenery_wizard.h"
@@ -35,10 +37,16 @@ bool g_not_ejected = false;  // the disc the page found could not be ejected
 
 int change_page(int wizard, int entering, PageDescription& page) {
   const DiscPagePair& pair = g_pairs[wizard];
+  // Disc images are all in at once: the one needed is taken without asking the user.
+  if (entering && has_disc_image_drive() && find_needed_disc(g_position)) {
+    page.title = localize(pair.check_title);
+    page.next_page = pair.work_page;
+    return 1;
+  }
   // The disc in the drive goes out first, even when it is the one needed.
   if (entering) g_not_ejected = false;
   if (entering && !dvd_root().empty()) {
-    const int code = eject_disc(dvd_root());
+    const int code = eject_drive(dvd_root());
     if (code != 0) LOG << "Could not eject " << dvd_root() << ": " << error_message_for_code(code) << "\n";
     g_not_ejected = code != 0;
     set_dvd_root("");
@@ -52,6 +60,8 @@ int change_page(int wizard, int entering, PageDescription& page) {
     page.text = localize("The DVD could not be ejected. Please take it out of the drive yourself.") + "\n\n" + page.text;
   page.back_page = pair.back_page;
   page.next_page = disc_check_page(wizard);
+  // A picked image goes straight to the check: it is the disc put in.
+  offer_disc_images(page, disc_check_page(wizard), disc_change_page(wizard));
   return 0;
 }
 

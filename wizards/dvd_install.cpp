@@ -16,6 +16,7 @@
 #include "ui/widgets.h"
 #include "ui/world_map.h"
 #include "wizards/disc_change.h"
+#include "wizards/disc_images.h"
 #include "wizards/disk_space_panel.h"
 #include "wizards/install_work.h"
 #include "wizards/main_menu.h"
@@ -130,6 +131,7 @@ int welcome_page(int entering, PageDescription& page) {
   read_disc_identity();
   if (dvd_root().empty()) {
     page.text = localize("Please insert Zephiro 9 DVD number one to begin.");
+    offer_disc_images(page, welcome_page, welcome_page);
   } else if (dvd_version().empty() || manifest_read_status() != manifest_read) {
     page.text = localize("This DVD does not appear to be an Zephiro 9 DVD.");
   } else if (!registry().installed_copies.empty()) {
