@@ -316,8 +316,8 @@ int verify_copy(CommandLineRun& run) {
   WorkRecord record;
   bool unfinished = read_work_record(install_path(), &record);
   if (unfinished)
-    std::printf("unfinished\tan interrupted %s of this copy has not been finished: --repair=DIR finishes it.\n",
-                work_kind_name(record).c_str());
+    std::printf("unfinished\tan interrupted %s of this copy has not been finished: %s finishes it.\n",
+                work_kind_name(record).c_str(), record.removal ? "--uninstall=DIR" : "--repair=DIR");
   std::printf("%d files checked: %d missing, %d damaged.\n", checked, missing, damaged);
   std::fflush(stdout);
   return missing + damaged || unfinished ? cli_failed_files : cli_ok;
