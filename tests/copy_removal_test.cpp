@@ -130,10 +130,19 @@ std::vector<std::string> files_below(const std::string& folder) {
 
 class CopyRemovalTest : public ThreeDiscWindowTest {
  protected:
-  std::string entry_of(const std::string& copy) {
+  // The entry paths are asked in this process, of the runs' data folder.
+  void SetUp() override {
+    ThreeDiscWindowTest::SetUp();
+    const char* before = std::getenv("XDG_DATA_HOME");
+    had_data_home_ = before != nullptr;
+    if (before) data_home_before_ = before;
     setenv("XDG_DATA_HOME", (p.root / "data").c_str(), 1);
-    return menu_entry_path(copy);
   }
+  void TearDown() override {
+    if (had_data_home_) setenv("XDG_DATA_HOME", data_home_before_.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+  }
+  std::string entry_of(const std::string& copy) { return menu_entry_path(copy); }
   std::string registry() { return read_file(p.root / "data/zephiro_install.txt"); }
   // The user's own file and an installed file they changed, and a link they made to a
   // folder outside the copy. Returns the two files, install-relative, sorted.
@@ -145,6 +154,10 @@ class CopyRemovalTest : public ThreeDiscWindowTest {
     fs::create_directory_symlink(p.root / "outside", copy + "Resources/linked outside");
     return {"Airfoils/Clark Y.afl", "My Flight Plan.txt"};
   }
+
+ private:
+  bool had_data_home_ = false;
+  std::string data_home_before_;
 };
 
 }  // namespace
