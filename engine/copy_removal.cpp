@@ -56,6 +56,11 @@ bool matches_some_version(int group, const std::string& location) {
   return false;
 }
 
+// Codes of a folder that could not be removed for a good reason: it still holds the user's
+// files (ENOTEMPTY, or EEXIST on some systems), it is gone already (ENOENT), or it is a link
+// (ENOTDIR), which stays.
+bool folder_may_stay(int code) { return code == 0 || code == 39 || code == 17 || code == 2 || code == 20; }
+
 void note_failure(CopyRemoval& r, const std::string& rel, int code) {
   ++r.failed;
   const std::string text = r.install_path + rel + ": " + error_message_for_code(code);
@@ -67,8 +72,7 @@ void act_on_item(CopyRemoval& r, const std::string& rel, const std::unordered_ma
   const std::string location = r.install_path + rel;
   if (!rel.empty() && rel.back() == '/') {
     const int code = delete_file_or_empty_folder(location);
-    // A folder that still holds the user's files stays.
-    if (code && code != 39 && code != 17 && code != 2) note_failure(r, rel, code);
+    if (!folder_may_stay(code)) note_failure(r, rel, code);
     return;
   }
   bool remove = is_symbolic_link(location) || is_reserved_copy_path(rel);
@@ -104,7 +108,7 @@ void finish_removal(CopyRemoval& r) {
   }
   // The copy's folder itself, unless the user's files keep it.
   const int code = delete_file_or_empty_folder(r.install_path);
-  if (code && code != 39 && code != 17 && code != 2) note_failure(r, "", code);
+  if (!folder_may_stay(code)) note_failure(r, "", code);
 }
 
 }  // namespace
