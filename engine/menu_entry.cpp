@@ -116,13 +116,17 @@ std::string escape_entry_value(const std::string& value) {
 
 std::string menu_entry_text(const std::string& install_path) {
   const std::string program = install_path + "Zephiro";
+  std::string exec = quote_exec_argument(program);
+  // GLib's desktops look for the program before they undo "%%", and refuse an entry whose
+  // program they do not find; `env`, found on the PATH, starts it for them.
+  if (program.find('%') != std::string::npos) exec = "env " + exec;
   return "[Desktop Entry]\n"
          "Type=Application\n"
          "Version=1.0\n"
          "Name=" + escape_entry_value(folder_name(install_path)) + "\n"
          "GenericName=Flight Simulator\n"
          "Comment=" + escape_entry_value("Zephiro 9 in " + install_path) + "\n"
-         "Exec=" + escape_entry_value(quote_exec_argument(program)) + "\n"
+         "Exec=" + escape_entry_value(exec) + "\n"
          "Path=" + escape_entry_value(install_path) + "\n"
          "Icon=" + kIconName + "\n"
          "Terminal=false\n"

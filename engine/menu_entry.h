@@ -13,7 +13,8 @@ std::string menu_entry_path(const std::string& install_path);
 // Where the icon is installed.
 std::string menu_icon_path();
 
-// The entry's text for a copy.
+// The entry's text for a copy. Its Exec line is the copy's Zephiro, quoted; where the path
+// holds a '%', `env` starts it (see the text).
 std::string menu_entry_text(const std::string& install_path);
 // One argument of an Exec line, quoted so that spaces, quotes, '$', '`', '%' and
 // backslashes reach the program unchanged (before the file's own escapes).

@@ -106,7 +106,7 @@ int launch_entry(const std::map<std::string, std::string>& entry) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());  // a program without a folder is looked up on the PATH
     _exit(123);
   }
   int status = 0;
@@ -171,7 +171,14 @@ TEST_F(CopyRemovalTest, EntriesOfAwkwardFoldersValidateAndNameTheirProgram) {
     ASSERT_EQ(write_menu_entry(folder), 0);
     EXPECT_TRUE(validates(entry));
     const std::map<std::string, std::string> keys = read_entry(entry);
-    EXPECT_EQ(exec_arguments(keys.at("Exec")), std::vector<std::string>{folder + "Zephiro"});
+    std::vector<std::string> args = exec_arguments(keys.at("Exec"));
+    // With a '%' in the path `env` starts the program (a desktop built on GLib would not).
+    if (folder.find('%') != std::string::npos) {
+      ASSERT_FALSE(args.empty());
+      EXPECT_EQ(args[0], "env");
+      args.erase(args.begin());
+    }
+    EXPECT_EQ(args, std::vector<std::string>{folder + "Zephiro"});
     EXPECT_EQ(keys.at("Path"), folder);
     EXPECT_EQ(keys.at("Name"), fs::path(folder).parent_path().filename().string());
   }
