@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libdbus-1-dev dbus-daemon
   xorriso
+  desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -13,8 +13,10 @@
 #include "engine/disk_space.h"
 #include "engine/executor.h"
 #include "engine/install_plan.h"
+#include "engine/copy_removal.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
+#include "engine/menu_entry.h"
 #include "engine/registry.h"
 #include "engine/dvd_discovery.h"
 #include "engine/work_record.h"
@@ -28,7 +30,7 @@
 
 namespace {
 
-enum class Action { install, modify, repair, verify };
+enum class Action { install, modify, repair, verify, uninstall };
 
 struct CommandLineRun {
   Action action = Action::install;
@@ -39,7 +41,8 @@ struct CommandLineRun {
   int failed_files = 0;
 };
 
-const char* const kActionOptions[] = {"--install", "--modify", "--repair", "--verify"};
+const char* const kActionOptions[] = {"--install", "--modify", "--repair", "--verify", "--uninstall"};
+const int kActionCount = 5;
 
 std::string replace_parameter(std::string text, int number, const std::string& value) {
   std::string key = "%" + std::to_string(number) + ":";
@@ -315,11 +318,33 @@ int verify_copy(CommandLineRun& run) {
   WorkRecord record;
   bool unfinished = read_work_record(install_path(), &record);
   if (unfinished)
-    std::printf("unfinished\tan interrupted %s of this copy has not been finished: --repair=DIR finishes it.\n",
-                work_kind_name(record).c_str());
+    std::printf("unfinished\tan interrupted %s of this copy has not been finished: %s finishes it.\n",
+                work_kind_name(record).c_str(), record.removal ? "--uninstall=DIR" : "--repair=DIR");
   std::printf("%d files checked: %d missing, %d damaged.\n", checked, missing, damaged);
   std::fflush(stdout);
   return missing + damaged || unfinished ? cli_failed_files : cli_ok;
+}
+
+// Removes the copy: the files the manifest names, unless the user changed them; the
+// registry line and menu entry last. Kept files are listed on standard error.
+int remove_copy(CommandLineRun& run) {
+  CopyRemoval removal;
+  if (int code = start_removal(removal, install_path()))
+    return fail_to_start("cannot start removing " + install_path() + " (" + error_message_for_code(code) + ").");
+  while (!removal_step(removal, 1)) {
+    if (stop_requested()) return stopped_by_signal(run);
+    show_progress(run, removal_progress(removal), replace_parameter("Removing: %1:file%", 1, removal_current_item(removal)));
+  }
+  end_progress(run);
+  for (const std::string& rel : removal.kept) say("Kept: " + install_path() + rel);
+  if (removal.failed) {
+    say("ERROR: " + removal.first_error);
+    say("Finished with errors (" + std::to_string(removal.failed) + " could not be removed); " + install_path() +
+        " stays registered: run the same command again to finish.");
+    return cli_failed_files;
+  }
+  say("Removed " + std::to_string(removal.removed) + " files: " + install_path());
+  return cli_ok;
 }
 
 }  // namespace
@@ -346,7 +371,7 @@ void prepare_command_line_mode() {
 int run_command_line_mode() {
   CommandLineRun run;
   int actions = 0;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kActionCount; ++i) {
     if (!has_option(kActionOptions[i])) continue;
     ++actions;
     run.action = static_cast<Action>(i);
@@ -354,7 +379,8 @@ int run_command_line_mode() {
   }
   prepare_command_line_mode();
   run.terminal_progress = platform::stderr_is_terminal();
-  if (actions != 1) return fail_to_start("give exactly one of --install, --modify, --repair and --verify.");
+  if (actions != 1)
+    return fail_to_start("give exactly one of --install, --modify, --repair, --verify and --uninstall.");
   if (run.folder.empty()) return fail_to_start(std::string(kActionOptions[static_cast<int>(run.action)]) + " needs a folder.");
   if (has_option("--conflicts")) {
     std::string v = option_value("--conflicts");
@@ -383,6 +409,8 @@ int run_command_line_mode() {
     }
   } else if (!folder_exists(folder) || !(is_installed_copy(folder) || unfinished)) {
     return fail_to_start(folder + " is not an installed copy of Zephiro.");
+  } else if (unfinished && record.removal && run.action != Action::uninstall && run.action != Action::verify) {
+    return fail_to_start("an interrupted removal of " + folder + " has not been finished: --uninstall=DIR finishes it.");
   } else if (unfinished && run.action != Action::verify) {
     say("Finishing the interrupted " + work_kind_name(record) + " of " + folder);
   }
@@ -397,6 +425,7 @@ int run_command_line_mode() {
   install_path() = folder;
 
   if (run.action == Action::verify) return verify_copy(run);
+  if (run.action == Action::uninstall) return remove_copy(run);
 
   // A scan of a copy with unfinished work brings that work into the scope and the
   // selection, so each action below also finishes it.
@@ -442,6 +471,7 @@ int run_command_line_mode() {
   // What reading from disc images cost, against their sizes (seeking skips the rest).
   if (disc_image_bytes_read() > 0) LOG << "Read " << disc_image_bytes_read() << " bytes from disc images\n";
   if (result == cli_ok && registry_code) result = cli_failed_files;
+  if (result == cli_ok && run.action != Action::modify) give_menu_entry(install_path());
   if (result == cli_ok) say("Done: " + install_path());
   else if (result == cli_failed_files)
     say("Finished with errors (" + std::to_string(run.failed_files) + " failed files" +

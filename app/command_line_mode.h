@@ -1,6 +1,7 @@
 #pragma once
 // Installing, changing scenery, repairing and verifying without a window, for
-// administrators and scripts: --install=DIR, --modify=DIR, --repair=DIR, --verify=DIR.
+// administrators and scripts: --install=DIR, --modify=DIR, --repair=DIR, --verify=DIR,
+// --uninstall=DIR.
 
 // Exit codes of a command-line run.
 enum CommandLineExit {

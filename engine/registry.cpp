@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "io/file_ops.h"
+#include "io/partial_file.h"
 
 namespace {
 
@@ -94,5 +95,35 @@ int register_install_path(const std::string& install_path) {
   create_folder_chain(folder);
   int code = append_to_file(file_path, (open_last_line ? "\n" : "") + install_path + "\n");
   if (code) LOG << "WARNING: could not append registration file: " << file_path << "\n";
+  return code;
+}
+
+int unregister_install_path(const std::string& install_path) {
+  const std::string file_path = registry_file_path();
+  std::FILE* f = file_path.empty() ? nullptr : open_registry_for_reading(file_path);
+  if (!f) return 0;
+  std::string kept;
+  bool found = false;
+  char buffer[4096];
+  std::string text;
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, got);
+  std::fclose(f);
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string line = text.substr(start, end - start);
+    if (line.substr(0, line.find_first_of("\r\n")) == install_path) found = true;
+    else kept += line;
+    start = end;
+  }
+  int code = 0;
+  if (found) {
+    PartialFile file;
+    code = file.open(file_path);
+    if (!code) code = file.write(kept.data(), kept.size());
+    if (!code) code = file.commit();
+    if (code) LOG << "WARNING: could not rewrite the registration file: " << file_path << "\n";
+  }
+  read_installed_copies();
   return code;
 }

@@ -23,3 +23,8 @@ void read_installed_copies();
 // be written (logged; the caller tells the user, since a copy that is not registered is
 // not offered by later runs).
 int register_install_path(const std::string& install_path);
+
+// Takes every line naming `install_path` out of the file (a removed copy), keeping the
+// other lines as they were, and rebuilds the list. 0 (also when it was not there) or an
+// error code; the file is replaced as a whole, so a kill leaves the old or the new file.
+int unregister_install_path(const std::string& install_path);

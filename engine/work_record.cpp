@@ -31,6 +31,7 @@ std::string record_text(const WorkRecord& r) {
   for (int c = 0; c < tile_columns; ++c)
     for (int row = 0; row < tile_rows; ++row)
       if (r.tiles.get(c, row)) text += "TILE " + tile_name(c, row) + "\n";
+  if (r.removal) text += "REMOVE 1\n";
   return text;
 }
 
@@ -69,6 +70,7 @@ bool read_work_record(const std::string& install_path, WorkRecord* record) {
     int row = 0, column = 0;
     if (key == "BASE") r.base_files = value == "1";
     else if (key == "SCENERY") r.scenery_tiles = value == "1";
+    else if (key == "REMOVE") r.removal = value == "1";
     else if (key == "TILE" && value.size() == 7 && tile_of_name(value, &row, &column)) r.tiles.set(column, row, true);
   }
   if (record) *record = r;
@@ -103,6 +105,7 @@ WorkRecord work_record_of_scope() {
 }
 
 std::string work_kind_name(const WorkRecord& record) {
+  if (record.removal) return "removal";
   if (record.base_files && record.scenery_tiles) return "install";
   return record.scenery_tiles ? "scenery change" : "repair";
 }
@@ -111,7 +114,7 @@ bool holds_unfinished_install(const std::string& folder) {
   std::string path = folder;
   if (path.empty() || path.back() != '/') path += '/';
   WorkRecord r;
-  return read_work_record(path, &r) && r.base_files && r.scenery_tiles;
+  return read_work_record(path, &r) && r.base_files && r.scenery_tiles && !r.removal;
 }
 
 bool is_reserved_copy_path(const std::string& rel) {

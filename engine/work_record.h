@@ -22,6 +22,7 @@ struct WorkRecord {
   bool base_files = false;     // the Install Scope of the work
   bool scenery_tiles = false;
   TileGrid tiles;              // the tiles the work is to leave installed
+  bool removal = false;        // the copy is being removed: only removing it again finishes that
 };
 
 // The record's file name in the copy. It begins with ".zephiro-", which the manifest
@@ -42,8 +43,8 @@ int clear_work_record(const std::string& install_path);
 
 // The work the Install Scope and the selected tiles describe now.
 WorkRecord work_record_of_scope();
-// What the work is, for messages: "install" (base files and scenery), "scenery change",
-// or "repair".
+// What the work is, for messages: "removal", "install" (base files and scenery), "scenery
+// change", or "repair".
 std::string work_kind_name(const WorkRecord& record);
 // Whether `folder` holds a record of an install that did not finish: the DVD install may
 // carry on in it instead of refusing a folder that exists.

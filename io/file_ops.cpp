@@ -158,6 +158,9 @@ std::string special_folder(int code) {
       result = platform::env("TMPDIR");
       if (result.empty()) result = "/tmp";
       break;
+    case folder_desktop_data:
+      result = platform::desktop_data_folder();
+      break;
     case folder_prefs:
       result = platform::env("XDG_DATA_HOME");
       if (result.empty()) result = platform::home_folder() + "/.local/share";

@@ -36,6 +36,8 @@ enum SpecialFolderCode {
   folder_default_apps = 3,
   folder_temp = 4,
   folder_prefs = 5,
+  // Where the desktop looks for the user's menu entries and icons.
+  folder_desktop_data = 6,
 };
 
 // Paths

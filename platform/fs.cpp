@@ -244,6 +244,14 @@ std::string home_folder() {
   return home.empty() ? "/" : home;
 }
 
+std::string desktop_data_folder() {
+  // A relative value is invalid by the base directory rules and is ignored.
+  std::string data = env("XDG_DATA_HOME");
+  if (data.empty() || data[0] != '/') data = home_folder() + "/.local/share";
+  while (data.size() > 1 && data.back() == '/') data.pop_back();
+  return data;
+}
+
 std::string current_folder() {
   char buf[4096];
   if (!getcwd(buf, sizeof(buf))) return "/";

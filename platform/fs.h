@@ -77,6 +77,10 @@ int fs_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_byte
 std::string program_file_path();
 std::string env(const char* name);  // empty when unset
 std::string home_folder();          // without trailing '/'
+// The user's data folder of the freedesktop.org base directories, where desktops look for
+// menu entries and icons: $XDG_DATA_HOME when it is an absolute path, else
+// ~/.local/share. Without trailing '/'.
+std::string desktop_data_folder();
 std::string current_folder();       // the working folder, ending '/'
 
 // Starts an executable as a detached process, parameters split at blanks.

@@ -43,14 +43,6 @@ std::vector<std::string> names_in(const std::string& folder) {
   return names;
 }
 
-// Polls until `ready` holds or `seconds` pass; true when it held.
-bool wait_for(const std::function<bool()>& ready, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (std::chrono::steady_clock::now() < end)
-    if (ready()) return true;
-  return ready();
-}
-
 double seconds_of(const std::function<void()>& work) {
   auto start = std::chrono::steady_clock::now();
   work();

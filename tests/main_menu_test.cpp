@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -79,6 +80,15 @@ TEST_F(MainMenuFlow, TwoCopiesWaitForATickAndFindItRegistersACopy) {
   EXPECT_FALSE(fs::exists(found + k_started));
   // The found copy joined the registry; the plain folder was refused with an alert.
   EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), first + "\n" + second + "\n" + found + "\n");
+  // Menu entries: the installed copy's, and the found copy's (a copied folder has none).
+  std::vector<std::string> entry_paths;
+  for (const fs::directory_entry& e : fs::directory_iterator(p.root / "data/applications")) {
+    const std::string text = read_file(e.path().string());
+    const size_t at = text.find("\nPath=");
+    if (at != std::string::npos) entry_paths.push_back(text.substr(at + 6, text.find('\n', at + 1) - at - 6));
+  }
+  std::sort(entry_paths.begin(), entry_paths.end());
+  EXPECT_EQ(entry_paths, (std::vector<std::string>{first, found}));
   const std::string log = p.log();
   EXPECT_NE(log.find("You selected the folder path:\n" + plain + "\n"
                      "But it does not appear to be an installed copy of Zephiro 9.\n"

@@ -1,5 +1,7 @@
 #include "tests/test_util.h"
 
+#include <chrono>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
@@ -142,4 +144,11 @@ bool set_xft_dpi(const std::string& value) {
                   reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
   XCloseDisplay(display);
   return true;
+}
+
+bool wait_for(const std::function<bool()>& ready, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end)
+    if (ready()) return true;
+  return ready();
 }

@@ -47,6 +47,9 @@ int hold_in_child(const std::function<void()>& work);
 // Ends such a process with SIGKILL and waits for it.
 void kill_child(int pid);
 
+// Polls until `ready` holds or `seconds` pass; true when it held.
+bool wait_for(const std::function<bool()>& ready, double seconds);
+
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
   std::string out, err;

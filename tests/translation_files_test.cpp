@@ -254,6 +254,8 @@ const Place kPlaces[] = {
     {"Scan For Problems", Place::lines, 170, weight_bold, 1},
     {"Confirm Repairs", Place::lines, 170, weight_bold, 1},
     {"Repair Zephiro", Place::lines, 170, weight_bold, 1},
+    {"Confirm Removal", Place::lines, 170, weight_bold, 1},
+    {"Remove Zephiro", Place::lines, 170, weight_bold, 1},
     // Page titles: one bold line of 540.
     {"Zephiro 9 Installer", Place::lines, 540, weight_bold, 1},
     {"End User License Agreement", Place::lines, 540, weight_bold, 1},
@@ -274,11 +276,15 @@ const Place kPlaces[] = {
     {"Installing Scenery - Verifying DVD", Place::lines, 540, weight_bold, 1},
     {"Repairing Zephiro - Please Change DVDs", Place::lines, 540, weight_bold, 1},
     {"Repairing Zephiro - Checking DVD", Place::lines, 540, weight_bold, 1},
+    {"Remove A Copy Of Zephiro", Place::lines, 540, weight_bold, 1},
+    {"Removing Zephiro", Place::lines, 540, weight_bold, 1},
+    {"Finished Removing Zephiro.", Place::lines, 540, weight_bold, 1},
     // Choices of the Main Menu and the finish pages (250 wide), "Find It" (100).
     {"Run Zephiro Now", Place::button, 250, weight_regular, 0},
     {"Add Or Remove Scenery", Place::button, 250, weight_regular, 0},
     {"Repair Zephiro", Place::button, 250, weight_regular, 0},
     {"Install A Second Copy of Zephiro", Place::button, 250, weight_regular, 0},
+    {"Remove A Copy Of Zephiro", Place::button, 250, weight_regular, 0},
     {"Find It", Place::button, 100, weight_regular, 0},
     {"Use Disc Images…", Place::button, 250, weight_regular, 0},
     // Modal Prompt buttons (100) and the Conflict Prompt's (160, 260, 200).
@@ -514,7 +520,14 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
       "click_text " + tr("Continue") + "\n" + wait(tr("Finished With Add/Remove Scenery")) +
       wait(tr("There were errors while adding and removing your scenery.")) +
       "click_text GO BACK\n" + wait(tr(k_menu_text)) + "click_text " + tr("Run Zephiro Now") + "\n" +
-      wait(tr("Please pick which copy of Zephiro 9 you would like to run.")) + "click_text QUIT\n";
+      wait(tr("Please pick which copy of Zephiro 9 you would like to run.")) + "click_text GO BACK\n" +
+      "# the copy found with Find It removed\n" + wait(tr(k_menu_text)) + "click_text " +
+      tr("Remove A Copy Of Zephiro") + "\n" + wait(tr("Please pick which copy of Zephiro 9 you would like to remove.")) +
+      "click_text " + other + "\n"
+      "click_text CONTINUE\n" +
+      wait(tr("\n\nFiles you made or changed in this copy are kept.  Click continue to remove it.").substr(2)) +
+      "click_text CONTINUE\n" + wait(tr("Finished Removing Zephiro.")) +
+      wait(tr("I have removed %1:install path%.", other)) + "click_text QUIT\n";
 
   RunResult r = p.run({"--lang=" + std::string(language_entry(GetParam())->iso_code), "--missing_strings",
                        "--dvd_drives=" + disc(1), script(text)});
@@ -534,7 +547,8 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
       << log;
   // What the flow did: the changed file repaired, the removed tile gone, the damaged one
   // never installed.
-  EXPECT_NE(read_file(other + "Airfoils/Clark Y.afl"), "my own airfoil");
+  // The repaired copy was then removed whole: a file still changed would have been kept.
+  EXPECT_FALSE(std::filesystem::exists(other));
   EXPECT_TRUE(std::filesystem::exists(copy + "Global Scenery/-global terrain-/+40+070/+43+073.dsf"));
   EXPECT_FALSE(std::filesystem::exists(copy + "Global Scenery/-global terrain-/+20+070/+27+076.dsf"));
   EXPECT_FALSE(std::filesystem::exists(copy + damaged_tile));

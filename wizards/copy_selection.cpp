@@ -5,6 +5,7 @@
 
 #include "core/alert.h"
 #include "engine/install_scope.h"
+#include "engine/menu_entry.h"
 #include "engine/registry.h"
 #include "io/file_ops.h"
 #include "ui/colour_table.h"
@@ -36,6 +37,7 @@ void found_or_not(const std::string& picked) {
     install_path() = copy;
     register_install_path(copy);
     read_installed_copies();
+    give_menu_entry(copy);
     return;
   }
   alert(app().ui_mode, localize("You selected the folder path:"), picked,

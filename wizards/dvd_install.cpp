@@ -6,6 +6,7 @@
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
+#include "engine/menu_entry.h"
 #include "engine/registry.h"
 #include "io/file_ops.h"
 #include "ui/file_dialog.h"
@@ -273,6 +274,7 @@ int install_page(int, PageDescription& page) {
   switch (work_frame(s.work, k_work_texts, page)) {
     case work_frame_done:
       s.copy_being_made.clear();
+      if (s.work.error_count < 1) give_menu_entry(install_path());
       page.next_page = finish_page;
       return 1;
     case work_frame_needs_disc:

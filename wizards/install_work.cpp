@@ -94,8 +94,8 @@ int ask_about_running_work(WorkRun& run, const char* question, const char* stop_
   return answer;
 }
 
-void finish_page_choices(const WorkRun& run, PageDescription& page) {
-  if (run.error_count < 1) page.add_choice(localize("Run Zephiro Now"), run_action);
+void finish_page_choices(const WorkRun& run, PageDescription& page, bool offer_run) {
+  if (offer_run && run.error_count < 1) page.add_choice(localize("Run Zephiro Now"), run_action);
   page.back_page = welcome_page;
   page.next_page = quit_page;
 }

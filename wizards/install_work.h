@@ -53,8 +53,9 @@ int copy_work_page(WorkRun& run, const WorkPageTexts& texts, PageDescription& pa
                    WizardPage finish, int disc_pages);
 
 // The end of every wizard's finish page: "Run Zephiro Now" only when the work had no
-// error; GO BACK returns to the Main Menu and the next page quits.
-void finish_page_choices(const WorkRun& run, PageDescription& page);
+// error (and `offer_run`: not once the copy is removed); GO BACK returns to the Main Menu
+// and the next page quits.
+void finish_page_choices(const WorkRun& run, PageDescription& page, bool offer_run = true);
 
 // Ends the work at once: what is done stays done.
 void stop_work(WorkRun& run);

@@ -10,6 +10,7 @@
 #include "ui/page_framework.h"
 #include "wizards/copy_selection.h"
 #include "wizards/dvd_install.h"
+#include "wizards/removal_wizard.h"
 #include "wizards/repair_wizard.h"
 #include "wizards/scenery_wizard.h"
 
@@ -24,6 +25,8 @@ void main_menu(PageDescription& page) {
   if (m.has_scenery_tiles) page.add_choice(localize("Add Or Remove Scenery"), scenery_select_copy_page);
   if (m.has_base_files) page.add_choice(localize("Repair Zephiro"), repair_select_copy_page);
   if (m.has_base_files) page.add_choice(localize("Install A Second Copy of Zephiro"), pick_destination_page);
+  // The menu shows only while a copy is known.
+  page.add_choice(localize("Remove A Copy Of Zephiro"), remove_select_copy_page);
 }
 
 int run_page(int, PageDescription& page) {

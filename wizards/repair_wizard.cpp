@@ -6,6 +6,7 @@
 #include "engine/install_plan.h"
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
+#include "engine/menu_entry.h"
 #include "ui/localization.h"
 #include "wizards/copy_selection.h"
 #include "wizards/disc_change.h"
@@ -116,7 +117,9 @@ int repair_page(int, PageDescription& page) {
   return copy_work_page(g_repair.work, k_work_texts, page, repair_confirm_page, repair_finish_page, disc_pages_repair);
 }
 
-int repair_finish_page(int, PageDescription& page) {
+int repair_finish_page(int entering, PageDescription& page) {
+  // A repaired copy is complete: it gets its menu entry when it has none.
+  if (entering && g_repair.work.error_count < 1) give_menu_entry(install_path());
   page.title = localize("Finished Repairing Zephiro.");
   if (g_repair.work.error_count < 1)
     page.text = substitute_parameters(
