@@ -140,12 +140,39 @@ int create_install_folders() {
   return 0;
 }
 
+namespace {
+
+// Whether the work removes the group's file: it left the product, or its tile is not
+// selected. True also when the file is already gone.
+bool work_removes(int group) {
+  const ManifestEntry& e = current_entry(group);
+  if (!is_entry_wanted(group, manifest_entry_count(group) - 1)) return false;
+  if (e.expected_signature == "GONE") return true;
+  return e.is_scenery_tile && !install_scope().selected_tiles.get(e.tile_column, e.tile_row);
+}
+
+// Every folder between the file and the copy's folder, the copy's folder never.
+void add_folders_to_prune(const std::string& location, std::set<std::string>& prune) {
+  for (std::string folder = folder_part(location); folder.size() > install_path().size();) {
+    prune.insert(folder);
+    folder.pop_back();
+    folder = folder_part(folder);
+  }
+}
+
+}  // namespace
+
 void delete_unwanted_files() {
   const std::string& root = install_path();
   std::set<std::string> prune;
   for (int g = 0; g < manifest_group_count(); ++g) {
     ManifestEntry& e = current_entry(g);
-    if (!e.delete_flag) continue;
+    if (!e.delete_flag) {
+      // A removal killed after deleting this file left its folders: this run prunes them.
+      if (e.found_signature == "NONE" && work_removes(g) && stays_inside_copy(install_relative_path(e.path)))
+        add_folders_to_prune(install_location(root, e), prune);
+      continue;
+    }
     std::string location = install_location(root, e);
     int code;
     if (!stays_inside_copy(install_relative_path(e.path))) {
@@ -155,11 +182,7 @@ void delete_unwanted_files() {
       code = delete_file_or_empty_folder(location);
     }
     if (prefs().log_actions) LOG << "DELETING  file " << location << ", with result=" << code << ".\n";
-    for (std::string folder = folder_part(location); folder.size() > root.size();) {
-      prune.insert(folder);
-      folder.pop_back();
-      folder = folder_part(folder);
-    }
+    add_folders_to_prune(location, prune);
     e.signature_matches = false;
     e.found_signature = "NONE";
   }

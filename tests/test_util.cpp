@@ -104,10 +104,11 @@ int ProgramRun::start(const std::vector<std::string>& args, const std::string& d
         !freopen("/dev/null", "r", stdin))
       _exit(120);
     std::vector<char*> argv;
+    for (const std::string& w : wrapper) argv.push_back(const_cast<char*>(w.c_str()));
     argv.push_back(const_cast<char*>(exe.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(exe.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(121);
   }
   return pid;

@@ -59,6 +59,9 @@ struct ProgramRun {
   // Set in the program's environment. GDK_SCALE is unset unless given here, so the
   // desktop the tests run on does not scale the program's window.
   std::vector<std::pair<std::string, std::string>> environment;
+  // A program the run is started under, with its arguments (strace, to end the run at a
+  // chosen system call); the program and its arguments follow them.
+  std::vector<std::string> wrapper;
   ProgramRun();
   std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
   std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
