@@ -272,6 +272,9 @@ int carry_out_plan(CommandLineRun& run) {
     }
     if (r == install_needs_disc) {
       end_progress(run);
+      if (current_entry(cursor).disc_number == disc)
+        say("DVD number " + disc_number_text(disc) + " is no longer in " + dvd_root() +
+            ": its archives will be copied once it is back.");
       if (!change_disc(cursor)) {
         abort_install();
         return stop_requested() ? stopped_by_signal(run) : cli_not_started;

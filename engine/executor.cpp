@@ -25,6 +25,8 @@ struct ExecutorState {
   int error_code = 0;
   std::string error_message;
   bool file_failed = false;  // a file of this run failed: the work is not complete
+  // The first group whose archive could not be copied because its disc went away, or -1.
+  int disc_lost_at = -1;
 };
 ExecutorState g_exec;
 
@@ -198,15 +200,30 @@ void delete_unwanted_files() {
   }
 }
 
+namespace {
+
+// Whether the group still waits for its archive in this run (a group this run has installed
+// already is current; it is passed over when the work returns to an earlier group).
+bool waits_for_archive(int group) {
+  const ManifestEntry& e = current_entry(group);
+  return e.install_flag && !e.signature_matches;
+}
+
+}  // namespace
+
 int install_step(int& next_group, int disc) {
-  if (!g_exec.copy_stage) g_exec.file_failed = false;  // a run begins
+  if (!g_exec.copy_stage) {  // a run begins
+    g_exec.file_failed = false;
+    g_exec.disc_lost_at = -1;
+  }
   if (!g_exec.copy_stage) g_exec.copy_stage = new WorkQueueStage(1, kStageRoom);
   if (!g_exec.unzip_stage) g_exec.unzip_stage = new WorkQueueStage(cpu_count(), kStageRoom);
   const int groups = manifest_group_count();
-  while (next_group < groups && !current_entry(next_group).install_flag) ++next_group;
-  while (next_group < groups && g_exec.copy_stage->has_room() &&
+  while (next_group < groups && !waits_for_archive(next_group)) ++next_group;
+  // Once the disc has gone, nothing more is copied from it.
+  while (g_exec.disc_lost_at < 0 && next_group < groups && g_exec.copy_stage->has_room() &&
          current_entry(next_group).disc_number == disc) {
-    if (current_entry(next_group).install_flag)
+    if (waits_for_archive(next_group))
       g_exec.copy_stage->submit(new dvd_unpack_task(next_group, scratch_folder()));
     ++next_group;
   }
@@ -216,6 +233,12 @@ int install_step(int& next_group, int disc) {
     g_exec.unzip_stage->submit(copied);
   }
   while (UTL_work_task* done = g_exec.unzip_stage->take_finished()) {
+    const dvd_unpack_task* task = static_cast<const dvd_unpack_task*>(done);
+    if (task->disc_went_away()) {
+      if (g_exec.disc_lost_at < 0 || task->group() < g_exec.disc_lost_at) g_exec.disc_lost_at = task->group();
+      delete done;
+      continue;
+    }
     g_exec.error_code = done->result(g_exec.error_message);
     delete done;
     if (g_exec.error_code != 0) {
@@ -224,6 +247,13 @@ int install_step(int& next_group, int disc) {
     }
   }
   bool idle = g_exec.copy_stage->in_flight() == 0 && g_exec.unzip_stage->in_flight() == 0;
+  if (idle && g_exec.disc_lost_at >= 0) {
+    // The disc went away under the copies: ask for it, then go on from its first archive
+    // that was not copied.
+    next_group = g_exec.disc_lost_at;
+    g_exec.disc_lost_at = -1;
+    return install_needs_disc;
+  }
   if (next_group == groups && idle) {
     destroy_stage(g_exec.copy_stage);
     destroy_stage(g_exec.unzip_stage);

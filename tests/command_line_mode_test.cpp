@@ -361,6 +361,47 @@ TEST(CommandLineRecovery, AnInstallKilledAtAnyMomentIsFinished) {
   EXPECT_GE(interrupted, static_cast<int>(moments.size()) / 2);
 }
 
+// A disc that leaves its drive while its archives are being copied (each copy slowed by
+// strace, so the moment falls inside the work) is a disc request, never a failed file per
+// archive: back in another drive, the run goes on with the archive it was copying; gone for
+// good, a run without a terminal stops with the request and the same command finishes later.
+TEST(CommandLineDiscs, ADiscTakenOutDuringTheCopiesIsRequested) {
+  ASSERT_EQ(std::system("strace -V > /dev/null 2>&1"), 0) << "setup.sh installs strace";
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3));
+  ProgramRun p;
+  const std::string copy = p.root / "Zephiro 9";
+  const std::string drive_a = set / "drive A", drive_b = set / "drive B";
+  const std::string drives = "--dvd_drives=" + drive_a + ":" + drive_b + ":" + set / "disc2:" + set / "disc3";
+  for (bool comes_back : {true, false}) {
+    SCOPED_TRACE(comes_back ? "the disc comes back" : "the disc stays out");
+    fs::remove_all(copy);
+    fs::remove_all(drive_b);
+    fs::rename(set / "disc1", drive_a);
+    p.wrapper = {"strace", "-f", "-qq", "--seccomp-bpf", "-o", "/dev/null", "-e", "inject=sendfile:delay_enter=300000"};
+    const int pid = p.start({"--install=" + copy, "--scenery=none", drives});
+    p.wrapper.clear();
+    ASSERT_TRUE(wait_for([&] { return fs::exists(copy + "/Airfoils/Clark Y.afl") || fs::exists(copy + "/Zephiro"); }, 60));
+    fs::rename(drive_a, comes_back ? drive_b : set / "disc1");
+    RunResult r = p.finish(pid);
+    EXPECT_NE(r.err.find("DVD number 1 is no longer in " + drive_a + "/: its archives will be copied once it is back."),
+              std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("unable to copy"), std::string::npos) << r.err;
+    if (comes_back) {
+      EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+      EXPECT_NE(r.err.find("Using DVD number 1 in " + drive_b + "/"), std::string::npos) << r.err;
+      fs::rename(drive_b, set / "disc1");
+    } else {
+      EXPECT_EQ(r.exit_code, cli_not_started) << r.err;
+      EXPECT_NE(r.err.find("ERROR: Please insert DVD number 1"), std::string::npos) << r.err;
+      EXPECT_EQ(p.run({"--install=" + copy, "--scenery=none", "--dvd_drives=" + set / "disc1:" + set / "disc2:" +
+                                                                  set / "disc3"}).exit_code, cli_ok);
+    }
+    r = p.run({"--verify=" + copy, "--dvd_drives=" + set / "disc1"});
+    EXPECT_EQ(r.exit_code, cli_ok) << r.out;
+  }
+}
+
 // Every file below `folder`, relative to it, sorted (folders end in '/', so an empty one shows).
 std::vector<std::string> tree_of(const std::string& folder) {
   std::vector<std::string> found;

@@ -473,6 +473,38 @@ TEST_F(EngineTest, AKilledSceneryRemovalIsFinishedByEitherWizard) {
   }
 }
 
+// A disc taken out of its drive while its archives are being copied is asked for again;
+// once it is back the work goes on with the same archive, and nothing counts as failed.
+TEST_F(EngineTest, ADiscThatGoesAwayIsAskedForAndTheWorkGoesOn) {
+  plan_everything();
+  delete_unwanted_files();
+  int first = 0;
+  while (!current_entry(first).install_flag) ++first;
+  const std::string away = g_set->path() + "taken out";
+  ASSERT_EQ(rename(disc(1).c_str(), away.c_str()), 0);
+  int cursor = 0, r;
+  for (int guard = 0; (r = install_step(cursor, 0)) == install_working && guard < 1000000; ++guard) usleep(200);
+  EXPECT_EQ(r, install_needs_disc);
+  EXPECT_EQ(cursor, first);
+  EXPECT_FALSE(find_needed_disc(cursor));  // still out
+  ASSERT_EQ(rename(away.c_str(), disc(1).c_str()), 0);
+  ASSERT_TRUE(find_needed_disc(cursor));
+  EXPECT_EQ(current_disc_number(), 0);
+  int disc_number = 0, changes = 0;
+  for (int guard = 0; (r = install_step(cursor, disc_number)) != install_done && guard < 1000000; ++guard) {
+    ASSERT_NE(r, install_failed);
+    if (r == install_needs_disc) {
+      ASSERT_TRUE(find_needed_disc(cursor));
+      disc_number = current_disc_number();
+      ++changes;
+    }
+    usleep(200);
+  }
+  EXPECT_EQ(changes, 2);  // discs 2 and 3, as without the interruption
+  expect_copy_current();
+  EXPECT_FALSE(read_work_record(install_path(), nullptr));
+}
+
 TEST_F(EngineTest, CreateFoldersReportsAFolderThatCannotBeMade) {
   set_install_scope(true, true);
   scan(false);
