@@ -19,6 +19,7 @@
 #include "engine/dvd_discovery.h"
 #include "engine/work_record.h"
 #include "io/file_ops.h"
+#include "io/run_folder.h"
 #include "io/threads.h"
 #include "platform/fs.h"
 #include "platform/terminal.h"
@@ -427,6 +428,11 @@ int run_command_line_mode() {
         "; disk space needed to install: " + size_text(space.needed_kb));
     if (!space.enough) return fail_to_start("there is not enough free disk space for this work.");
   }
+  SpaceDecision scratch = scratch_space_decision();
+  if (!scratch.enough)
+    return fail_to_start("the temporary folder " + scratch_folder() + " has " + size_text(scratch.free_kb) +
+                         " free, but the largest archive of this work may need up to " + size_text(scratch.needed_kb) +
+                         ": free some space there, or set TMPDIR to a folder on a larger disk.");
   say(std::to_string(totals.files_to_install) + " files to install, " + std::to_string(totals.files_to_delete) +
       " files to delete.");
 

@@ -402,6 +402,31 @@ TEST(CommandLineDiscs, ADiscTakenOutDuringTheCopiesIsRequested) {
   }
 }
 
+// A temporary folder on a disk of its own (a small tmpfs) that cannot hold the largest
+// archive stops the run before anything is made; with room there the same run installs
+// through it.
+TEST(CommandLineSpace, ATemporaryFolderTooSmallForTheLargestArchiveStopsTheRunFirst) {
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3, "--size=2M"));  // its largest file is some 100 KB
+  const std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
+  ProgramRun p;
+  SmallFilesystem small(p.root / "small tmp", "96k");
+  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+  p.environment = {{"TMPDIR", small.folder}};
+  const std::string copy = p.root / "Zephiro 9";
+  RunResult r = p.run({"--install=" + copy, drives});
+  EXPECT_EQ(r.exit_code, cli_not_started) << r.err;
+  EXPECT_NE(r.err.find("ERROR: the temporary folder " + small.folder + "/zephiro-run-"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" free, but the largest archive of this work may need up to "), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_EQ(names_in(small.folder), std::vector<std::string>());
+
+  ASSERT_EQ(std::system(("mount -o remount,size=8m '" + small.folder + "'").c_str()), 0);
+  r = p.run({"--install=" + copy, drives});
+  EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+  EXPECT_EQ(p.run({"--verify=" + copy, drives}).exit_code, cli_ok);
+}
+
 // Every file below `folder`, relative to it, sorted (folders end in '/', so an empty one shows).
 std::vector<std::string> tree_of(const std::string& folder) {
   std::vector<std::string> found;

@@ -1,5 +1,6 @@
 #include "tests/test_util.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
@@ -70,6 +71,16 @@ void kill_child(int pid) {
   if (pid <= 0) return;
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
+}
+
+SmallFilesystem::SmallFilesystem(const std::string& folder_path, const std::string& size) : folder(folder_path) {
+  mkdir(folder.c_str(), 0755);
+  const std::string mount = "mount -t tmpfs -o size=" + size + " tmpfs '" + folder + "' 2> /dev/null";
+  mounted = std::system(mount.c_str()) == 0;
+}
+
+SmallFilesystem::~SmallFilesystem() {
+  if (mounted && std::system(("umount '" + folder + "'").c_str()) != 0) std::perror("umount");
 }
 
 NoDisplay::NoDisplay() {

@@ -47,6 +47,15 @@ int hold_in_child(const std::function<void()>& work);
 // Ends such a process with SIGKILL and waits for it.
 void kill_child(int pid);
 
+// A tmpfs of `size` (such as "64k") mounted on `folder` while it lives, for a disk that
+// fills up. Mounting needs root (CI runs as root); `mounted` tells whether it worked.
+struct SmallFilesystem {
+  std::string folder;
+  bool mounted = false;
+  SmallFilesystem(const std::string& folder, const std::string& size);
+  ~SmallFilesystem();
+};
+
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
   std::string out, err;
