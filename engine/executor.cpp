@@ -190,8 +190,9 @@ void delete_unwanted_files() {
   }
   for (auto it = prune.rbegin(); it != prune.rend(); ++it) {
     const std::string& folder = *it;
-    // A folder the user replaced by a link stays: the link is theirs.
-    if (is_symbolic_link(folder.substr(0, folder.size() - 1))) continue;
+    // A folder the user replaced by a link stays: the link is theirs. Folders of files that
+    // were never installed need no pruning.
+    if (is_symbolic_link(folder.substr(0, folder.size() - 1)) || !folder_exists(folder)) continue;
     std::vector<std::string> names;
     std::vector<int> folders;
     if (list_folder(folder, names, folders) != 0) continue;
