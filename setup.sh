@@ -12,6 +12,7 @@ packages=(
   libdbus-1-dev dbus-daemon
   xorriso
   desktop-file-utils
+  strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -22,6 +22,7 @@
 #include "engine/work_record.h"
 #include "io/disc_drive.h"
 #include "io/file_ops.h"
+#include "io/run_folder.h"
 #include "io/threads.h"
 #include "platform/fs.h"
 #include "platform/terminal.h"
@@ -275,6 +276,9 @@ int carry_out_plan(CommandLineRun& run) {
     }
     if (r == install_needs_disc) {
       end_progress(run);
+      if (current_entry(cursor).disc_number == disc)
+        say("DVD number " + disc_number_text(disc) + " is no longer in " + dvd_root() +
+            ": its archives will be copied once it is back.");
       if (!change_disc(cursor)) {
         abort_install();
         return stop_requested() ? stopped_by_signal(run) : cli_not_started;
@@ -455,6 +459,11 @@ int run_command_line_mode() {
         "; disk space needed to install: " + size_text(space.needed_kb));
     if (!space.enough) return fail_to_start("there is not enough free disk space for this work.");
   }
+  SpaceDecision scratch = scratch_space_decision();
+  if (!scratch.enough)
+    return fail_to_start("the temporary folder " + scratch_folder() + " has " + size_text(scratch.free_kb) +
+                         " free, but the largest archive of this work may need up to " + size_text(scratch.needed_kb) +
+                         ": free some space there, or set TMPDIR to a folder on a larger disk.");
   say(std::to_string(totals.files_to_install) + " files to install, " + std::to_string(totals.files_to_delete) +
       " files to delete.");
 

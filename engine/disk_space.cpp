@@ -7,6 +7,7 @@
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "io/file_ops.h"
+#include "io/run_folder.h"
 
 void compute_install_totals() {
   InstallTotals& totals = install_manifest().totals;
@@ -20,6 +21,7 @@ void compute_install_totals() {
     bool tile_on = e.is_scenery_tile && selected.get(e.tile_column, e.tile_row);
     if (!gone && !e.signature_matches && (!e.is_scenery_tile || tile_on)) {
       totals.total_installed_size += e.installed_size;
+      if (e.installed_size > totals.largest_installed_size) totals.largest_installed_size = e.installed_size;
       totals.files_to_install += 1;
     }
     if (gone && e.signature_matches) totals.files_to_delete += 1;
@@ -58,3 +60,22 @@ SpaceDecision space_decision_for(const std::string& path) {
 }
 
 SpaceDecision space_decision() { return space_decision_for(install_path()); }
+
+SpaceDecision scratch_space_decision() {
+  SpaceDecision d;
+  const std::string scratch = scratch_folder();
+  // On the copy's own disk the archive's room is part of what the copy needs anyway.
+  if (on_same_filesystem(scratch, install_path())) return d;
+  uint64_t total = 0, free_bytes = 0;
+  if (disk_space(scratch + ".", &total, &free_bytes) != 0) return d;
+  d.shown = true;
+  d.total_kb = static_cast<double>(total / 1000);
+  d.free_kb = static_cast<double>(free_bytes / 1000);
+  // An archive is never much larger than the file it holds, even when nothing compresses:
+  // its headers and the stored blocks' framing stay within a hundredth and a few blocks.
+  const double largest = install_manifest().totals.largest_installed_size;
+  d.needed_kb = largest > 0 ? largest + largest / 100 + 64 : 0;
+  d.status_enough = d.needed_kb <= d.free_kb;
+  d.enough = d.needed_kb < d.free_kb || d.needed_kb == 0;
+  return d;
+}

@@ -20,3 +20,7 @@ struct SpaceDecision {
 // Asks the volume of the Install Path.
 SpaceDecision space_decision();
 SpaceDecision space_decision_for(const std::string& path);
+// Whether the temporary folder, where each archive is copied from the disc before it is
+// extracted, can hold the largest archive of the coming work. Asked only when that folder
+// lies on another filesystem than the copy (shown is false otherwise).
+SpaceDecision scratch_space_decision();

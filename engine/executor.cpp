@@ -26,6 +26,8 @@ struct ExecutorState {
   std::string error_message;
   bool file_failed = false;  // a file of this run failed: the work is not complete
   std::set<int> in_work;     // groups being copied or extracted, for the progress line
+  // The first group whose archive could not be copied because its disc went away, or -1.
+  int disc_lost_at = -1;
 };
 ExecutorState g_exec;
 
@@ -141,12 +143,39 @@ int create_install_folders() {
   return 0;
 }
 
+namespace {
+
+// Whether the work removes the group's file: it left the product, or its tile is not
+// selected. True also when the file is already gone.
+bool work_removes(int group) {
+  const ManifestEntry& e = current_entry(group);
+  if (!is_entry_wanted(group, manifest_entry_count(group) - 1)) return false;
+  if (e.expected_signature == "GONE") return true;
+  return e.is_scenery_tile && !install_scope().selected_tiles.get(e.tile_column, e.tile_row);
+}
+
+// Every folder between the file and the copy's folder, the copy's folder never.
+void add_folders_to_prune(const std::string& location, std::set<std::string>& prune) {
+  for (std::string folder = folder_part(location); folder.size() > install_path().size();) {
+    prune.insert(folder);
+    folder.pop_back();
+    folder = folder_part(folder);
+  }
+}
+
+}  // namespace
+
 void delete_unwanted_files() {
   const std::string& root = install_path();
   std::set<std::string> prune;
   for (int g = 0; g < manifest_group_count(); ++g) {
     ManifestEntry& e = current_entry(g);
-    if (!e.delete_flag) continue;
+    if (!e.delete_flag) {
+      // A removal killed after deleting this file left its folders: this run prunes them.
+      if (e.found_signature == "NONE" && work_removes(g) && stays_inside_copy(install_relative_path(e.path)))
+        add_folders_to_prune(install_location(root, e), prune);
+      continue;
+    }
     std::string location = install_location(root, e);
     int code;
     if (!stays_inside_copy(install_relative_path(e.path))) {
@@ -156,18 +185,15 @@ void delete_unwanted_files() {
       code = delete_file_or_empty_folder(location);
     }
     if (prefs().log_actions) LOG << "DELETING  file " << location << ", with result=" << code << ".\n";
-    for (std::string folder = folder_part(location); folder.size() > root.size();) {
-      prune.insert(folder);
-      folder.pop_back();
-      folder = folder_part(folder);
-    }
+    add_folders_to_prune(location, prune);
     e.signature_matches = false;
     e.found_signature = "NONE";
   }
   for (auto it = prune.rbegin(); it != prune.rend(); ++it) {
     const std::string& folder = *it;
-    // A folder the user replaced by a link stays: the link is theirs.
-    if (is_symbolic_link(folder.substr(0, folder.size() - 1))) continue;
+    // A folder the user replaced by a link stays: the link is theirs. Folders of files that
+    // were never installed need no pruning.
+    if (is_symbolic_link(folder.substr(0, folder.size() - 1)) || !folder_exists(folder)) continue;
     std::vector<std::string> names;
     std::vector<int> folders;
     if (list_folder(folder, names, folders) != 0) continue;
@@ -176,15 +202,30 @@ void delete_unwanted_files() {
   }
 }
 
+namespace {
+
+// Whether the group still waits for its archive in this run (a group this run has installed
+// already is current; it is passed over when the work returns to an earlier group).
+bool waits_for_archive(int group) {
+  const ManifestEntry& e = current_entry(group);
+  return e.install_flag && !e.signature_matches;
+}
+
+}  // namespace
+
 int install_step(int& next_group, int disc) {
-  if (!g_exec.copy_stage) g_exec.file_failed = false;  // a run begins
+  if (!g_exec.copy_stage) {  // a run begins
+    g_exec.file_failed = false;
+    g_exec.disc_lost_at = -1;
+  }
   if (!g_exec.copy_stage) g_exec.copy_stage = new WorkQueueStage(1, kStageRoom);
   if (!g_exec.unzip_stage) g_exec.unzip_stage = new WorkQueueStage(cpu_count(), kStageRoom);
   const int groups = manifest_group_count();
-  while (next_group < groups && !current_entry(next_group).install_flag) ++next_group;
-  while (next_group < groups && g_exec.copy_stage->has_room() &&
+  while (next_group < groups && !waits_for_archive(next_group)) ++next_group;
+  // Once the disc has gone, nothing more is copied from it.
+  while (g_exec.disc_lost_at < 0 && next_group < groups && g_exec.copy_stage->has_room() &&
          current_entry(next_group).disc_number == disc) {
-    if (current_entry(next_group).install_flag) {
+    if (waits_for_archive(next_group)) {
       g_exec.copy_stage->submit(new dvd_unpack_task(next_group, scratch_folder()));
       g_exec.in_work.insert(next_group);
     }
@@ -196,8 +237,15 @@ int install_step(int& next_group, int disc) {
     g_exec.unzip_stage->submit(copied);
   }
   while (UTL_work_task* done = g_exec.unzip_stage->take_finished()) {
+    const dvd_unpack_task* task = static_cast<const dvd_unpack_task*>(done);
+    if (task->disc_went_away()) {
+      if (g_exec.disc_lost_at < 0 || task->group() < g_exec.disc_lost_at) g_exec.disc_lost_at = task->group();
+      g_exec.in_work.erase(task->group());
+      delete done;
+      continue;
+    }
     g_exec.error_code = done->result(g_exec.error_message);
-    g_exec.in_work.erase(static_cast<dvd_unpack_task*>(done)->group());
+    g_exec.in_work.erase(task->group());
     delete done;
     if (g_exec.error_code != 0) {
       g_exec.file_failed = true;
@@ -205,6 +253,13 @@ int install_step(int& next_group, int disc) {
     }
   }
   bool idle = g_exec.copy_stage->in_flight() == 0 && g_exec.unzip_stage->in_flight() == 0;
+  if (idle && g_exec.disc_lost_at >= 0) {
+    // The disc went away under the copies: ask for it, then go on from its first archive
+    // that was not copied.
+    next_group = g_exec.disc_lost_at;
+    g_exec.disc_lost_at = -1;
+    return install_needs_disc;
+  }
   if (next_group == groups && idle) {
     destroy_stage(g_exec.copy_stage);
     destroy_stage(g_exec.unzip_stage);

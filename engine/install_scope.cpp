@@ -5,12 +5,6 @@
 
 namespace {
 InstallScopeState g_scope;
-
-void add_tiles(TileGrid& to, const TileGrid& from) {
-  for (int c = 0; c < tile_columns; ++c)
-    for (int r = 0; r < tile_rows; ++r)
-      if (from.get(c, r)) to.set(c, r, true);
-}
 }  // namespace
 
 InstallScopeState& install_scope() { return g_scope; }
@@ -41,29 +35,26 @@ void select_installed_tiles() {
     if (e.is_scenery_tile && e.found_signature != "NONE")
       g_scope.selected_tiles.set(e.tile_column, e.tile_row, true);
   }
-  if (g_scope.has_recorded_work) add_tiles(g_scope.selected_tiles, g_scope.recorded_tiles);
+  // Unfinished scenery work is to leave exactly its tiles: those a killed removal had not
+  // yet deleted are on disk but not wanted.
+  if (g_scope.recorded_scenery) g_scope.selected_tiles = g_scope.recorded_tiles;
 }
 
 void include_recorded_work() {
   WorkRecord record;
   g_scope.has_recorded_work = read_work_record(g_scope.install_path, &record);
-  g_scope.scenery_from_record = false;
+  g_scope.recorded_scenery = g_scope.has_recorded_work && record.scenery_tiles;
   if (!g_scope.has_recorded_work) {
     g_scope.recorded_tiles.clear();
     return;
   }
   g_scope.recorded_tiles = record.scenery_tiles ? record.tiles : TileGrid();
-  g_scope.scenery_from_record = record.scenery_tiles && !g_scope.include_scenery_tiles;
   g_scope.include_base_files = g_scope.include_base_files || record.base_files;
   g_scope.include_scenery_tiles = g_scope.include_scenery_tiles || record.scenery_tiles;
 }
 
 void select_recorded_tiles() {
-  if (!g_scope.has_recorded_work) return;
-  if (g_scope.scenery_from_record)
-    select_installed_tiles();
-  else
-    add_tiles(g_scope.selected_tiles, g_scope.recorded_tiles);
+  if (g_scope.recorded_scenery) g_scope.selected_tiles = g_scope.recorded_tiles;
 }
 
 void clear_tile_selection() { g_scope.selected_tiles.clear(); }

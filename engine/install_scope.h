@@ -15,7 +15,7 @@ struct InstallScopeState {
   // Unfinished work recorded in the copy, as the last scan found it.
   bool has_recorded_work = false;
   TileGrid recorded_tiles;
-  bool scenery_from_record = false;  // the scan brought the scenery into scope for it
+  bool recorded_scenery = false;  // the recorded work names scenery tiles
 };
 
 InstallScopeState& install_scope();
@@ -27,13 +27,13 @@ std::string& install_path();
 void set_install_scope(bool include_base_files, bool include_scenery_tiles);
 // Whether the entry's file is in scope and meant for the Target Platform.
 bool is_entry_wanted(int group, int entry);
-// Selected Tiles := the tiles whose file the last scan found on disk, and the tiles that
-// unfinished work recorded in the copy is to install.
+// Selected Tiles := the tiles whose file the last scan found on disk; in a copy whose
+// recorded unfinished work names scenery, exactly the recorded tiles instead.
 void select_installed_tiles();
 // At the start of a scan: a copy holding unfinished work has the work's kinds of files
 // brought into scope, so that the scan and the plan include them.
 void include_recorded_work();
-// At the end of a scan: the recorded tiles join the selection (with every installed tile
-// when the scenery was not in scope before).
+// At the end of a scan: in a copy whose recorded work names scenery, the selection becomes
+// exactly the recorded tiles, so the plan finishes the work whoever runs it.
 void select_recorded_tiles();
 void clear_tile_selection();

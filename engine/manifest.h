@@ -53,6 +53,7 @@ struct ManifestGroup {
 // recomputed by the disk-space accounting.
 struct InstallTotals {
   float total_installed_size = 0;  // kilobytes of 1000 bytes
+  float largest_installed_size = 0;  // the largest single file to install, the same unit
   int files_to_install = 0;
   int files_to_delete = 0;
 };

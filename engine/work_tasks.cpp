@@ -34,7 +34,7 @@ dvd_unpack_task::dvd_unpack_task(int group, const std::string& temp_folder)
 
 dvd_unpack_task::dvd_unpack_task(int group, const std::string& temp_folder,
                                  const std::string& archive_folder, const std::string& install_folder)
-    : group_(group) {
+    : group_(group), archive_folder_(archive_folder) {
   const ManifestEntry& entry = current_entry(group);
   std::string suffix = archive_suffix(group);
   source_ = archive_folder + entry.path + suffix;
@@ -46,7 +46,10 @@ dvd_unpack_task::~dvd_unpack_task() {
   if (!prefs().log_actions) return;
   LogLine line;
   line << "EXPANDING file " << destination_ << ", with result=" << result_ << ".";
-  if (result_ != 0) line << " " << failure_text(substitute_parameters);
+  if (disc_went_away_)
+    line << " The disc left its drive: the archive is copied again once the disc is back.";
+  else if (result_ != 0)
+    line << " " << failure_text(substitute_parameters);
   line << "\n";
 }
 
@@ -65,6 +68,9 @@ void dvd_unpack_task::copy_from_disc() {
   failed_step_ = step_copy;
   // What a failed copy left behind is never extracted; it need not fill the temporary folder.
   delete_file_or_empty_folder(temp_copy_);
+  // An archive missing from a disc that is there is a damaged disc; a disc whose archive
+  // folder is gone altogether has left its drive.
+  disc_went_away_ = !folder_exists(archive_folder_);
 }
 
 // The folder the destination lies in, ending '/'.

@@ -24,6 +24,9 @@ class dvd_unpack_task : public UTL_work_task {
 
   int group() const { return group_; }
   bool copied() const { return phase_ == 1; }
+  // The copy failed because the disc was no longer in its drive (taken out, unmounted):
+  // the archive is to be copied again once the disc is back, not counted as a failure.
+  bool disc_went_away() const { return disc_went_away_; }
   const std::string& source() const { return source_; }
   const std::string& temp_copy() const { return temp_copy_; }
   const std::string& destination() const { return destination_; }
@@ -38,11 +41,13 @@ class dvd_unpack_task : public UTL_work_task {
 
   int group_;
   int phase_ = 0;  // 0 before the copy, 1 after it
+  std::string archive_folder_;
   std::string source_;
   std::string temp_copy_;
   std::string destination_;
   int failed_step_ = step_none;
   int result_ = 0;
+  bool disc_went_away_ = false;
 };
 
 // The Found Signature of a FIFO, a device or a socket where a file belongs: it is there,

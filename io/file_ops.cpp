@@ -307,6 +307,27 @@ int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_by
   return platform::fs_space(p, total_bytes, free_bytes);
 }
 
+namespace {
+
+// The device of the path, or of its nearest existing parent. False when none can be asked.
+bool device_of(const std::string& path, uint64_t* device) {
+  std::string p = strip_trailing_slash(absolute(path));
+  uint64_t inode = 0;
+  for (;;) {
+    if (platform::file_identity(p.empty() ? "/" : p, device, &inode) == 0) return true;
+    size_t cut = p.find_last_of('/');
+    if (p.empty() || cut == std::string::npos) return false;
+    p.resize(cut);
+  }
+}
+
+}  // namespace
+
+bool on_same_filesystem(const std::string& a, const std::string& b) {
+  uint64_t device_a = 0, device_b = 0;
+  return !device_of(a, &device_a) || !device_of(b, &device_b) || device_a == device_b;
+}
+
 int eject_disc(const std::string& path) { return platform::eject_mounted_disc(absolute(path)); }
 
 std::vector<std::string> split_parameters(const std::string& parameters) {

@@ -85,6 +85,9 @@ int copy_tree(const std::string& source, const std::string& target);
 // 0, or the error code of the open, the write or the close (a full disk shows at either).
 int append_to_file(const std::string& path, const std::string& bytes);
 int disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes);
+// Whether two paths lie on one filesystem. A path that does not exist yet counts as its
+// nearest existing parent's; true when either cannot be asked.
+bool on_same_filesystem(const std::string& a, const std::string& b);
 int eject_disc(const std::string& path);
 // Starts `file` (a program directly, anything else through the desktop's opener).
 // On success the process ends with exit code 1 (after the orderly shutdown when asked);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -376,6 +377,173 @@ TEST(CommandLineRecovery, AnInstallKilledAtAnyMomentIsFinished) {
   }
   // Most kills landed while the work was going on.
   EXPECT_GE(interrupted, static_cast<int>(moments.size()) / 2);
+}
+
+// A disc that leaves its drive while its archives are being copied (each copy slowed by
+// strace, so the moment falls inside the work) is a disc request, never a failed file per
+// archive: back in another drive, the run goes on with the archive it was copying; gone for
+// good, a run without a terminal stops with the request and the same command finishes later.
+TEST(CommandLineDiscs, ADiscTakenOutDuringTheCopiesIsRequested) {
+  ASSERT_EQ(std::system("strace -V > /dev/null 2>&1"), 0) << "setup.sh installs strace";
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3));
+  ProgramRun p;
+  const std::string copy = p.root / "Zephiro 9";
+  const std::string drive_a = set / "drive A", drive_b = set / "drive B";
+  const std::string drives = "--dvd_drives=" + drive_a + ":" + drive_b + ":" + set / "disc2:" + set / "disc3";
+  for (bool comes_back : {true, false}) {
+    SCOPED_TRACE(comes_back ? "the disc comes back" : "the disc stays out");
+    fs::remove_all(copy);
+    fs::remove_all(drive_b);
+    fs::rename(set / "disc1", drive_a);
+    p.wrapper = {"strace", "-f", "-qq", "--seccomp-bpf", "-o", "/dev/null", "-e", "inject=sendfile:delay_enter=300000"};
+    const int pid = p.start({"--install=" + copy, "--scenery=none", drives});
+    p.wrapper.clear();
+    ASSERT_TRUE(wait_for([&] { return fs::exists(copy + "/Airfoils/Clark Y.afl") || fs::exists(copy + "/Zephiro"); }, 60));
+    fs::rename(drive_a, comes_back ? drive_b : set / "disc1");
+    RunResult r = p.finish(pid);
+    EXPECT_NE(r.err.find("DVD number 1 is no longer in " + drive_a + "/: its archives will be copied once it is back."),
+              std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("unable to copy"), std::string::npos) << r.err;
+    if (comes_back) {
+      EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+      EXPECT_NE(r.err.find("Using DVD number 1 in " + drive_b + "/"), std::string::npos) << r.err;
+      fs::rename(drive_b, set / "disc1");
+    } else {
+      EXPECT_EQ(r.exit_code, cli_not_started) << r.err;
+      EXPECT_NE(r.err.find("ERROR: Please insert DVD number 1"), std::string::npos) << r.err;
+      EXPECT_EQ(p.run({"--install=" + copy, "--scenery=none", "--dvd_drives=" + set / "disc1:" + set / "disc2:" +
+                                                                  set / "disc3"}).exit_code, cli_ok);
+    }
+    r = p.run({"--verify=" + copy, "--dvd_drives=" + set / "disc1"});
+    EXPECT_EQ(r.exit_code, cli_ok) << r.out;
+  }
+}
+
+// A temporary folder on a disk of its own (a small tmpfs) that cannot hold the largest
+// archive stops the run before anything is made; with room there the same run installs
+// through it.
+TEST(CommandLineSpace, ATemporaryFolderTooSmallForTheLargestArchiveStopsTheRunFirst) {
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3, "--size=2M"));  // its largest file is some 100 KB
+  const std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
+  ProgramRun p;
+  SmallFilesystem small(p.root / "small tmp", "96k");
+  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+  p.environment = {{"TMPDIR", small.folder}};
+  const std::string copy = p.root / "Zephiro 9";
+  RunResult r = p.run({"--install=" + copy, drives});
+  EXPECT_EQ(r.exit_code, cli_not_started) << r.err;
+  EXPECT_NE(r.err.find("ERROR: the temporary folder " + small.folder + "/zephiro-run-"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" free, but the largest archive of this work may need up to "), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_EQ(names_in(small.folder), std::vector<std::string>());
+
+  ASSERT_EQ(std::system(("mount -o remount,size=8m '" + small.folder + "'").c_str()), 0);
+  r = p.run({"--install=" + copy, drives});
+  EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+  EXPECT_EQ(p.run({"--verify=" + copy, drives}).exit_code, cli_ok);
+}
+
+// Every file below `folder`, relative to it, sorted (folders end in '/', so an empty one shows).
+std::vector<std::string> tree_of(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator(); it.increment(ec))
+    found.push_back(fs::relative(it->path(), folder).string() + (it->is_directory() ? "/" : ""));
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// What differs between two sorted trees: "+ path" only in `have`, "- path" only in `want`.
+std::vector<std::string> tree_difference(const std::vector<std::string>& have, const std::vector<std::string>& want) {
+  std::vector<std::string> extra, missing, out;
+  std::set_difference(have.begin(), have.end(), want.begin(), want.end(), std::back_inserter(extra));
+  std::set_difference(want.begin(), want.end(), have.begin(), have.end(), std::back_inserter(missing));
+  for (const std::string& e : extra) out.push_back("+ " + e);
+  for (const std::string& m : missing) out.push_back("- " + m);
+  return out;
+}
+
+// A scenery removal killed at one of its deletions (strace ends it there) is finished by
+// the same command, by --repair and by --modify without --scenery alike: each leaves exactly
+// the tiles the removal was to keep, prunes the tile folders it emptied, and --verify agrees.
+TEST(CommandLineRecovery, ASceneryRemovalKilledAtItsDeletionsIsFinished) {
+  ASSERT_EQ(std::system("strace -V > /dev/null 2>&1"), 0) << "setup.sh installs strace";
+  TempDir set;
+  ASSERT_TRUE(make_tiny_disc_set(set.path(), 3, "--size=100K"));  // 50 tiles, several to a folder
+  const std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
+  ProgramRun p;
+  const std::string copy = p.root / "Zephiro 9";
+  const std::string terrain = copy + "/Global Scenery/-global terrain-/";
+  ASSERT_EQ(p.run({"--install=" + copy, drives}).exit_code, cli_ok);
+  const std::string full = p.root / "full copy";
+  fs::copy(copy, full, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  std::vector<std::string> tiles = names_in(terrain);
+  ASSERT_GE(tiles.size(), 4u);
+  const std::string removal = "--scenery=" + tiles[0] + "," + tiles.back();
+
+  // The uninterrupted removal, traced: its end state, and which unlink calls delete tiles.
+  const std::string trace = p.root / "unlinks.txt";
+  p.wrapper = {"strace", "-f", "-qq", "-o", trace, "-e", "trace=unlink"};
+  RunResult r = p.run({"--modify=" + copy, removal, drives});
+  p.wrapper.clear();
+  ASSERT_EQ(r.exit_code, cli_ok) << r.err;
+  const std::vector<std::string> wanted = tree_of(copy);
+  EXPECT_EQ(names_in(terrain), (std::vector<std::string>{tiles[0], tiles.back()}));
+  RunResult verified = p.run({"--verify=" + copy, drives});
+  ASSERT_EQ(verified.exit_code, cli_ok) << verified.out;
+  // strace counts each thread's calls apart: those of the thread that deletes the tiles.
+  std::vector<int> tile_deletions;  // 1-based numbers among that thread's unlink calls
+  {
+    const std::string text = read_file(trace);
+    const size_t first = text.find("-global terrain-/");
+    ASSERT_NE(first, std::string::npos) << text;
+    const size_t line_start = text.rfind('\n', first) + 1;  // 0 on the first line
+    const std::string thread = text.substr(line_start, text.find(' ', line_start) + 1 - line_start);  // "pid "
+    std::istringstream lines(text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(thread, 0) != 0 || line.find("unlink(") == std::string::npos) continue;
+      if (line.find("resumed>") != std::string::npos) continue;
+      ++number;
+      if (line.find("-global terrain-/") != std::string::npos) tile_deletions.push_back(number);
+    }
+  }
+  ASSERT_GE(tile_deletions.size(), 8u) << read_file(trace);
+
+  // Killed at the first, an early, the middle and the last but one tile deletion.
+  const size_t n = tile_deletions.size();
+  const std::vector<size_t> kills = {0, 2, n / 2, n - 2};
+  const std::vector<std::vector<std::string>> finishers = {
+      {"--modify=" + copy, removal}, {"--repair=" + copy}, {"--modify=" + copy}, {"--modify=" + copy, removal}};
+  for (size_t i = 0; i < kills.size(); ++i) {
+    SCOPED_TRACE("killed at tile deletion " + std::to_string(kills[i] + 1) + ", finished by " + finishers[i][0]);
+    fs::remove_all(copy);
+    fs::copy(full, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    p.wrapper = {"strace", "-f", "-qq", "-o", "/dev/null", "-e",
+                 "inject=unlink:signal=KILL:when=" + std::to_string(tile_deletions[kills[i]])};
+    r = p.run({"--modify=" + copy, removal, drives});
+    p.wrapper.clear();
+    ASSERT_NE(r.exit_code, cli_ok) << r.err;
+    ASSERT_TRUE(fs::exists(copy + "/.zephiro-unfinished-work.txt"));
+    ASSERT_GT(tree_of(copy).size(), wanted.size());
+
+    std::vector<std::string> args = finishers[i];
+    args.push_back(drives);
+    r = p.run(args);
+    ASSERT_EQ(r.exit_code, cli_ok) << r.err;
+    EXPECT_NE(r.err.find("Finishing the interrupted scenery change of " + copy), std::string::npos) << r.err;
+    EXPECT_EQ(tree_difference(tree_of(copy), wanted), std::vector<std::string>());
+    r = p.run({"--verify=" + copy, drives});
+    EXPECT_EQ(r.exit_code, cli_ok) << r.out;
+    EXPECT_EQ(r.out, verified.out);
+    // A repair afterwards finds nothing to do and keeps the kept tiles.
+    r = p.run({"--repair=" + copy, drives});
+    EXPECT_EQ(r.exit_code, cli_ok) << r.err;
+    EXPECT_NE(r.err.find("0 files to install, 0 files to delete."), std::string::npos) << r.err;
+    EXPECT_EQ(tree_difference(tree_of(copy), wanted), std::vector<std::string>());
+  }
 }
 
 }  // namespace

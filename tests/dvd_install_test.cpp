@@ -240,6 +240,24 @@ TEST_F(DvdInstallFlow, ADamagedArchiveAsksAndTheFinishPageTellsOfErrors) {
   EXPECT_FALSE(fs::exists(copy() + "Airfoils/NACA 2412.afl"));
 }
 
+// A temporary folder on a small disk of its own, too small for the largest archive on its
+// way from the disc: the disk-space panel says so and CONTINUE stays held back.
+TEST_F(DvdInstallFlow, ATemporaryFolderTooSmallForAnArchiveHoldsTheInstallBack) {
+  SmallFilesystem small(p.root / "small tmp", "16k");
+  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+  p.environment = {{"TMPDIR", small.folder}};
+  RunResult r = run(disc(1), "check_fit\n" + to_select_scenery() +
+                                 "wait_text The temporary folder " + small.folder + "/zephiro-run-\n"
+                                 "wait_text there on its way from the DVD.\n"
+                                 "click_text CONTINUE\n"
+                                 "frames 5\n"
+                                 "wait_text Please pick the scenery you would like to install now.\n"
+                                 "no_text Installing Zephiro\n"
+                                 "click_text QUIT\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_FALSE(fs::exists(copy()));
+}
+
 TEST_F(DvdInstallFlow, TheInstallNameIsOneNewFolderName) {
   fs::create_directory(desktop() + "Taken");
   fs::create_directory(desktop() + ".hidden");

@@ -431,6 +431,91 @@ TEST_F(EngineTest, UnfinishedWorkIsRecordedUntilItCompletes) {
       EXPECT_EQ(install_scope().selected_tiles.get(c, r), c == t.tile_column && r == t.tile_row);
 }
 
+// A scenery removal killed part-way: some tiles deleted (their folders left empty), the rest
+// still on disk, the record naming the one tile to keep. Whichever wizard scans the copy
+// next, its plan leaves exactly that tile and prunes every emptied tile folder.
+TEST_F(EngineTest, AKilledSceneryRemovalIsFinishedByEitherWizard) {
+  for (bool repair_wizard : {false, true}) {
+    SCOPED_TRACE(repair_wizard ? "repair wizard" : "scenery wizard");
+    delete_folder_tree(install_path());
+    fresh_install();
+    const int kept = find_group("+44+163.dsf");
+    const ManifestEntry& k = current_entry(kept);
+    WorkRecord record;
+    record.scenery_tiles = true;
+    record.tiles.set(k.tile_column, k.tile_row, true);
+    ASSERT_EQ(write_work_record(install_path(), record), 0);
+    std::vector<int> others;
+    for (int g = 0; g < manifest_group_count(); ++g)
+      if (current_entry(g).is_scenery_tile && g != kept) others.push_back(g);
+    ASSERT_GE(others.size(), 3u);
+    // The killed run got through the first half of the other tiles' files.
+    for (size_t i = 0; i < others.size() / 2; ++i) ASSERT_EQ(unlink(location(others[i]).c_str()), 0);
+    int emptied = 0;
+    for (size_t i = 0; i < others.size() / 2; ++i) {
+      const std::string folder = folder_part(location(others[i]));
+      std::vector<std::string> names;
+      std::vector<int> folders;
+      if (folder_exists(folder) && list_folder(folder, names, folders) == 0) ++emptied;
+    }
+    ASSERT_GT(emptied, 0);
+
+    if (repair_wizard) {
+      set_install_scope(true, false);
+      scan(false);
+    } else {
+      set_install_scope(false, true);
+      scan(true);
+      select_installed_tiles();  // the map page: shows the recorded selection
+    }
+    compute_install_totals();
+    EXPECT_EQ(install_manifest().totals.files_to_delete, static_cast<int>(others.size() - others.size() / 2));
+    carry_out();
+    ASSERT_TRUE(failures.empty()) << failures[0];
+    EXPECT_FALSE(read_work_record(install_path(), nullptr));
+    for (int g : others) {
+      EXPECT_FALSE(file_exists(location(g))) << current_entry(g).path;
+      EXPECT_FALSE(folder_exists(folder_part(location(g)))) << current_entry(g).path;
+    }
+    EXPECT_TRUE(file_exists(location(kept)));
+    std::vector<std::string> names;
+    std::vector<int> folders;
+    EXPECT_EQ(list_folder(install_path() + "Global Scenery/-global terrain-/", names, folders), 1);
+  }
+}
+
+// A disc taken out of its drive while its archives are being copied is asked for again;
+// once it is back the work goes on with the same archive, and nothing counts as failed.
+TEST_F(EngineTest, ADiscThatGoesAwayIsAskedForAndTheWorkGoesOn) {
+  plan_everything();
+  delete_unwanted_files();
+  int first = 0;
+  while (!current_entry(first).install_flag) ++first;
+  const std::string away = g_set->path() + "taken out";
+  ASSERT_EQ(rename(disc(1).c_str(), away.c_str()), 0);
+  int cursor = 0, r;
+  for (int guard = 0; (r = install_step(cursor, 0)) == install_working && guard < 1000000; ++guard) usleep(200);
+  EXPECT_EQ(r, install_needs_disc);
+  EXPECT_EQ(cursor, first);
+  EXPECT_FALSE(find_needed_disc(cursor));  // still out
+  ASSERT_EQ(rename(away.c_str(), disc(1).c_str()), 0);
+  ASSERT_TRUE(find_needed_disc(cursor));
+  EXPECT_EQ(current_disc_number(), 0);
+  int disc_number = 0, changes = 0;
+  for (int guard = 0; (r = install_step(cursor, disc_number)) != install_done && guard < 1000000; ++guard) {
+    ASSERT_NE(r, install_failed);
+    if (r == install_needs_disc) {
+      ASSERT_TRUE(find_needed_disc(cursor));
+      disc_number = current_disc_number();
+      ++changes;
+    }
+    usleep(200);
+  }
+  EXPECT_EQ(changes, 2);  // discs 2 and 3, as without the interruption
+  expect_copy_current();
+  EXPECT_FALSE(read_work_record(install_path(), nullptr));
+}
+
 TEST_F(EngineTest, CreateFoldersReportsAFolderThatCannotBeMade) {
   set_install_scope(true, true);
   scan(false);

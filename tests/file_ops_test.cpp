@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -266,6 +267,24 @@ TEST(Files, CopyTreeCopyFileAndReadOnly) {
   ASSERT_EQ(stat((dir / "dst/inner/x.txt").c_str(), &st), 0);
   EXPECT_TRUE(st.st_mode & S_IWUSR);
   EXPECT_EQ(clear_read_only(dir / "nothing"), 2);
+}
+
+// A disk that fills up during a copy gives the full-disk code, whose text says so, never
+// a vague input/output error; a copy that fits is whole, and nothing copies onto itself.
+TEST(Files, CopyIntoAFullDiskIsAFullDisk) {
+  TempDir dir;
+  SmallFilesystem small(dir / "small", "64k");
+  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+  write_file(dir / "big", std::string(200000, 'x'));
+  write_file(dir / "fits", std::string(20000, 'y'));
+  int code = copy_file(dir / "big", dir / "small/big");
+  EXPECT_EQ(code, ENOSPC);
+  EXPECT_NE(error_message_for_code(code).find("Perhaps your hard drive is full"), std::string::npos);
+  ASSERT_EQ(unlink((dir / "small/big").c_str()), 0);
+  EXPECT_EQ(copy_file(dir / "fits", dir / "small/fits"), 0);
+  EXPECT_EQ(read_file(dir / "small/fits"), std::string(20000, 'y'));
+  EXPECT_NE(copy_file(dir / "small/fits", dir / "small/fits"), 0);
+  EXPECT_EQ(read_file(dir / "small/fits"), std::string(20000, 'y'));
 }
 
 TEST(Files, DiskSpaceOfFileFolderAndMissingParent) {

@@ -155,3 +155,53 @@ TEST_F(RepairWizardFlow, MissingFilesOnOtherDiscsGoThroughTheDiscChangePages) {
   EXPECT_EQ(v.exit_code, 0) << v.out << v.err;
   EXPECT_NE(v.out.find(": 0 missing, 0 damaged."), std::string::npos) << v.out;
 }
+
+// The first disc leaves its drive while its archives are being copied (strace slows each
+// copy, so the moment falls inside the work), and comes back in another drive: the window
+// asks for it on the Disc Change page, and the repair goes on without a failed file.
+TEST_F(RepairWizardFlow, ADiscTakenOutDuringTheCopiesIsAskedForAgain) {
+  ASSERT_EQ(std::system("strace -V > /dev/null 2>&1"), 0) << "setup.sh installs strace";
+  const std::string drive_a = p.root / "drive A", drive_b = p.root / "drive B";
+  fs::copy(disc(1), drive_a, fs::copy_options::recursive);
+  const std::string drives = drive_a + ":" + drive_b + ":" + disc(2) + ":" + disc(3);
+  ASSERT_NO_FATAL_FAILURE(install_copy(copy()));
+  // Every file of the copy that comes from the first disc goes missing.
+  std::vector<std::string> missing;
+  const std::string archives = drive_a + "/Zephiro 9 DVD/Zephiro 9/";
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(archives)) {
+    const std::string rel = e.path().string().substr(archives.size());
+    if (e.path().extension() != ".zip" || rel == "directory.txt.zip") continue;
+    const std::string file = copy() + rel.substr(0, rel.size() - 4);
+    if (fs::remove(file)) missing.push_back(file);
+  }
+  ASSERT_GE(missing.size(), 6u);
+
+  p.wrapper = {"strace", "-f", "-qq", "--seccomp-bpf", "-o", "/dev/null", "-e", "inject=sendfile:delay_enter=400000"};
+  const int pid = p.start({"--lang=en", "--dvd_drives=" + drives, "--pref:_log_actions=1",
+                           script(to_confirm_repairs() +
+                                  "wait_text I need to install approximately " + std::to_string(missing.size()) +
+                                  " files to repair " + copy() + ".\n"
+                                  "click_text CONTINUE\n"
+                                  "timeout 60\n"
+                                  "wait_text Please insert DVD number 1 and click continue.\n"
+                                  "click_text CONTINUE\n"
+                                  "wait_text Finished Repairing Zephiro.\n"
+                                  "wait_text I have finished repairing " + copy() + "\n"
+                                  "click_text QUIT\n")});
+  p.wrapper.clear();
+  // The disc goes once the first file is back.
+  bool began = false;
+  for (int i = 0; i < 1200 && !began; ++i) {
+    for (const std::string& file : missing) began = began || fs::exists(file);
+    if (!began) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  fs::rename(drive_a, drive_b);
+  RunResult r = p.finish(pid);
+  ASSERT_TRUE(began);
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  const std::string log = p.log();
+  EXPECT_EQ(log.find("I was unable to copy"), std::string::npos) << log;
+  for (const std::string& file : missing) EXPECT_TRUE(fs::is_regular_file(file)) << file;
+  RunResult v = p.run({"--dvd_drives=" + drive_b + ":" + disc(2) + ":" + disc(3), "--verify=" + copy()});
+  EXPECT_EQ(v.exit_code, 0) << v.out << v.err;
+}

@@ -1,7 +1,7 @@
 #include "tests/test_util.h"
 
 #include <chrono>
-
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
@@ -74,6 +74,16 @@ void kill_child(int pid) {
   waitpid(pid, nullptr, 0);
 }
 
+SmallFilesystem::SmallFilesystem(const std::string& folder_path, const std::string& size) : folder(folder_path) {
+  mkdir(folder.c_str(), 0755);
+  const std::string mount = "mount -t tmpfs -o size=" + size + " tmpfs '" + folder + "' 2> /dev/null";
+  mounted = std::system(mount.c_str()) == 0;
+}
+
+SmallFilesystem::~SmallFilesystem() {
+  if (mounted && std::system(("umount '" + folder + "'").c_str()) != 0) std::perror("umount");
+}
+
 NoDisplay::NoDisplay() {
   for (auto* v : {&display_, &wayland_}) {
     const char* name = v == &display_ ? "DISPLAY" : "WAYLAND_DISPLAY";
@@ -106,10 +116,11 @@ int ProgramRun::start(const std::vector<std::string>& args, const std::string& d
         !freopen("/dev/null", "r", stdin))
       _exit(120);
     std::vector<char*> argv;
+    for (const std::string& w : wrapper) argv.push_back(const_cast<char*>(w.c_str()));
     argv.push_back(const_cast<char*>(exe.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(exe.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(121);
   }
   return pid;

@@ -50,6 +50,15 @@ void kill_child(int pid);
 // Polls until `ready` holds or `seconds` pass; true when it held.
 bool wait_for(const std::function<bool()>& ready, double seconds);
 
+// A tmpfs of `size` (such as "64k") mounted on `folder` while it lives, for a disk that
+// fills up. Mounting needs root (CI runs as root); `mounted` tells whether it worked.
+struct SmallFilesystem {
+  std::string folder;
+  bool mounted = false;
+  SmallFilesystem(const std::string& folder, const std::string& size);
+  ~SmallFilesystem();
+};
+
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
   std::string out, err;
@@ -62,6 +71,9 @@ struct ProgramRun {
   // Set in the program's environment. GDK_SCALE is unset unless given here, so the
   // desktop the tests run on does not scale the program's window.
   std::vector<std::pair<std::string, std::string>> environment;
+  // A program the run is started under, with its arguments (strace, to end the run at a
+  // chosen system call); the program and its arguments follow them.
+  std::vector<std::string> wrapper;
   ProgramRun();
   std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
   std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
