@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   // A stand-in of an earlier test that the bus has not yet seen go gives the name up.
-  const unsigned flags = DBUS_NAME_FLAG_ALLOW_REPLACEMENT | DBUS_NAME_FLAG_REPLACE_EXISTING | DBUS_NAME_FLAG_DO_NOT_QUEUE;
+  const unsigned flags =
+      DBUS_NAME_FLAG_ALLOW_REPLACEMENT | DBUS_NAME_FLAG_REPLACE_EXISTING | DBUS_NAME_FLAG_DO_NOT_QUEUE;
   const int owned = dbus_bus_request_name(bus, "org.freedesktop.UDisks2", flags, &error);
   if (owned != DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER) {
     std::fprintf(stderr, "udisks_stand_in: %s\n", dbus_error_is_set(&error) ? error.message : "the name is taken");
