@@ -17,7 +17,7 @@ class PrivateBus {
  public:
   ~PrivateBus() {
     stop_process(service_pid_);
-    stop_process(bus_pid_);
+    if (bus_.pid > 0) stop_captured(bus_);
   }
   // Starts the daemon; "" when it runs, else why not.
   std::string start() {
@@ -38,9 +38,14 @@ class PrivateBus {
                "    <allow own=\"*\"/>\n"
                "  </policy>\n"
                "</busconfig>\n");
-    bus_pid_ = start_process({daemon, "--config-file=" + dir_ / "bus.conf", "--nofork", "--nopidfile"});
-    if (bus_pid_ < 0) return "dbus-daemon could not be started";
-    if (!wait_for([&] { return std::filesystem::exists(dir_ / "bus"); })) return "the private bus did not start";
+    // The daemon prints its address once it accepts connections.
+    if (start_captured({daemon, "--config-file=" + dir_ / "bus.conf", "--nofork", "--nopidfile", "--print-address"},
+                       bus_) != 0)
+      return "dbus-daemon could not be started";
+    int status = 0;
+    if (!wait_for([&] { return poll_captured(bus_, status) || bus_.output.find('\n') != std::string::npos; }) ||
+        bus_.output.find("unix:") == std::string::npos)
+      return "the private bus did not start: " + bus_.output;
     return "";
   }
   std::string address() const { return "unix:path=" + dir_ / "bus"; }
@@ -69,8 +74,9 @@ class PrivateBus {
 
  private:
   std::string record() const { return dir_ / "calls.txt"; }
+  // Generous: the machine may be busy with other tests.
   static bool wait_for(const std::function<bool()>& done) {
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 1200; ++i) {
       if (done()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
@@ -78,5 +84,6 @@ class PrivateBus {
   }
 
   TempDir dir_;
-  int bus_pid_ = -1, service_pid_ = -1;
+  CapturedChild bus_;
+  int service_pid_ = -1;
 };
