@@ -411,7 +411,7 @@ TEST(CommandLineDiscs, ADiscTakenOutDuringTheCopiesIsRequested) {
       fs::rename(drive_b, set / "disc1");
     } else {
       EXPECT_EQ(r.exit_code, cli_not_started) << r.err;
-      EXPECT_NE(r.err.find("ERROR: Please insert DVD number 1"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("ERROR: DVD number 1 is needed"), std::string::npos) << r.err;
       EXPECT_EQ(p.run({"--install=" + copy, "--scenery=none", "--dvd_drives=" + set / "disc1:" + set / "disc2:" +
                                                                   set / "disc3"}).exit_code, cli_ok);
     }
