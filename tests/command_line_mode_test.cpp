@@ -33,15 +33,6 @@ std::vector<std::string> partial_files_below(const std::string& folder) {
   return found;
 }
 
-// The names in a folder, sorted; none for a missing folder.
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Polls until `ready` holds or `seconds` pass; true when it held.
 bool wait_for(const std::function<bool()>& ready, double seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

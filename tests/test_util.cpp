@@ -1,14 +1,17 @@
 #include "tests/test_util.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <fstream>
 #include <sstream>
+#include <cstring>
 #include <stdexcept>
 
 TempDir::TempDir() {
@@ -31,9 +34,31 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+TmpfsMount::TmpfsMount() {
+  if (geteuid() != 0) {
+    problem_ = "mounting a tmpfs needs root, and this test runs as an ordinary user";
+  } else if (mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, "size=64m,mode=0755") != 0) {
+    problem_ = std::string("could not mount a tmpfs: ") + std::strerror(errno);
+  }
+}
+
+TmpfsMount::~TmpfsMount() {
+  if (problem_.empty()) umount2(folder_.path().c_str(), MNT_DETACH);
+}
+
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string read_file(const std::string& path) {

@@ -19,6 +19,22 @@ class TempDir {
   std::string path_;
 };
 
+// A tmpfs mounted on a fresh folder while it lives, so that a test can put files on another
+// filesystem than its own. Mounting needs root (CI runs as root); without it, problem()
+// says why there is no mount and the test is skipped.
+class TmpfsMount {
+ public:
+  TmpfsMount();
+  ~TmpfsMount();
+  const std::string& problem() const { return problem_; }
+  const std::string& path() const { return folder_.path(); }  // ends with '/'
+  std::string operator/(const std::string& name) const { return folder_ / name; }
+
+ private:
+  TempDir folder_;
+  std::string problem_;
+};
+
 // Unsets DISPLAY and WAYLAND_DISPLAY while it lives: the native message box of an alert
 // would otherwise wait for a user on the desktop the tests run on.
 class NoDisplay {
@@ -36,6 +52,8 @@ bool set_xft_dpi(const std::string& value);
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
+// The names in a folder, sorted; none for a missing folder.
+std::vector<std::string> names_in(const std::string& folder);
 
 // Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
 // `extra` is added to the maker's command line as it stands. True when the maker succeeded.
