@@ -68,7 +68,9 @@ int PartialFile::open(const std::string& target, bool take_signature) {
   discard();
   target_ = written_path(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string temp = next_name_beside(target);
+    // Beside the file it will replace, so that the final rename stays on one filesystem
+    // also when a link leads to another drive.
+    std::string temp = next_name_beside(target_);
     int fd = -1;
     int code = platform::create_new_file(temp, &fd);
     if (code == EEXIST) continue;
