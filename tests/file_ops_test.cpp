@@ -97,6 +97,15 @@ TEST(SpecialFolders, FromTheEnvironmentEndingWithSlash) {
   }
   ScopedEnv t2("TMPDIR", nullptr);
   EXPECT_EQ(special_folder(folder_temp), "/tmp/");
+
+  // Folders are taken as the system gives them: ':' and '\' are ordinary characters in
+  // a name, and bytes that are not UTF-8 name the folder that has them.
+  ScopedEnv t3("TMPDIR", "/var/t:mp\\x/caf\xE9");
+  EXPECT_EQ(special_folder(folder_temp), "/var/t:mp\\x/caf\xE9/");
+  ScopedEnv d2("XDG_DATA_HOME", "/home/u/da:ta");
+  EXPECT_EQ(special_folder(folder_prefs), "/home/u/da:ta/");
+  ScopedEnv x2("XDG_DESKTOP_DIR", "/home/u/C:\\desk");
+  EXPECT_EQ(special_folder(folder_desktop), "/home/u/C:\\desk/");
 }
 
 TEST(SpecialFolders, ProgramFolderHoldsProgramFile) {
