@@ -58,6 +58,8 @@ std::string written_path(const std::string& target) {
 
 }  // namespace
 
+std::string partial_file_folder(const std::string& target) { return folder_of(written_path(target)); }
+
 bool is_partial_name(const std::string& name) { return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0; }
 
 // ---------------------------------------------------------------------------------------

@@ -66,6 +66,10 @@ class PartialFolder {
   int fd_ = -1;
 };
 
+// The folder (ending '/') that a PartialFile for `target` is made in: the target's own, or
+// that of the file it leads to when it is a link the user made to a file.
+std::string partial_file_folder(const std::string& target);
+
 // Removes the partial files and folders in `folder` (ending '/') that no live process is
 // making. Returns how many were removed.
 int remove_stale_partial_files(const std::string& folder);

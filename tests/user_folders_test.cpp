@@ -49,7 +49,8 @@ class UserFolders : public ::testing::Test {
 };
 
 // A file the user moved to another drive and linked back is repaired where it lies: the
-// new file is made on that drive, the link stays, nothing partial is left on either side.
+// new file is made on that drive, the link stays, nothing partial is left on either side
+// (also what a killed run left there).
 TEST_F(UserFolders, AFileLinkedToAnotherFilesystemIsRepaired) {
   TmpfsMount other;
   if (!other.problem().empty()) GTEST_SKIP() << other.problem();
@@ -63,6 +64,7 @@ TEST_F(UserFolders, AFileLinkedToAnotherFilesystemIsRepaired) {
   ASSERT_EQ(run({"--verify=" + copy}).exit_code, cli_ok);  // read through the link
 
   write_file(moved, "damaged");
+  write_file(other / ".zephiro-part-0123456789abcdef-7", "left there by a run that was killed");
   RunResult r = run({"--repair=" + copy, "--conflicts=overwrite"});
   EXPECT_EQ(r.exit_code, cli_ok) << r.err;
   EXPECT_TRUE(fs::is_symlink(settings));
