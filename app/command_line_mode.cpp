@@ -392,12 +392,15 @@ int run_command_line_mode() {
       return fail_to_start("--conflicts takes keep, overwrite or cancel.");
   }
 
+  // Taken as the shell gave it: on Linux ':' and '\' belong to the folder's name.
   std::string folder = run.folder;
-  normalise_path(folder);
   if (!is_absolute_path(folder)) {
     folder = platform::current_folder() + folder;
   }
   if (folder.back() != '/') folder += '/';
+  if (!is_registrable_path(folder))
+    return fail_to_start("the folder's name holds a line break, a tab or another control character, which the list "
+                         "of installed copies cannot hold; give another folder.");
 
   run.folder = folder;
   // A copy whose work was interrupted early may not look like a copy yet: its record says it is.

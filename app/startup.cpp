@@ -122,8 +122,10 @@ bool early_option(int argc, char** argv, const std::string& name, std::string* v
 
 bool runs_from_disc(const std::string& program_path, const std::string& dvd_root) {
   if (dvd_root.empty() || program_path.empty()) return false;
-  const size_t n = std::min(program_path.size(), dvd_root.size());
-  return program_path.compare(0, n, dvd_root, 0, n) == 0;
+  // The whole root, up to a folder boundary: /media/cd is not inside /media/cdrom/.
+  std::string root = dvd_root;
+  if (root.back() != '/' && root.back() != '\\') root += '/';
+  return program_path.size() > root.size() && program_path.compare(0, root.size(), root) == 0;
 }
 
 std::string program_file_name(const std::string& program_path) {

@@ -32,8 +32,8 @@ void log_folder_lines();
 // "--name" or "--name=value". The last one given wins, as in the table.
 bool early_option(int argc, char** argv, const std::string& name, std::string* value);
 
-// Whether a program at `program_path` runs from the disc at `dvd_root`: the two agree over
-// the length of the shorter one. An empty root is no disc.
+// Whether a program at `program_path` runs from the disc at `dvd_root`: the program path
+// begins with the whole root, ending at a folder boundary. An empty root is no disc.
 bool runs_from_disc(const std::string& program_path, const std::string& dvd_root);
 // The program's file name: what follows the last '/' or '\' (a separator at the very
 // end is skipped first).

@@ -24,8 +24,11 @@ void compute_install_totals() {
       if (e.installed_size > totals.largest_installed_size) totals.largest_installed_size = e.installed_size;
       totals.files_to_install += 1;
     }
-    if (gone && e.signature_matches) totals.files_to_delete += 1;
-    if (e.is_scenery_tile && !tile_on && e.signature_matches) totals.files_to_delete += 1;
+    // Every file on disk that the plan will delete, counted once: one that left the
+    // product (a full scan gives it its MD5, a quick scan the "signature" GONE) or the
+    // tile of a deselected region.
+    const bool on_disk = !e.found_signature.empty() && e.found_signature != "NONE";
+    if (on_disk && (gone || (e.is_scenery_tile && !tile_on))) totals.files_to_delete += 1;
   }
 }
 

@@ -56,13 +56,15 @@ void record_error_report(int code) {
 }
 
 // Partial files that runs which were killed left in the copy's folders (and partial copy
-// folders beside it) go before new work starts; those of a live run stay.
+// folders beside it, and beside files the user linked elsewhere) go before new work
+// starts; those of a live run stay.
 void remove_leftovers_of_ended_runs() {
   const std::string& root = install_path();
   std::set<std::string> folders = {folder_part(root.substr(0, root.size() - 1)), root};
   for (int g = 0; g < manifest_group_count(); ++g) {
     const ManifestEntry& e = current_entry(g);
-    if (stays_inside_copy(install_relative_path(e.path))) folders.insert(folder_part(install_location(root, e)));
+    if (stays_inside_copy(install_relative_path(e.path)))
+      folders.insert(partial_file_folder(install_location(root, e)));
   }
   for (const std::string& folder : folders)
     if (folder_exists(folder)) remove_stale_partial_files(folder);

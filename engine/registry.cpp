@@ -1,7 +1,9 @@
 #include "engine/registry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/log.h"
 #include "io/file_ops.h"
@@ -66,6 +68,27 @@ std::string registry_file_path() {
   return folder.empty() ? std::string() : folder + registry_file_name;
 }
 
+bool is_installed_copy(const std::string& folder) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  int n = list_folder(path, names, folders);
+  static const char* const kParts[] = {"Airfoils", "Instructions", "Output", "Resources"};
+  for (const char* part : kParts) {
+    bool found = false;
+    for (int i = 0; i < n && !found; ++i) found = folders[i] && names[i].find(part) != std::string::npos;
+    if (!found) return false;
+  }
+  return true;
+}
+
+bool is_registrable_path(const std::string& path) {
+  for (unsigned char c : path)
+    if (c < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
 void read_installed_copies() {
   g_registry.installed_copies.clear();
   std::string file_path = registry_file_path();
@@ -77,13 +100,20 @@ void read_installed_copies() {
   if (!f) return;
   std::string line;
   while (read_registry_line(f, line)) {
-    // An empty line names no folder (it would otherwise stand for the program folder).
-    if (!line.empty() && folder_exists(line)) g_registry.installed_copies.push_back(line);
+    // An empty line names no folder (it would otherwise stand for the program folder). A
+    // folder that is not a copy is never offered: the wizards would fill it with the
+    // product's files, and the line may have been slipped in (a name holding a line break).
+    if (!line.empty() && folder_exists(line) && is_installed_copy(line))
+      g_registry.installed_copies.push_back(line);
   }
   std::fclose(f);
 }
 
 int register_install_path(const std::string& install_path) {
+  if (!is_registrable_path(install_path)) {
+    LOG << "WARNING: a folder holding a control character is never registered.\n";
+    return EINVAL;
+  }
   std::string folder = preferences_folder();
   if (folder.empty()) {
     log_missing_preferences_folder();

@@ -1,8 +1,8 @@
 // The installed copies registry on an arbitrary file. Every '@' in the input stands for the
 // scratch folder that holds the copies "a/", "b/" and "new/", so the fuzzer can name real
 // folders.
-// Reading lists only existing folders; registering only ever appends, and a registered
-// folder is then listed.
+// Reading lists only installed copies; registering only ever appends, and a registered
+// copy is then listed.
 
 #include <algorithm>
 
@@ -23,7 +23,9 @@ bool listed(const std::string& folder) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string& root = fuzz::scratch("registry");
   g_copies = root + "copies/";
-  for (const char* copy : {"a", "b", "new"}) fuzz::fs::create_directories(g_copies + copy);
+  for (const char* copy : {"a", "b", "new"})
+    for (const char* part : {"/Airfoils", "/Instructions", "/Output", "/Resources"})
+      fuzz::fs::create_directories(g_copies + copy + part);
   fuzz::use_scratch_data_folder();
   fuzz::keep_quiet();
   return 0;
@@ -46,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(registry().installed_copies.size() <= lines);
   for (const std::string& copy : registry().installed_copies) {
     FUZZ_CHECK(!copy.empty() && copy.size() <= 2047);
-    FUZZ_CHECK(fuzz::fs::is_directory(copy));
+    FUZZ_CHECK(fuzz::fs::is_directory(copy) && is_installed_copy(copy));
   }
   const bool a_listed = listed(g_copies + "a/");
 

@@ -118,9 +118,8 @@ std::string special_folder(int code) {
     case folder_program:
     case folder_program_file: {
       result = platform::program_file_path();
-      normalise_path(result);
       if (code == folder_program && result.size() > 3) {
-        size_t cut = result.find_last_of("/\\");
+        size_t cut = result.find_last_of('/');
         if (cut != std::string::npos) result.resize(cut + 1);
       }
       return result;
@@ -168,9 +167,9 @@ std::string special_folder(int code) {
     default:
       return std::string();
   }
-  result = with_slash(result);
-  normalise_path(result);
-  return result;
+  // Taken as the system gives it: ':' and '\' are ordinary characters in a Linux folder
+  // name, and turning them into separators would name another folder.
+  return with_slash(result);
 }
 
 bool file_exists(const std::string& path) {

@@ -41,6 +41,9 @@ enum SpecialFolderCode {
 };
 
 // Paths
+// For paths from a manifest, a registry written on Windows or the screen: text that is not
+// UTF-8 is read as Latin-1, and '\' and ':' become '/' (after a drive prefix). Folders the
+// system gives (special_folder) are never passed through it.
 void normalise_path(std::string& path);
 // Whether every byte from 0x80 up leads a complete UTF-8 sequence.
 bool is_well_formed_utf8(const std::string& text);

@@ -58,6 +58,8 @@ std::string written_path(const std::string& target) {
 
 }  // namespace
 
+std::string partial_file_folder(const std::string& target) { return folder_of(written_path(target)); }
+
 bool is_partial_name(const std::string& name) { return name.compare(0, sizeof kPrefix - 1, kPrefix) == 0; }
 
 // ---------------------------------------------------------------------------------------
@@ -68,7 +70,9 @@ int PartialFile::open(const std::string& target, bool take_signature) {
   discard();
   target_ = written_path(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string temp = next_name_beside(target);
+    // Beside the file it will replace, so that the final rename stays on one filesystem
+    // also when a link leads to another drive.
+    std::string temp = next_name_beside(target_);
     int fd = -1;
     int code = platform::create_new_file(temp, &fd);
     if (code == EEXIST) continue;

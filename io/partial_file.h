@@ -21,8 +21,8 @@ class PartialFile {
   PartialFile(const PartialFile&) = delete;
   PartialFile& operator=(const PartialFile&) = delete;
 
-  // Creates the temporary file in the folder of `target` (of the file it leads to, when the
-  // target is a link the user made to a file). With `take_signature` the MD5 of everything
+  // Creates the temporary file in the folder of `target`, or of the file it leads to when
+  // the target is a link the user made to a file (perhaps on another filesystem). With `take_signature` the MD5 of everything
   // written is kept for signature(). 0 or an error code.
   int open(const std::string& target, bool take_signature = false);
   int write(const void* data, size_t size);
@@ -65,6 +65,10 @@ class PartialFolder {
   std::string temp_;
   int fd_ = -1;
 };
+
+// The folder (ending '/') that a PartialFile for `target` is made in: the target's own, or
+// that of the file it leads to when it is a link the user made to a file.
+std::string partial_file_folder(const std::string& target);
 
 // Removes the partial files and folders in `folder` (ending '/') that no live process is
 // making. Returns how many were removed.

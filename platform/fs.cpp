@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -164,6 +165,21 @@ int open_folder(const std::string& path, int* fd) {
 }
 
 int process_id() { return static_cast<int>(getpid()); }
+
+bool process_alive(int pid) {
+  if (pid <= 0) return false;
+  // EPERM: the process is there, it only belongs to someone else.
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+int sync_to_disk(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  int code = fsync(fd) == 0 ? 0 : errno;
+  close(fd);
+  // A filesystem that has nothing to sync (or cannot) has done what it can.
+  return code == EINVAL || code == EROFS ? 0 : code;
+}
 
 int create_new_file(const std::string& path, int* fd) {
   int f = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

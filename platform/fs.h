@@ -54,6 +54,11 @@ int try_lock_path(const std::string& path, int* fd);
 // Opens a folder so that it can be locked (close with close_file()). 0 or an errno value.
 int open_folder(const std::string& path, int* fd);
 int process_id();
+// Whether a process with this id is running (of any user).
+bool process_alive(int pid);
+// Makes the system write what it holds of a file, or of a folder's entries, to the disk.
+// 0 or an errno value.
+int sync_to_disk(const std::string& path);
 
 // Creates a new file for writing; fails (EEXIST) when anything, a link too, has the name.
 int create_new_file(const std::string& path, int* fd);

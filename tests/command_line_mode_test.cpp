@@ -35,15 +35,6 @@ std::vector<std::string> partial_files_below(const std::string& folder) {
   return found;
 }
 
-// The names in a folder, sorted; none for a missing folder.
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 double seconds_of(const std::function<void()>& work) {
   auto start = std::chrono::steady_clock::now();
   work();
@@ -428,18 +419,19 @@ TEST(CommandLineSpace, ATemporaryFolderTooSmallForTheLargestArchiveStopsTheRunFi
   ASSERT_TRUE(make_tiny_disc_set(set.path(), 3, "--size=2M"));  // its largest file is some 100 KB
   const std::string drives = "--dvd_drives=" + set / "disc1:" + set / "disc2:" + set / "disc3";
   ProgramRun p;
-  SmallFilesystem small(p.root / "small tmp", "96k");
-  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
-  p.environment = {{"TMPDIR", small.folder}};
+  TmpfsMount small("96k");
+  if (!small.problem().empty()) GTEST_SKIP() << small.problem();
+  const std::string small_folder = small.path().substr(0, small.path().size() - 1);
+  p.environment = {{"TMPDIR", small_folder}};
   const std::string copy = p.root / "Zephiro 9";
   RunResult r = p.run({"--install=" + copy, drives});
   EXPECT_EQ(r.exit_code, cli_not_started) << r.err;
-  EXPECT_NE(r.err.find("ERROR: the temporary folder " + small.folder + "/zephiro-run-"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ERROR: the temporary folder " + small_folder + "/zephiro-run-"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(" free, but the largest archive of this work may need up to "), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(copy));
-  EXPECT_EQ(names_in(small.folder), std::vector<std::string>());
+  EXPECT_EQ(names_in(small_folder), std::vector<std::string>());
 
-  ASSERT_EQ(std::system(("mount -o remount,size=8m '" + small.folder + "'").c_str()), 0);
+  ASSERT_EQ(std::system(("mount -o remount,size=8m '" + small_folder + "'").c_str()), 0);
   r = p.run({"--install=" + copy, drives});
   EXPECT_EQ(r.exit_code, cli_ok) << r.err;
   EXPECT_EQ(p.run({"--verify=" + copy, drives}).exit_code, cli_ok);

@@ -60,6 +60,18 @@ TEST_F(DiskSpaceTest, TotalsCountWantedMissingFilesAndDeletions) {
   EXPECT_EQ(totals().files_to_install, 2);
   EXPECT_EQ(totals().files_to_delete, 2);
 
+  // After a full scan the file that left the product has its own MD5, not GONE: the plan
+  // deletes it all the same, and so it is counted. A damaged tile of a deselected region
+  // is deleted too (after the user's answer); a missing file is never counted.
+  set_found(gone_found, sig(4));
+  set_found(deselected_current, sig(66));
+  compute_install_totals();
+  EXPECT_EQ(totals().files_to_delete, 2);
+  set_found(gone_found, "NONE");
+  compute_install_totals();
+  EXPECT_EQ(totals().files_to_delete, 1);
+  set_found(gone_found, sig(4));
+
   // Out of scope: counted in neither total.
   set_install_scope(true, false);
   compute_install_totals();

@@ -243,11 +243,12 @@ TEST_F(DvdInstallFlow, ADamagedArchiveAsksAndTheFinishPageTellsOfErrors) {
 // A temporary folder on a small disk of its own, too small for the largest archive on its
 // way from the disc: the disk-space panel says so and CONTINUE stays held back.
 TEST_F(DvdInstallFlow, ATemporaryFolderTooSmallForAnArchiveHoldsTheInstallBack) {
-  SmallFilesystem small(p.root / "small tmp", "16k");
-  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
-  p.environment = {{"TMPDIR", small.folder}};
+  TmpfsMount small("16k");
+  if (!small.problem().empty()) GTEST_SKIP() << small.problem();
+  const std::string small_folder = small.path().substr(0, small.path().size() - 1);
+  p.environment = {{"TMPDIR", small_folder}};
   RunResult r = run(disc(1), "check_fit\n" + to_select_scenery() +
-                                 "wait_text The temporary folder " + small.folder + "/zephiro-run-\n"
+                                 "wait_text The temporary folder " + small_folder + "/zephiro-run-\n"
                                  "wait_text there on its way from the DVD.\n"
                                  "click_text CONTINUE\n"
                                  "frames 5\n"

@@ -98,6 +98,15 @@ TEST(SpecialFolders, FromTheEnvironmentEndingWithSlash) {
   }
   ScopedEnv t2("TMPDIR", nullptr);
   EXPECT_EQ(special_folder(folder_temp), "/tmp/");
+
+  // Folders are taken as the system gives them: ':' and '\' are ordinary characters in
+  // a name, and bytes that are not UTF-8 name the folder that has them.
+  ScopedEnv t3("TMPDIR", "/var/t:mp\\x/caf\xE9");
+  EXPECT_EQ(special_folder(folder_temp), "/var/t:mp\\x/caf\xE9/");
+  ScopedEnv d2("XDG_DATA_HOME", "/home/u/da:ta");
+  EXPECT_EQ(special_folder(folder_prefs), "/home/u/da:ta/");
+  ScopedEnv x2("XDG_DESKTOP_DIR", "/home/u/C:\\desk");
+  EXPECT_EQ(special_folder(folder_desktop), "/home/u/C:\\desk/");
 }
 
 TEST(SpecialFolders, ProgramFolderHoldsProgramFile) {
@@ -273,18 +282,18 @@ TEST(Files, CopyTreeCopyFileAndReadOnly) {
 // a vague input/output error; a copy that fits is whole, and nothing copies onto itself.
 TEST(Files, CopyIntoAFullDiskIsAFullDisk) {
   TempDir dir;
-  SmallFilesystem small(dir / "small", "64k");
-  if (!small.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+  TmpfsMount small("64k");
+  if (!small.problem().empty()) GTEST_SKIP() << small.problem();
   write_file(dir / "big", std::string(200000, 'x'));
   write_file(dir / "fits", std::string(20000, 'y'));
-  int code = copy_file(dir / "big", dir / "small/big");
+  int code = copy_file(dir / "big", small / "big");
   EXPECT_EQ(code, ENOSPC);
   EXPECT_NE(error_message_for_code(code).find("Perhaps your hard drive is full"), std::string::npos);
-  ASSERT_EQ(unlink((dir / "small/big").c_str()), 0);
-  EXPECT_EQ(copy_file(dir / "fits", dir / "small/fits"), 0);
-  EXPECT_EQ(read_file(dir / "small/fits"), std::string(20000, 'y'));
-  EXPECT_NE(copy_file(dir / "small/fits", dir / "small/fits"), 0);
-  EXPECT_EQ(read_file(dir / "small/fits"), std::string(20000, 'y'));
+  ASSERT_EQ(unlink((small / "big").c_str()), 0);
+  EXPECT_EQ(copy_file(dir / "fits", small / "fits"), 0);
+  EXPECT_EQ(read_file(small / "fits"), std::string(20000, 'y'));
+  EXPECT_NE(copy_file(small / "fits", small / "fits"), 0);
+  EXPECT_EQ(read_file(small / "fits"), std::string(20000, 'y'));
 }
 
 TEST(Files, DiskSpaceOfFileFolderAndMissingParent) {

@@ -324,12 +324,13 @@ TEST_F(LocalizationTest, RussianCountingRules) {
        "STRING %1:n% minutes====%1:n% minut\n");
   EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
   const std::string singular = "%1:seconds% sekunda", genitive = "%1:seconds% sekundy", plural = "%1:seconds% sekund";
-  for (long long n : {1LL})
+  // Counts ending in 1 take the singular, except those ending in 11.
+  for (long long n : {1LL, 21LL, 31LL, 101LL, 121LL, 1001LL})
     EXPECT_EQ(localize_count(n, kSecond, kSeconds), singular) << n;
-  for (long long n : {2LL, 3LL, 4LL, 22LL, 23LL, 34LL, 102LL, 104LL, 1003LL})
+  for (long long n : {2LL, 3LL, 4LL, 22LL, 23LL, 34LL, 102LL, 104LL, 1003LL, -2LL})
     EXPECT_EQ(localize_count(n, kSecond, kSeconds), genitive) << n;
-  for (long long n : {0LL, 5LL, 9LL, 10LL, 11LL, 12LL, 13LL, 14LL, 20LL, 21LL, 25LL, 101LL, 111LL, 112LL, 114LL,
-                      212LL, -2LL})
+  for (long long n : {0LL, 5LL, 9LL, 10LL, 11LL, 12LL, 13LL, 14LL, 20LL, 25LL, 111LL, 112LL, 114LL, 211LL,
+                      212LL})
     EXPECT_EQ(localize_count(n, kSecond, kSeconds), plural) << n;
 
   // Without a genitive entry the plural stands in.

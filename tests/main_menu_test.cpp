@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 
 #include "tests/program_window_fixture.h"
 
@@ -163,4 +164,50 @@ TEST_F(MainMenuFlow, ASimulatorThatCannotStartSaysWhyAndLeadsBackToTheMenu) {
                                                             "wait_text Что вы хотите сделать?\n"
                                                             "click_text QUIT\n")});
   EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+}
+
+// The registry holds one copy a line, so a folder whose name holds a control character is
+// never put in it, from any page; and a line naming a folder that is not a copy (slipped
+// in by such a name) is never offered, so no wizard fills that folder with the product.
+TEST_F(MainMenuFlow, FoldersThatCannotBeRegisteredAndLinesThatAreNoCopy) {
+  const std::string copy = p.root / "copies/Zephiro 9/", victim = p.root / "victim/";
+  ASSERT_NO_FATAL_FAILURE(install_copy(copy));
+  const std::string tabbed = p.root / "tab\tplace/", new_place = p.root / "new\tplace/";
+  fs::create_directories(tabbed);
+  fs::copy(copy, tabbed + "Zephiro 9", fs::copy_options::recursive);
+  fs::create_directories(new_place);
+  fs::create_directories(victim + "Resources");
+  write_file(victim + "diary.txt", "mine");
+  const std::string registry = copy + "\n" + victim + "\n";
+  register_copies({copy, victim});
+  RunResult r = run(disc(1), std::string("wait_text ") + k_menu + "\n"
+                                 "click_text Repair Zephiro\n"
+                                 "wait_text Please pick which copy of Zephiro 9 you would like to repair.\n"
+                                 "wait_text " + copy + "\n"
+                                 "no_text " + victim + "\n"
+                                 "no_text You have more than one copy\n"
+                                 "pick_folder " + tabbed + "Zephiro 9/Resources\n"
+                                 "click_text Find It\n"
+                                 "frames 10\n"
+                                 "no_text tab\tplace\n"
+                                 "click_text GO BACK\n"
+                                 "wait_text " + k_menu + "\n"
+                                 "click_text Install A Second Copy of Zephiro\n"
+                                 "wait_text I will create the folder\n"
+                                 "pick_folder " + new_place + "\n"
+                                 "click_text Change Destination\n"
+                                 "wait_text holds a line break, a tab or another control character.\n"
+                                 "no_text Disk size:\n"
+                                 "click_text CONTINUE\n"
+                                 "frames 3\n"
+                                 "no_text End User License Agreement\n"
+                                 "click_text QUIT\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_EQ(read_file(p.root / "data/zephiro_install.txt"), registry);
+  EXPECT_NE(p.log().find("You selected the folder path:\n" + p.root / "tab?place/Zephiro 9/\n"
+                         "Its name holds a line break, a tab or another control character.\n"),
+            std::string::npos)
+      << p.log();
+  EXPECT_EQ(std::distance(fs::directory_iterator(victim), fs::directory_iterator()), 2);
+  EXPECT_EQ(read_file(victim + "diary.txt"), "mine");
 }

@@ -12,17 +12,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-}  // namespace
-
 TEST(PartialFile, NothingStandsUnderTheFinalNameUntilTheCommit) {
   TempDir dir;
   write_file(dir / "a.txt", "old");
@@ -51,6 +40,8 @@ TEST(PartialFile, NothingStandsUnderTheFinalNameUntilTheCommit) {
   fs::create_symlink(elsewhere / "real.txt", dir / "linked.txt");
   PartialFile through;
   ASSERT_EQ(through.open(dir / "linked.txt"), 0);
+  // Made beside the file it replaces, so the rename never crosses to another filesystem.
+  EXPECT_EQ(fs::path(through.temporary()).parent_path(), fs::path(elsewhere / "real.txt").parent_path());
   ASSERT_EQ(through.write("new", 3), 0);
   ASSERT_EQ(through.commit(), 0);
   EXPECT_TRUE(fs::is_symlink(dir / "linked.txt"));

@@ -160,14 +160,6 @@ TEST_F(PreferencesTest, MissingFolderIsCreated) {
 
 namespace {
 
-// The names in a folder, sorted.
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Death-test body: writes the preferences with files limited to 40 bytes (as a full disk
 // would cut them) and ends with 7 when exactly one alert told of it.
 void write_on_a_full_disk() {

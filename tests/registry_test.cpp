@@ -14,6 +14,8 @@
 
 namespace {
 
+void make_copy_at(const std::string& folder);
+
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -34,8 +36,9 @@ class RegistryTest : public ::testing::Test {
       unsetenv("XDG_DATA_HOME");
   }
 
+  // An installed copy as far as the registry can tell: the four main folders.
   std::string make_folder(const std::string& name) {
-    std::filesystem::create_directories(dir / name);
+    make_copy_at(dir / (name + "/"));
     return dir / (name + "/");
   }
   std::string file() const { return prefs_ + "zephiro_install.txt"; }
@@ -53,7 +56,13 @@ class RegistryTest : public ::testing::Test {
   std::string old_;
 };
 
-// A folder path under `base` of exactly `length` bytes, ending with '/', created on disk.
+void make_copy_at(const std::string& folder) {
+  for (const char* sub : {"Airfoils", "Instructions", "Output", "Resources"})
+    std::filesystem::create_directories(folder + sub);
+}
+
+// A folder path under `base` of exactly `length` bytes, ending with '/', created on disk
+// as a copy.
 std::string make_folder_of_length(const std::string& base, size_t length) {
   std::string path = base;
   while (path.size() < length) {
@@ -62,7 +71,7 @@ std::string make_folder_of_length(const std::string& base, size_t length) {
     if (left - (name + 1) == 1) --name;  // never leave room for an empty name
     path += std::string(name, 'd') + "/";
   }
-  std::filesystem::create_directories(path);
+  make_copy_at(path);
   return path;
 }
 
@@ -87,6 +96,26 @@ TEST_F(RegistryTest, LinesAreCutAtCarriageReturnAndZeroByte) {
   write_registry(a + "\r\n\n" + b + std::string(1, '\0') + "junk\n" + a);  // last line without LF
   read_installed_copies();
   EXPECT_EQ(registry().installed_copies, (std::vector<std::string>{a, b, a}));
+}
+
+// A line break in a folder's name would split it into two lines, the second naming any
+// folder at all: such a path is never written, and a line that names a folder that is no
+// copy is never listed, so no wizard offers it.
+TEST_F(RegistryTest, OnlyCopiesAreListedAndControlCharactersNeverRegistered) {
+  std::string copy = make_folder("Zephiro 9");
+  std::filesystem::create_directories(dir / "victim/Resources");
+  write_file(dir / "victim/diary.txt", "mine");
+  for (const std::string& crafted : {dir / "p\n" + dir / "victim/", dir / "tab\there/", dir / "del\x7f/",
+                                     dir / "cr\r/"}) {
+    EXPECT_FALSE(is_registrable_path(crafted));
+    EXPECT_EQ(register_install_path(crafted), EINVAL);
+  }
+  EXPECT_FALSE(std::filesystem::exists(file()));
+  EXPECT_TRUE(is_registrable_path(dir / "caf\xC3\xA9 d:a\\ta ~!/"));
+
+  write_registry(dir / "p\n" + dir / "victim/\n" + copy + "\n" + dir / "victim\n");
+  read_installed_copies();
+  EXPECT_EQ(registry().installed_copies, (std::vector<std::string>{copy}));
 }
 
 TEST_F(RegistryTest, MissingFileGivesEmptyListQuietly) {

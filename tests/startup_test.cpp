@@ -93,8 +93,12 @@ TEST(Startup, WhetherTheProgramRunsFromTheDisc) {
   EXPECT_FALSE(runs_from_disc("/media/cdrom2/zephiro-installer", "/media/cdrom/"));
   EXPECT_FALSE(runs_from_disc("/media/cdrom/zephiro-installer", ""));  // no disc
   EXPECT_FALSE(runs_from_disc("/Media/cdrom/x", "/media/cdrom/"));     // byte-exact
-  // Compared over the shorter length, as the disc root may be the longer one.
-  EXPECT_TRUE(runs_from_disc("D:\\", "D:\\Zephiro\\"));
+  // The whole root, up to a folder boundary: a program whose path is a prefix of the root,
+  // or that lies beside the root in a folder of a longer name, is not on the disc.
+  EXPECT_FALSE(runs_from_disc("D:\\", "D:\\Zephiro\\"));
+  EXPECT_FALSE(runs_from_disc("/media/cd", "/media/cdrom/"));
+  EXPECT_FALSE(runs_from_disc("/media/cdrom2/zephiro-installer", "/media/cdrom"));
+  EXPECT_TRUE(runs_from_disc("/media/cdrom/setup/zephiro-installer", "/media/cdrom"));
 
   EXPECT_EQ(program_file_name("/media/cdrom/zephiro-installer"), "zephiro-installer");
   EXPECT_EQ(program_file_name("D:\\setup\\Installer.exe"), "Installer.exe");

@@ -1,16 +1,19 @@
 #include "tests/test_util.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <fstream>
 #include <sstream>
+#include <cstring>
 #include <stdexcept>
 
 TempDir::TempDir() {
@@ -33,9 +36,31 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+TmpfsMount::TmpfsMount(const std::string& size) {
+  if (geteuid() != 0) {
+    problem_ = "mounting a tmpfs needs root, and this test runs as an ordinary user";
+  } else if (mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, ("size=" + size + ",mode=0755").c_str()) != 0) {
+    problem_ = std::string("could not mount a tmpfs: ") + std::strerror(errno);
+  }
+}
+
+TmpfsMount::~TmpfsMount() {
+  if (problem_.empty()) umount2(folder_.path().c_str(), MNT_DETACH);
+}
+
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::string read_file(const std::string& path) {
@@ -72,16 +97,6 @@ void kill_child(int pid) {
   if (pid <= 0) return;
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
-}
-
-SmallFilesystem::SmallFilesystem(const std::string& folder_path, const std::string& size) : folder(folder_path) {
-  mkdir(folder.c_str(), 0755);
-  const std::string mount = "mount -t tmpfs -o size=" + size + " tmpfs '" + folder + "' 2> /dev/null";
-  mounted = std::system(mount.c_str()) == 0;
-}
-
-SmallFilesystem::~SmallFilesystem() {
-  if (mounted && std::system(("umount '" + folder + "'").c_str()) != 0) std::perror("umount");
 }
 
 NoDisplay::NoDisplay() {

@@ -19,6 +19,22 @@ class TempDir {
   std::string path_;
 };
 
+// A tmpfs of `size` (such as "64k") mounted on a fresh folder while it lives, so that a test
+// can put files on another filesystem than its own, or fill a disk. Mounting needs root (CI runs as root); without it, problem()
+// says why there is no mount and the test is skipped.
+class TmpfsMount {
+ public:
+  explicit TmpfsMount(const std::string& size = "64m");
+  ~TmpfsMount();
+  const std::string& problem() const { return problem_; }
+  const std::string& path() const { return folder_.path(); }  // ends with '/'
+  std::string operator/(const std::string& name) const { return folder_ / name; }
+
+ private:
+  TempDir folder_;
+  std::string problem_;
+};
+
 // Unsets DISPLAY and WAYLAND_DISPLAY while it lives: the native message box of an alert
 // would otherwise wait for a user on the desktop the tests run on.
 class NoDisplay {
@@ -36,6 +52,8 @@ bool set_xft_dpi(const std::string& value);
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
+// The names in a folder, sorted; none for a missing folder.
+std::vector<std::string> names_in(const std::string& folder);
 
 // Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
 // `extra` is added to the maker's command line as it stands. True when the maker succeeded.
@@ -50,14 +68,6 @@ void kill_child(int pid);
 // Polls until `ready` holds or `seconds` pass; true when it held.
 bool wait_for(const std::function<bool()>& ready, double seconds);
 
-// A tmpfs of `size` (such as "64k") mounted on `folder` while it lives, for a disk that
-// fills up. Mounting needs root (CI runs as root); `mounted` tells whether it worked.
-struct SmallFilesystem {
-  std::string folder;
-  bool mounted = false;
-  SmallFilesystem(const std::string& folder, const std::string& size);
-  ~SmallFilesystem();
-};
 
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally

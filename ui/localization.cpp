@@ -335,9 +335,12 @@ std::string localize_count(long long count, const std::string& singular, const s
     case plural_below_two:
       return localize(count < 2 ? singular : plural);
     case plural_genitive: {
-      if (count == 1) return localize(singular);
-      long long last = count % 10, last_two = count % 100;
-      bool genitive = (last == 2 || last == 3 || last == 4) && (last_two < 10 || last_two > 20);
+      // Russian: 1, 21, 101 take the singular (but 11, 111 do not), 2 to 4, 22 to 24 ... the
+      // genitive (but 12 to 14 do not), the rest the plural.
+      const long long magnitude = count < 0 ? -count : count;
+      const long long last = magnitude % 10, last_two = magnitude % 100;
+      if (last == 1 && last_two != 11) return localize(singular);
+      const bool genitive = last >= 2 && last <= 4 && (last_two < 12 || last_two > 14);
       if (genitive && s.genitive.count(plural)) return localize(plural, table_genitive);
       return localize(plural);
     }

@@ -31,8 +31,23 @@ std::string parent_folder(const std::string& folder) {
   return cut == std::string::npos ? "" : p.substr(0, cut + 1);
 }
 
+// The path with its control characters shown as '?', so the alert's line stays one line.
+std::string printable(std::string path) {
+  for (char& c : path)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return path;
+}
+
 void found_or_not(const std::string& picked) {
   const std::string copy = copy_holding(picked);
+  if (!copy.empty() && !is_registrable_path(copy)) {
+    alert(app().ui_mode, localize("You selected the folder path:"), printable(copy),
+          localize("Its name holds a line break, a tab or another control character."),
+          localize("Please rename the folder of your copy of Zephiro 9, then find it again."), alert_info, "main",
+          409);
+    install_path() = g_find.path_before;
+    return;
+  }
   if (!copy.empty()) {
     install_path() = copy;
     register_install_path(copy);
@@ -48,21 +63,6 @@ void found_or_not(const std::string& picked) {
 }
 
 }  // namespace
-
-bool is_installed_copy(const std::string& folder) {
-  std::string path = folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  std::vector<std::string> names;
-  std::vector<int> folders;
-  int n = list_folder(path, names, folders);
-  static const char* const kParts[] = {"Airfoils", "Instructions", "Output", "Resources"};
-  for (const char* part : kParts) {
-    bool found = false;
-    for (int i = 0; i < n && !found; ++i) found = folders[i] && names[i].find(part) != std::string::npos;
-    if (!found) return false;
-  }
-  return true;
-}
 
 std::string copy_holding(const std::string& folder) {
   std::string candidate = folder;

@@ -5,11 +5,9 @@
 
 #include <string>
 
-struct PageDescription;
+#include "engine/registry.h"  // is_installed_copy
 
-// A folder is an installed copy when it holds sub-folders whose names contain "Airfoils",
-// "Instructions", "Output" and "Resources" (case-sensitive; plain files do not count).
-bool is_installed_copy(const std::string& folder);
+struct PageDescription;
 
 // The copy a folder lies in: the folder itself or the nearest folder above it that is an
 // installed copy; empty when there is none.

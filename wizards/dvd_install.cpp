@@ -192,6 +192,14 @@ int pick_destination_page(int entering, PageDescription& page) {
     return 0;
   }
   install_path() = s.destination_folder + s.install_name + "/";
+  // The folder of the copy becomes a line of the registry (a destination picked on the
+  // screen, or a name given by the disc, may hold what a line cannot).
+  if (!is_registrable_path(install_path())) {
+    page.next_page = nullptr;
+    page.text = localize("The name of the folder, or of a folder above it, holds a line break, a tab or another "
+                         "control character.\n\nPlease change the install name or destination.");
+    return 0;
+  }
   if (path_exists(install_path())) {
     page.next_page = nullptr;
     page.text = substitute_parameters(localize("The folder '%1:install name%' already exists inside the folder "
