@@ -64,7 +64,8 @@ TEST(Artwork, PicturesHaveTheirSizes) {
   struct Expected {
     std::string name;
     int w, h;
-  } expected[] = {{"interface.png", 512, 512}, {"background.png", 800, 600}, {"map.png", 504, 756}};
+  } expected[] = {{"interface.png", 512, 512}, {"background.png", 800, 600}, {"map.png", 504, 756},
+                  {"icon.png", 256, 256}};
   for (const Expected& e : expected) {
     Picture p = decode(e.name.c_str());
     EXPECT_EQ(p.width, e.w) << e.name;

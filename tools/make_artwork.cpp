@@ -2,8 +2,8 @@
 //
 //   build/make_artwork --out=resources/ [--fonts=DIR] [--land=tools/land_outlines.txt]
 //
-// Writes interface.png, elements_<Language>.png (six), background.png and map.png
-// into the --out folder.  Label text is set with FreeType from DejaVuSans.ttf and
+// Writes interface.png, elements_<Language>.png (six), background.png, map.png and
+// icon.png into the --out folder.  Label text is set with FreeType from DejaVuSans.ttf and
 // DejaVuSansBold.ttf: read from --fonts when given, else the copies compiled into
 // the program.  The world maps are drawn from the land outlines of --land (made
 // from Natural Earth by tools/land_from_topojson.js).  Run it from the source
@@ -1067,6 +1067,86 @@ Canvas make_map(const Path& land) {
 }
 
 // ---------------------------------------------------------------------------
+// icon.png: the program's icon, 256 x 256 - the globe of the maps seen from
+// above Europe and Africa, an airliner of the background climbing across it.
+
+constexpr int kIconSize = 256;
+
+Canvas make_icon(const Path& land) {
+  const int S = kIconSize;
+  Canvas img(S, S);
+  // The land at four pixels per degree, sampled bilinearly on the sphere.
+  constexpr double kPx = 4.0;
+  Path flat;
+  for (const Ring& r : land) {
+    Ring out;
+    for (const Pt& p : r) out.push_back({(p.x + 180) * kPx, (90 - p.y) * kPx});
+    flat.push_back(out);
+  }
+  const int LW = int(360 * kPx), LH = int(180 * kPx);
+  Mask cover = rasterise(flat, LW, LH);
+  auto land_at = [&](double lon, double lat) {
+    double fx = (lon + 180) * kPx - 0.5, fy = (90 - lat) * kPx - 0.5;
+    int x0 = int(std::floor(fx)), y0 = int(std::floor(fy));
+    double tx = fx - x0, ty = fy - y0;
+    auto at = [&](int x, int y) { return double(cover.get(((x % LW) + LW) % LW, std::clamp(y, 0, LH - 1))); };
+    return (at(x0, y0) * (1 - tx) + at(x0 + 1, y0) * tx) * (1 - ty) +
+           (at(x0, y0 + 1) * (1 - tx) + at(x0 + 1, y0 + 1) * tx) * ty;
+  };
+  const double cx = 122, cy = 136, radius = 104;
+  const double lon0 = 12 * kPi / 180, lat0 = 30 * kPi / 180;
+  Ring disc = ellipse(cx, cy, radius, radius);
+  soft_shadow(img, disc, 5, 4, 0.4f);
+  // A thin haze of atmosphere just outside the rim.
+  Mask halo = mask_minus(blurred(shape(ellipse(cx, cy, radius + 3, radius + 3), S, S), 2), shape(disc, S, S));
+  paint(img, halo, solid(rgb(156, 196, 228)), 0.8f);
+  Mask globe = shape(disc, S, S);
+  paint(img, globe, [&](double x, double y) {
+    // Orthographic projection: the point of the sphere under this pixel.
+    double u = (x - cx) / radius, v = (cy - y) / radius;
+    double rr = std::min(u * u + v * v, 1.0), w = std::sqrt(1 - rr);
+    double lat = std::asin(std::clamp(v * std::cos(lat0) + w * std::sin(lat0), -1.0, 1.0));
+    double lon = lon0 + std::atan2(u, w * std::cos(lat0) - v * std::sin(lat0));
+    double lon_deg = std::remainder(lon * 180 / kPi, 360.0), lat_deg = lat * 180 / kPi;
+    RGBA sea = mix(rgb(16, 50, 104), rgb(44, 104, 178), 0.35 + 0.4 * v);
+    RGBA c = mix(sea, satellite_land(lon_deg, lat_deg, 3), land_at(lon_deg, lat_deg));
+    // Faint lines every thirty degrees.
+    double glon = std::fabs(std::remainder(lon_deg, 30.0)), glat = std::fabs(std::remainder(lat_deg, 30.0));
+    double px_deg = 180 / kPi / radius / std::max(w, 0.15);  // degrees per pixel here
+    double line = std::max(1 - smoothstep(0.3, 1.0, glon / (px_deg * std::max(std::cos(lat), 0.2))),
+                           1 - smoothstep(0.3, 1.0, glat / px_deg));
+    c = mix(c, rgb(255, 255, 255), 0.22 * line);
+    // Lit from the upper left, the far side darkening into night blue.
+    double light = std::clamp(-0.45 * u + 0.5 * v + 0.74 * w, 0.0, 1.0);
+    c = mix(scaled(c, 0.35 + 0.75 * light), rgb(156, 196, 228), 0.35 * std::pow(1 - w, 3));
+    return c;
+  });
+  // A soft highlight where the sun catches the sphere.
+  paint(img, blurred(shape(ellipse(cx - 38, cy - 44, 30, 22), S, S), 8), solid(rgb(255, 255, 255)), 0.22f);
+  // The airliner climbing away to the upper right, its contrails over the globe.
+  const Airliner plane = {168, 84, 132, 34};
+  for (int side : {-1, 1}) {
+    Pt start = plane.place(-0.25, side * 0.17), end = plane.place(-1.9, side * 0.2);
+    Pt dir = {end.x - start.x, end.y - start.y};
+    double len = std::hypot(dir.x, dir.y);
+    Pt n = {-dir.y / len, dir.x / len};
+    Ring trail = {{start.x + n.x * 1.5, start.y + n.y * 1.5}, {end.x + n.x * 6, end.y + n.y * 6},
+                  {end.x - n.x * 6, end.y - n.y * 6}, {start.x - n.x * 1.5, start.y - n.y * 1.5}};
+    paint(img, blurred(shape(trail, S, S), 2), [&](double x, double y) {
+      double t = ((x - start.x) * dir.x + (y - start.y) * dir.y) / (len * len);
+      return rgb(255, 255, 255, float(0.85 * smoothstep(0.0, 0.06, t) * (1 - smoothstep(0.35, 1.0, t))));
+    });
+  }
+  Mask jet = airliner_mask(plane, S, S);
+  paint(img, blurred(mask_shifted(jet, 4, 7), 3), solid(rgb(0, 10, 30)), 0.45f);
+  Mask outline = mask_minus(blurred(jet, 1), jet);
+  paint(img, outline, solid(rgb(20, 30, 50)), 0.9f);
+  paint(img, jet, vgrad(30, rgb(255, 255, 255), 140, rgb(196, 210, 228)));
+  for (float& v : img.px) v = std::clamp(v, 0.f, 1.f);
+  return img;
+}
+
+// ---------------------------------------------------------------------------
 
 std::string option(int argc, char** argv, const std::string& name, const std::string& fallback) {
   std::string prefix = "--" + name + "=";
@@ -1105,6 +1185,7 @@ int main(int argc, char** argv) {
     ok = write_png(out + "elements_" + kLanguageNames[l] + ".png", make_elements(l, bold)) && ok;
   ok = write_png(out + "background.png", make_background(regular, bold)) && ok;
   ok = write_png(out + "map.png", make_map(land)) && ok;
+  ok = write_png(out + "icon.png", make_icon(land)) && ok;
   std::printf("make_artwork: %s\n", ok ? "all pictures written" : "some pictures failed");
   return ok ? 0 : 1;
 }
