@@ -25,17 +25,6 @@ class DvdInstallFlow : public ThreeDiscWindowTest {
  protected:
   std::string copy() { return desktop() + "Zephiro 9 DVD/"; }
   std::string tile(const char* name) { return copy() + "Global Scenery/-global terrain-/" + name; }
-  // From the Welcome page to Select Scenery, with the default destination.
-  static std::string to_select_scenery() {
-    return "wait_text I will guide you through the process of installing Zephiro 9 DVD.\n"
-           "click_text CONTINUE\n"
-           "wait_text I will create the folder 'Zephiro 9 DVD'\n"
-           "click_text CONTINUE\n"
-           "wait_text End User License Agreement\n"
-           "click_text I agree!\n"
-           "click_text CONTINUE\n"
-           "wait_text Please pick the scenery you would like to install now.\n";
-  }
   RunResult run(const std::string& drives, const std::string& text, std::vector<std::string> more = {}) {
     more.insert(more.begin(), {"--lang=en", "--dvd_drives=" + drives, script(text)});
     return p.run(more);
