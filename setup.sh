@@ -9,6 +9,7 @@ packages=(
   libgtest-dev fonts-dejavu-core
   xvfb xauth zip 7zip zenity
   clang libclang-rt-14-dev
+  desktop-file-utils appstream debootstrap
 )
 missing=()
 for p in "${packages[@]}"; do

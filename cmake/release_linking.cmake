@@ -35,3 +35,6 @@ target_link_libraries(release_libraries INTERFACE
   X11::X11 OpenGL::GL Threads::Threads m dl rt)
 target_link_options(release_libraries INTERFACE -static-libstdc++ -static-libgcc -Wl,--gc-sections -Wl,--as-needed)
 set(ZEPHIRO_LIBRARIES release_libraries)
+# No run path: the file is copied off the disc and must not look for libraries in the
+# build machine's folders.
+set(CMAKE_SKIP_BUILD_RPATH ON)

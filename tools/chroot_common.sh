@@ -64,10 +64,10 @@ in_chroot() {  # root command...
 }
 
 # A minimal Debian `suite` with `packages` (space-separated) in $CACHE/<name>, made when
-# missing (a half-made one from a killed run is made again).
+# missing or made with other packages (a half-made one from a killed run is made again).
 chroot_base() {  # name suite packages
   local name=$1 suite=$2 packages=$3 root=$CACHE/$1
-  if [ -f "$root/.complete" ]; then return 0; fi
+  if [ "$(cat "$root/.complete" 2>/dev/null)" = "$suite: $packages" ]; then return 0; fi
   echo "== making the $suite chroot $root (debootstrap from $MIRROR)"
   rm -rf "$root" "$root.partial"
   debootstrap --variant=minbase --cache-dir="$DEBS" "$suite" "$root.partial" "$MIRROR" >"$CACHE/$name.log" 2>&1 || {
@@ -89,7 +89,7 @@ chroot_base() {  # name suite packages
     }
     chroot_unmount_all
   fi
-  touch "$root.partial/.complete"
+  echo "$suite: $packages" >"$root.partial/.complete"
   mv "$root.partial" "$root"
 }
 

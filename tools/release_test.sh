@@ -43,17 +43,21 @@ check "the release has no run path that could load libraries from elsewhere" \
 build/make_disc_set --out="$OUT/set" --discs=3 --size=tiny --release="$RELEASE" >/dev/null
 check "disc 1 carries the release" cmp -s "$PROGRAM" "$OUT/set/disc1/linux/zephiro-installer/zephiro-installer"
 
-# The host's virtual display; the chroots reach it through its socket.
-display=$((200 + RANDOM % 200))
-while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
+# The host's virtual display; the chroots reach it through its socket. Xvfb names the
+# display it took once it accepts clients. -noreset: without it the server resets when its
+# last client goes, and SDL, which opens the display, closes it and opens it again, can
+# find it resetting (a desktop's server never is).
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$OUT/display" >"$OUT/xvfb.log" 2>&1 &
 xvfb_pid=$!
 stop_xvfb() { kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; }
 trap 'stop_xvfb; chroot_unmount_all' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+for _ in $(seq 600); do [ -s "$OUT/display" ] && break; sleep 0.1; done
+display=$(head -1 "$OUT/display")
+[ -n "$display" ] || { echo "Xvfb did not start: $(cat "$OUT/xvfb.log")" >&2; exit 2; }
 
-DESKTOP_PACKAGES="libx11-6 libgl1 libgl1-mesa-dri"
-BUILD_LIBRARIES="libarchive13 libsdl2-2.0-0 libpng16-16 libfreetype6 libminizip1 libdeflate0 libxml2"
+DESKTOP_PACKAGES="libx11-6 libxext6 libxcursor1 libxi6 libxrandr2 libgl1 libgl1-mesa-dri"
+# The libraries the program is built with (Mesa itself may bring zlib and libxml2 along).
+BUILD_LIBRARIES="libarchive13 libsdl2-2.0-0 libpng16-16 libfreetype6 libminizip1 libdeflate0"
 DRIVES=/discs/disc1:/discs/disc2:/discs/disc3
 INSTALLER=/discs/disc1/linux/zephiro-installer/zephiro-installer
 
@@ -102,6 +106,7 @@ EOF
     --qa_script=/home/user/script.txt >"$OUT/window-$suite.txt" 2>&1
   first=$?
   set -e
+  check "$suite: the virtual display is still there" kill -0 "$xvfb_pid"
   check "$suite: started from the disc, the program hands over to its copy (exit code $first)" test "$first" = 1
   log=""
   for _ in $(seq 240); do
