@@ -57,7 +57,7 @@ TEST(Program, RunsWithoutALog) {
   ProgramRun p;
   RunResult r = p.run({"--version"}, p.root / "no such desktop");
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "Zephiro DVD Installer 2.06r1\n");
+  EXPECT_EQ(r.out.rfind("Zephiro DVD Installer 2.06r1\nNeeds glibc ", 0), 0u) << r.out;
 }
 
 TEST(Startup, TargetPlatformFromOs) {
