@@ -13,6 +13,7 @@ packages=(
   xorriso
   desktop-file-utils
   strace
+  desktop-file-utils appstream debootstrap
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/version.h"
+#include "platform/system_info.h"
 
 namespace {
 
@@ -187,6 +188,9 @@ bool run_printing_options(std::ostream& out) {
   }
   if (has_option("--version")) {
     out << ZEPHIRO_VERSION_TEXT << "\n";
+    // Which systems a build runs on: the release is built against an old glibc for this.
+    const std::string glibc = needed_glibc_version();
+    if (!glibc.empty()) out << "Needs glibc " << glibc << " or newer\n";
     return true;
   }
   if (has_option("-h") || has_option("--help")) {

@@ -27,3 +27,8 @@ int processor_count();
 std::vector<ProcessorFacts> read_processor_facts();
 // Parses text in the layout of /proc/cpuinfo.
 std::vector<ProcessorFacts> parse_cpuinfo(const std::string& text);
+
+// The newest glibc version the program file `path` asks for ("2.31"), read from its ELF
+// version needs: the oldest glibc the program runs on. Empty when the file cannot be read
+// or needs no versioned glibc symbol.
+std::string needed_glibc_version(const std::string& path = "/proc/self/exe");

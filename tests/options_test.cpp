@@ -1,4 +1,5 @@
 #include "core/options.h"
+#include "platform/system_info.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ TEST_F(OptionsTest, PrintingOptions) {
 
   parse_option_tokens("--version");
   EXPECT_TRUE(run_printing_options(out));
-  EXPECT_EQ(out.str(), "Zephiro DVD Installer 2.06r1\n");
+  EXPECT_EQ(out.str(), "Zephiro DVD Installer 2.06r1\nNeeds glibc " + needed_glibc_version() + " or newer\n");
 
   // The command list comes first and is empty in this program.
   reset_options();

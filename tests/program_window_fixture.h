@@ -32,6 +32,17 @@ class ProgramWindowTest : public ::testing::Test {
     return "--qa_script=" + p.root / "script.txt";
   }
   std::string empty_drive() { return "--dvd_drives=" + p.root / "drive"; }
+  // The script from the Welcome page to Select Scenery, with the default destination.
+  static std::string to_select_scenery() {
+    return "wait_text I will guide you through the process of installing Zephiro 9 DVD.\n"
+           "click_text CONTINUE\n"
+           "wait_text I will create the folder 'Zephiro 9 DVD'\n"
+           "click_text CONTINUE\n"
+           "wait_text End User License Agreement\n"
+           "click_text I agree!\n"
+           "click_text CONTINUE\n"
+           "wait_text Please pick the scenery you would like to install now.\n";
+  }
   // Waits (within reason) until `path` holds `text`.
   static bool file_reaches(const std::string& path, const std::string& text) {
     for (int i = 0; i < 1200; ++i) {

@@ -42,6 +42,8 @@ const char kUsage[] =
     "  --old-copy=DIR     also write an installed copy as the first release left it (every\n"
     "                     file at its oldest version), for update and repair runs\n"
     "  --no-tools         make the archives with libarchive even when zip and 7-Zip exist\n"
+    "  --release=DIR      put the installer's release folder DIR (tools/release.sh makes\n"
+    "                     dist/zephiro-installer) on disc 1 as linux/zephiro-installer/\n"
     "  --force            replace the disc folders of an earlier set in DIR\n"
     "  --iso              also master each disc as the image DIR/discN.iso with xorriso\n"
     "                     (ISO 9660 + Joliet + Rock Ridge, files 0444 and folders 0555)\n"
@@ -62,6 +64,7 @@ struct Options {
   bool use_tools = true;
   bool force = false;
   bool iso = false;
+  std::string release;
 };
 
 bool parse_size(const std::string& text, uint64_t& size) {
@@ -95,6 +98,7 @@ int parse_options(int argc, char** argv, Options& o) {
     else if (key == "--name" && !value.empty()) o.name = value;
     else if (key == "--old-copy" && !value.empty()) o.old_copy = value;
     else if (key == "--no-tools") o.use_tools = false;
+    else if (key == "--release" && !value.empty()) o.release = value;
     else if (key == "--force") o.force = true;
     else if (key == "--iso") o.iso = true;
     else return std::fprintf(stderr, "make_disc_set: bad option %s\n\n%s", arg.c_str(), kUsage), 2;
@@ -559,6 +563,17 @@ bool master_images(Maker& m) {
   return true;
 }
 
+// The installer is started from the disc it ships on: its release folder goes on disc 1.
+bool copy_release(Maker& m) {
+  const Options& o = m.options;
+  std::error_code ec;
+  if (!fs::is_directory(o.release, ec)) return fail(m, "no release folder " + o.release);
+  const std::string target = disc_root(o, 0) + "linux/zephiro-installer";
+  fs::create_directories(target, ec);
+  fs::copy(o.release, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  return !ec || fail(m, "cannot copy " + o.release + " to " + target + ": " + ec.message());
+}
+
 // The out folder must be empty, or hold an earlier set that --force may replace.
 bool prepare_out_folder(Maker& m) {
   const Options& o = m.options;
@@ -589,6 +604,7 @@ int main(int argc, char** argv) {
   Options& o = m.options;
   o.out = fs::absolute(o.out).lexically_normal().string();
   while (o.out.size() > 1 && o.out.back() == '/') o.out.pop_back();
+  if (!o.release.empty()) o.release = fs::absolute(o.release).lexically_normal().string();
   if (!o.old_copy.empty()) o.old_copy = fs::absolute(o.old_copy).lexically_normal().string();
   if (o.use_tools) {
     m.zip = find_program({"zip"});
@@ -605,6 +621,8 @@ int main(int argc, char** argv) {
   bool ok = prepare_out_folder(m);
   for (size_t i = 0; ok && i < groups.size(); ++i) ok = make_group(m, groups[i]);
   ok = ok && write_discs(m, groups);
+  // The release goes on disc 1 before the discs are mastered, so that the image holds it too.
+  ok = ok && (o.release.empty() || copy_release(m));
   if (o.iso) ok = ok && master_images(m);
   std::error_code ec;
   fs::remove_all(m.stage, ec);
@@ -628,5 +646,6 @@ int main(int argc, char** argv) {
               (unsigned long long)archived, seconds);
   if (o.iso) std::printf("Disc images %s/disc1.iso .. disc%d.iso\n", o.out.c_str(), o.discs);
   if (!o.old_copy.empty()) std::printf("Old copy in %s\n", o.old_copy.c_str());
+  if (!o.release.empty()) std::printf("The installer from %s on disc 1 in linux/zephiro-installer\n", o.release.c_str());
   return 0;
 }
