@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -80,12 +81,13 @@ void set_dvd_drives(const std::string& folders) {
   g_dvd.drive_override.clear();
   size_t start = 0;
   while (start <= folders.size()) {
-    size_t end = folders.find(':', start);
+    size_t end = folders.find(platform::path_list_separator(), start);
     if (end == std::string::npos) end = folders.size();
-    std::string root = folders.substr(start, end - start);
+    std::string root = platform::program_path_of(folders.substr(start, end - start));
     if (!root.empty()) {
       // A relative folder is taken from where the program was started, like any path argument.
-      if (root[0] != '/') root = platform::current_folder() + root;
+      const bool has_drive = root.size() > 1 && root[1] == ':';
+      if (root[0] != '/' && !has_drive) root = platform::current_folder() + root;
       if (root.back() != '/') root += '/';
       g_dvd.drive_override.push_back(root);
     }
