@@ -9,6 +9,7 @@ packages=(
   libgtest-dev fonts-dejavu-core
   xvfb xauth zip 7zip zenity
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix dpkg-dev wine wine64
 )
 missing=()
 for p in "${packages[@]}"; do
