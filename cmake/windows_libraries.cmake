@@ -19,7 +19,7 @@ windows_library(PkgConfig::DEFLATE libdeflate.a)
 windows_library(zephiro_lzma liblzma.a)
 windows_library(LibArchive::LibArchive libarchive.a zephiro_lzma ZLIB::ZLIB bcrypt)
 windows_library(PNG::PNG libpng.a ZLIB::ZLIB)
-windows_library(Freetype::Freetype libfreetype.a)
+windows_library(Freetype::Freetype libfreetype.a ZLIB::ZLIB)
 windows_library(SDL2::SDL2 libSDL2.a setupapi winmm imm32 version ole32 oleaut32 gdi32 user32 shell32
   cfgmgr32 uuid advapi32)
 windows_library(GTest::gtest libgtest.a)

@@ -88,7 +88,7 @@ void set_dvd_drives(const std::string& folders) {
       // A relative folder is taken from where the program was started, like any path argument.
       const bool has_drive = root.size() > 1 && root[1] == ':';
       if (root[0] != '/' && !has_drive) root = platform::current_folder() + root;
-      if (root.back() != '/') root += '/';
+      if (root.back() != '/' && !(has_drive && root.size() == 3)) root += '/';
       g_dvd.drive_override.push_back(root);
     }
     start = end + 1;

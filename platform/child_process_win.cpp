@@ -57,8 +57,10 @@ std::wstring quoted(const std::wstring& arg) {
 std::wstring command_line(const std::vector<std::string>& argv) {
   std::wstring line;
   for (const std::string& a : argv) {
+    // The program's own name with the system's separators: some programs (cmd.exe) read a
+    // '/' in it as the start of a switch.
     if (!line.empty()) line += L' ';
-    line += quoted(platform::wide_text(a));
+    line += quoted(line.empty() ? platform::wide_path(a) : platform::wide_text(a));
   }
   return line;
 }

@@ -18,9 +18,7 @@ std::vector<std::string> mounted_disc_roots() {
   UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
   for (const wchar_t* d = drives; *d; d += wcslen(d) + 1) {
     if (GetDriveTypeW(d) != DRIVE_CDROM) continue;
-    std::string root = utf8_text(d);  // "D:\"
-    root.back() = '/';
-    roots.push_back(root);
+    roots.push_back(utf8_text(d));  // "D:\\", a drive prefix as the program writes it
   }
   SetErrorMode(old_mode);
   return roots;

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/host.h"
 #include "platform/windows_text.h"
 
 namespace platform {
@@ -26,12 +27,8 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 DWORD attributes_of(const std::string& path) { return GetFileAttributesW(wide_path(path).c_str()); }
 
-// The program's path convention: '/' everywhere, the drive keeps its letter.
-std::string program_path(const std::wstring& wide) {
-  std::string s = utf8_text(wide.c_str());
-  std::replace(s.begin(), s.end(), '\\', '/');
-  return s;
-}
+// The program's path convention: '/' after the drive prefix, which keeps its "X:\".
+std::string program_path(const std::wstring& wide) { return program_path_of(utf8_text(wide.c_str())); }
 
 std::string strip_separator(std::string s) {
   while (s.size() > 3 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
@@ -44,7 +41,7 @@ std::string known_folder(REFKNOWNFOLDERID id) {
   if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &found)) && found) out = program_path(found);
   CoTaskMemFree(found);
   // The root of the system drive when the shell has none.
-  return out.empty() ? "C:" : strip_separator(out);
+  return out.empty() ? "C:\\" : strip_separator(out);
 }
 
 // The advisory locks: a named kernel semaphore per file (by volume and file index, which
@@ -324,17 +321,16 @@ std::string env(const char* name) {
 }
 
 std::string home_folder() {
-  std::string home = env("USERPROFILE");
-  std::replace(home.begin(), home.end(), '\\', '/');
-  return home.empty() ? "C:" : strip_separator(home);
+  std::string home = program_path_of(env("USERPROFILE"));
+  return home.empty() ? "C:\\" : strip_separator(home);
 }
 
 std::string current_folder() {
   wchar_t buffer[MAX_PATH + 1];
   DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
-  if (n == 0 || n > MAX_PATH) return "C:/";
+  if (n == 0 || n > MAX_PATH) return "C:\\";
   std::string folder = program_path(buffer);
-  if (folder.back() != '/') folder += '/';
+  if (folder.back() != '/' && folder.back() != '\\') folder += '/';
   return folder;
 }
 
@@ -343,7 +339,7 @@ std::string desktop_folder() { return known_folder(FOLDERID_Desktop); }
 std::string temp_folder() {
   wchar_t buffer[261];
   DWORD n = GetTempPathW(261, buffer);
-  if (n == 0 || n > 260) return "C:";
+  if (n == 0 || n > 260) return "C:\\";
   return strip_separator(program_path(buffer));
 }
 

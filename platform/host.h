@@ -15,7 +15,8 @@ const char* simulator_file_name();
 std::string user_language_setting();
 // What separates the folders of a list such as PATH (':' or ';').
 char path_list_separator();
-// A path as the user wrote it, in the program's form (folders separated by '/').
+// A path as the user or the system wrote it, in the program's form: folders separated by
+// '/', a drive prefix keeping its "X:\\".
 std::string program_path_of(const std::string& path);
 // Whether a desktop is there to show a message box on.
 bool has_desktop();

@@ -22,8 +22,11 @@ char path_list_separator() { return ';'; }
 
 std::string program_path_of(const std::string& path) {
   std::string out = path;
-  for (char& c : out)
-    if (c == '\\') c = '/';
+  // A drive prefix keeps its backslash ("C:\\"); every other separator is '/'.
+  const bool drive = out.size() > 2 && out[1] == ':' && (out[2] == '/' || out[2] == '\\');
+  if (drive) out[2] = '\\';
+  for (size_t i = drive ? 3 : 0; i < out.size(); ++i)
+    if (out[i] == '\\') out[i] = '/';
   return out;
 }
 

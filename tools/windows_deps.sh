@@ -152,8 +152,10 @@ fi
 if ! done_already freetype; then
   echo "== FreeType"
   f="$(fetch freetype freetype-)"
+  # With the zlib above: FreeType's own copy of zlib would clash with it at link time.
   cmake_build "$f" freetype -- -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON -DFT_DISABLE_BZIP2=ON \
-    -DFT_DISABLE_PNG=ON -DFT_DISABLE_ZLIB=ON
+    -DFT_DISABLE_PNG=ON -DFT_REQUIRE_ZLIB=ON \
+    -DZLIB_LIBRARY="$staging/lib/libz.a" -DZLIB_INCLUDE_DIR="$staging/include"
   cp "$f/_win/libfreetype.a" "$staging/lib/"
   cp -r "$f/include/." "$staging/include/freetype2/"
   mark_built freetype

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The Windows program's window under Wine on a virtual screen: a QA script installs a
+# generated 3-disc set from Welcome to "Installation was successful.", changing discs on the
+# way, and pictures the Select Scenery page as the Windows build draws it.
+#   bash tests/windows/window_test.sh BUILD_DIR [PICTURE]
+set -uo pipefail
+build=$(cd "$1" && pwd)
+picture=${2:-}
+export WINEPREFIX=${WINEPREFIX:-$build/wine} WINEDEBUG=-all
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# The user's folders as this Wine prefix has them: the copy goes to the desktop, and the
+# register of installed copies must start empty.
+folder_of() { winepath -u "$(wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
+desktop="$(folder_of USERPROFILE)/Desktop"
+appdata=$(folder_of LOCALAPPDATA)
+copy="$desktop/Zephiro 9 DVD"
+[ -d "$appdata" ] || fail "no local application data folder in the Wine prefix"
+rm -rf "$copy" "$appdata/zephiro_install.txt" "$appdata/Zephiro Installer.prf"
+
+wine "$build/make_disc_set.exe" --out="$(winpath "$work/set")" --discs=3 --no-tools > "$work/make.txt" 2>&1 ||
+  fail "make_disc_set.exe: $(cat "$work/make.txt")"
+disc() { winpath "$work/set/disc$1"; }
+shot=$work/select_scenery.png
+cat > "$work/script.txt" <<SCRIPT
+wait_text I will guide you through the process of installing Zephiro 9 DVD.
+click_text CONTINUE
+wait_text You have enough free disk space to install Zephiro 9 at this location.
+click_text CONTINUE
+wait_text End User License Agreement
+click_text I agree!
+click_text CONTINUE
+wait_text Please pick the scenery you would like to install now.
+drag 470 240 580 370
+drag 290 250 420 340
+frames 10
+screenshot $(winpath "$shot")
+click_text CONTINUE
+wait_text Please insert DVD number 2 and click continue.
+set_drives $(disc 2)
+click_text CONTINUE
+wait_text Please insert DVD number 3 and click continue.
+set_drives $(disc 3)
+click_text CONTINUE
+wait_text Finished Installing Zephiro
+wait_text Installation was successful.
+click_text QUIT
+SCRIPT
+# Wine's own OpenGL goes through the virtual screen's GLX, drawn by Mesa in software.
+LIBGL_ALWAYS_SOFTWARE=1 timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
+  wine "$build/zephiro-installer.exe" --lang=en --dvd_drives="$(disc 1)" --qa_script="$(winpath "$work/script.txt")" \
+  > "$work/run.txt" 2>&1
+code=$?
+[ "$code" = 0 ] || fail "the QA flow ended with $code: $(tail -n 20 "$work/run.txt"; tail -n 20 "$desktop/Zephiro Installer Log.txt" 2>/dev/null)"
+[ -s "$shot" ] || fail "no picture of the Select Scenery page"
+[ -z "$picture" ] || [ ! -s "$shot" ] || cp "$shot" "$picture"
+
+# What the window installed is whole, as the command line sees it.
+out=$(cd "$work" && wine "$build/zephiro-installer.exe" --dvd_drives="$(disc 1);$(disc 2);$(disc 3)" \
+  --verify="$(winpath "$copy")" 2>&1)
+[ $? = 0 ] || fail "verify after the window's install: $out"
+[[ "$out" == *": 0 missing, 0 damaged."* ]] || fail "verify summary: $out"
+[ -f "$copy/Zephiro.exe" ] || fail "no Zephiro.exe in the copy"
+rm -rf "$copy" "$appdata/zephiro_install.txt" "$appdata/Zephiro Installer.prf"
+[ "$failures" = 0 ] && echo "all checks passed"
+exit $((failures > 0))
