@@ -7,6 +7,12 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 picture=${2:-}
 export WINEPREFIX=${WINEPREFIX:-$build/wine} WINEDEBUG=-all
+# Every Wine process of the run on one virtual screen: a Wine server started without a
+# display (an earlier run's) would leave the window nowhere to go, so it is let end first.
+if [ -z "${ZEPHIRO_WINDOW_TEST_SCREEN:-}" ]; then
+  wineserver -w
+  ZEPHIRO_WINDOW_TEST_SCREEN=1 LIBGL_ALWAYS_SOFTWARE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -15,10 +21,12 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 # The user's folders as this Wine prefix has them: the copy goes to the desktop, and the
 # register of installed copies must start empty.
-folder_of() { winepath -u "$(wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
-desktop="$(folder_of USERPROFILE)/Desktop"
-appdata=$(folder_of LOCALAPPDATA)
+windows_folder() { wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r'; }
+profile=$(windows_folder USERPROFILE)
+desktop="$(winepath -u "$profile" 2>/dev/null)/Desktop"
+appdata=$(winepath -u "$(windows_folder LOCALAPPDATA)" 2>/dev/null)
 copy="$desktop/Zephiro 9 DVD"
+windows_copy="$profile\\Desktop\\Zephiro 9 DVD"
 [ -d "$appdata" ] || fail "no local application data folder in the Wine prefix"
 rm -rf "$copy" "$appdata/zephiro_install.txt" "$appdata/Zephiro Installer.prf"
 
@@ -50,9 +58,8 @@ wait_text Finished Installing Zephiro
 wait_text Installation was successful.
 click_text QUIT
 SCRIPT
-# Wine's own OpenGL goes through the virtual screen's GLX, drawn by Mesa in software.
-LIBGL_ALWAYS_SOFTWARE=1 timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
-  wine "$build/zephiro-installer.exe" --lang=en --dvd_drives="$(disc 1)" --qa_script="$(winpath "$work/script.txt")" \
+# Wine's OpenGL goes through the virtual screen's GLX, drawn by Mesa in software.
+timeout 600 wine "$build/zephiro-installer.exe" --lang=en --dvd_drives="$(disc 1)" --qa_script="$(winpath "$work/script.txt")" \
   > "$work/run.txt" 2>&1
 code=$?
 [ "$code" = 0 ] || fail "the QA flow ended with $code: $(tail -n 20 "$work/run.txt"; tail -n 20 "$desktop/Zephiro Installer Log.txt" 2>/dev/null)"
@@ -61,10 +68,11 @@ code=$?
 
 # What the window installed is whole, as the command line sees it.
 out=$(cd "$work" && wine "$build/zephiro-installer.exe" --dvd_drives="$(disc 1);$(disc 2);$(disc 3)" \
-  --verify="$(winpath "$copy")" 2>&1)
+  --verify="$windows_copy" 2>&1)
 [ $? = 0 ] || fail "verify after the window's install: $out"
 [[ "$out" == *": 0 missing, 0 damaged."* ]] || fail "verify summary: $out"
 [ -f "$copy/Zephiro.exe" ] || fail "no Zephiro.exe in the copy"
 rm -rf "$copy" "$appdata/zephiro_install.txt" "$appdata/Zephiro Installer.prf"
+wineserver -w
 [ "$failures" = 0 ] && echo "all checks passed"
 exit $((failures > 0))
