@@ -17,6 +17,7 @@ add_executable(zephiro_tests_win
   tests/embedded_resources_test.cpp tests/desktop_scale_test.cpp tests/texture_workers_test.cpp
   tests/artwork_test.cpp)
 target_link_libraries(zephiro_tests_win PRIVATE zephiro_core GTest::gtest GTest::gtest_main)
+target_link_options(zephiro_tests_win PRIVATE -Wl,--export-all-symbols)
 target_compile_definitions(zephiro_tests_win PRIVATE
   ZEPHIRO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ZEPHIRO_BINARY_DIR="${CMAKE_BINARY_DIR}")
 add_test(NAME Windows.UnitTests COMMAND wine $<TARGET_FILE:zephiro_tests_win>)

@@ -2,13 +2,17 @@
 // files, locks, views, threads, hashes and folders of the system.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/crash_log.h"
 #include "io/md5.h"
 #include "platform/child_process.h"
 #include "platform/fs.h"
@@ -16,6 +20,10 @@
 #include "platform/mapped_view.h"
 #include "platform/system_info.h"
 #include "platform/threads_posix.h"
+
+// Outside the unnamed namespace, so that the export table (what the crawl reads names from)
+// has it.
+__attribute__((noinline)) void crash_writing_through(volatile int* pointer) { *pointer = 7; }
 
 namespace {
 
@@ -196,6 +204,33 @@ TEST(WindowsSystem, ChildrenAreFoundOnASemicolonPathAndTheirOutputCaptured) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(status, 0);
   EXPECT_NE(child.output.find("from the child"), std::string::npos) << child.output;
+}
+
+// A crash goes through the unhandled-exception filter into crash_log.txt in the current
+// folder: the exception's name and code, the address it could not reach, and a stack crawl
+// that starts in the faulting function; the process ends with the exception's code.
+TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  std::remove("crash_log.txt");
+  EXPECT_EXIT(
+      {
+        set_crash_report_time_limit(20);
+        if (install_crash_handler() != 0) std::_Exit(91);
+        crash_writing_through(reinterpret_cast<volatile int*>(uintptr_t(0x10)));
+      },
+      ::testing::ExitedWithCode(static_cast<int>(0xC0000005u)), "");
+  std::ifstream in("crash_log.txt");
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string report = text.str();
+  std::remove("crash_log.txt");
+  EXPECT_EQ(report.rfind("Unhandled exception: EXCEPTION_ACCESS_VIOLATION (C0000005)\n", 0), 0u) << report;
+  EXPECT_NE(report.find("Address = 0x00000010"), std::string::npos) << report;
+  const size_t first = report.find("  0) ");
+  ASSERT_NE(first, std::string::npos) << report;
+  const std::string line0 = report.substr(first, report.find('\n', first) - first);
+  EXPECT_NE(line0.find("crash_writing_through"), std::string::npos) << report;
+  EXPECT_NE(line0.find("(zephiro_tests_win.exe + "), std::string::npos) << report;
 }
 
 }  // namespace
