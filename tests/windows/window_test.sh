@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program's window under Wine on a virtual screen: a QA script installs a
 # generated 3-disc set from Welcome to "Installation was successful.", changing discs on the
-# way, and pictures the Select Scenery page as the Windows build draws it.
+# way, and pictures the Select Scenery page as the Windows build draws it; the next start
+# runs the installed simulator from the main menu.
 #   bash tests/windows/window_test.sh BUILD_DIR [PICTURE]
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -72,6 +73,22 @@ out=$(cd "$work" && wine "$build/zephiro-installer.exe" --dvd_drives="$(disc 1);
 [ $? = 0 ] || fail "verify after the window's install: $out"
 [[ "$out" == *": 0 missing, 0 damaged."* ]] || fail "verify summary: $out"
 [ -f "$copy/Zephiro.exe" ] || fail "no Zephiro.exe in the copy"
+
+# The next start finds the registered copy, and Run Zephiro Now starts its Zephiro.exe
+# through the shell and ends the installer (exit code 1 while the simulator runs on).
+cat > "$work/run_script.txt" <<SCRIPT
+wait_text You already have Zephiro 9 installed on this computer.  What would you like to do?
+click_text Run Zephiro Now
+frames 100
+wait_text never drawn: the program has ended
+SCRIPT
+timeout 300 wine "$build/zephiro-installer.exe" --lang=en --dvd_drives="$(disc 1)" \
+  --qa_script="$(winpath "$work/run_script.txt")" > "$work/run2.txt" 2>&1
+code=$?
+[ "$code" = 1 ] || fail "Run Zephiro Now ended the installer with $code: $(tail -n 20 "$work/run2.txt")"
+for _ in $(seq 50); do [ -s "$copy/Zephiro started.txt" ] && break; sleep 0.2; done
+grep -q "Zephiro 9 started with 0 parameters" "$copy/Zephiro started.txt" 2>/dev/null ||
+  fail "Run Zephiro Now did not start the copy's Zephiro.exe"
 rm -rf "$copy" "$appdata/zephiro_install.txt" "$appdata/Zephiro Installer.prf"
 wineserver -w
 [ "$failures" = 0 ] && echo "all checks passed"
