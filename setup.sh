@@ -14,6 +14,7 @@ packages=(
   desktop-file-utils
   strace
   desktop-file-utils appstream debootstrap
+  g++-mingw-w64-x86-64-posix dpkg-dev wine wine64
 )
 missing=()
 for p in "${packages[@]}"; do

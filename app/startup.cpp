@@ -20,6 +20,7 @@
 #include "io/file_ops.h"
 #include "io/threads.h"
 #include "platform/child_process.h"
+#include "platform/host.h"
 #include "platform/termination.h"
 #include "platform/window_sdl.h"
 #include "ui/window.h"
@@ -97,10 +98,7 @@ void load_asked_language() {
 // A driver the user names is taken as asked.
 void choose_desktop_video() {
   if (!get_environment("SDL_VIDEODRIVER").empty()) return;
-  std::string drivers;
-  if (!get_environment("DISPLAY").empty()) drivers = "x11";
-  if (!get_environment("WAYLAND_DISPLAY").empty()) drivers += drivers.empty() ? "wayland" : ",wayland";
-  set_environment("SDL_VIDEODRIVER", drivers.empty() ? "x11" : drivers);
+  set_environment("SDL_VIDEODRIVER", platform::desktop_video_drivers());
 }
 
 }  // namespace

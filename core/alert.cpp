@@ -7,7 +7,7 @@
 #include "core/crash_log.h"
 #include "core/log.h"
 #include "core/options.h"
-#include "platform/child_process.h"
+#include "platform/host.h"
 #include "platform/window_sdl.h"
 
 namespace {
@@ -42,8 +42,7 @@ std::string lines_and_location(const AlertRequest& r, const std::string& where) 
 // The system's own message box; where there is no display, standard error.
 void show_native(const AlertRequest& r, const std::string& where) {
   const std::string text = r.lines[0] + "\n\n" + r.lines[1] + "\n\n" + r.lines[2] + "\n\n" + r.lines[3];
-  const bool display = !get_environment("DISPLAY").empty() || !get_environment("WAYLAND_DISPLAY").empty();
-  if (display && window_message_box("Nimbrel Message", text, false) == 0) return;
+  if (platform::has_desktop() && window_message_box("Nimbrel Message", text, false) == 0) return;
   std::fputs(lines_and_location(r, where).c_str(), stderr);
   std::fflush(stderr);
 }

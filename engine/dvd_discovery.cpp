@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -117,9 +118,12 @@ bool is_readable_drive(const std::string& root) {
 }
 
 std::string as_root(std::string path) {
+  path = platform::program_path_of(path);
+  if (path.empty()) return path;
   // A relative folder is taken from where the program was started, like any path argument.
-  if (path[0] != '/') path = platform::current_folder() + path;
-  if (path.back() != '/') path += '/';
+  const bool has_drive = path.size() > 1 && path[1] == ':';
+  if (path[0] != '/' && !has_drive) path = platform::current_folder() + path;
+  if (path.back() != '/' && !(has_drive && path.size() == 3)) path += '/';
   return path;
 }
 
@@ -137,10 +141,11 @@ void set_dvd_drives(const std::string& folders) {
   g_dvd.drive_override.clear();
   size_t start = 0;
   while (start <= folders.size()) {
-    size_t end = folders.find(':', start);
+    size_t end = folders.find(platform::path_list_separator(), start);
     if (end == std::string::npos) end = folders.size();
     std::string root = folders.substr(start, end - start);
-    if (!root.empty()) g_dvd.drive_override.push_back(as_root(root));
+    if (!root.empty()) root = as_root(root);
+    if (!root.empty()) g_dvd.drive_override.push_back(root);
     start = end + 1;
   }
   g_dvd.next_scan_due = -1;

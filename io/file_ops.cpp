@@ -126,43 +126,17 @@ std::string special_folder(int code) {
     }
     case folder_desktop:
     case folder_default_apps: {
-      result = platform::env("XDG_DESKTOP_DIR");
-      if (result.empty()) {
-        // The desktop entry of the user's folder settings, e.g. XDG_DESKTOP_DIR="$HOME/Desktop".
-        std::string home = platform::home_folder();
-        FILE* f = std::fopen((home + "/.config/user-dirs.dirs").c_str(), "r");
-        if (f) {
-          char line[1024];
-          while (std::fgets(line, sizeof(line), f)) {
-            std::string s(line);
-            const std::string key = "XDG_DESKTOP_DIR=";
-            size_t k = s.find_first_not_of(" \t");
-            if (k == std::string::npos || s.compare(k, key.size(), key) != 0) continue;
-            std::string v = s.substr(k + key.size());
-            while (!v.empty() && (v.back() == '\n' || v.back() == '\r' || v.back() == ' ')) v.pop_back();
-            if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-            if (v.compare(0, 5, "$HOME") == 0) v = home + v.substr(5);
-            if (!v.empty() && v[0] == '/') result = v;
-          }
-          std::fclose(f);
-        }
-        if (result.empty()) {
-          std::vector<platform::DirEntry> probe;
-          result = platform::read_dir(home + "/Desktop", probe) ? home + "/Desktop" : home;
-        }
-      }
+      result = platform::desktop_folder();
       break;
     }
     case folder_temp:
-      result = platform::env("TMPDIR");
-      if (result.empty()) result = "/tmp";
+      result = platform::temp_folder();
       break;
     case folder_desktop_data:
       result = platform::desktop_data_folder();
       break;
     case folder_prefs:
-      result = platform::env("XDG_DATA_HOME");
-      if (result.empty()) result = platform::home_folder() + "/.local/share";
+      result = platform::local_data_folder();
       break;
     default:
       return std::string();
@@ -387,9 +361,8 @@ int open_and_quit(const std::string& file, const std::string& parameters, bool o
     args = split_parameters(parameters);
     code = platform::start_detached(target, args);
   } else {
-    if (!platform::find_program("xdg-open")) return 31;  // no application is associated
-    args.push_back(target);
-    code = platform::start_detached("/usr/bin/xdg-open", args);
+    code = platform::open_with_desktop(target);
+    if (code == platform::no_associated_program) return 31;
   }
   if (code) return code == 13 ? 5 : (code == 2 ? 2 : 31);
   quit_after_start(orderly);

@@ -1,13 +1,12 @@
 #include "io/md5.h"
 
-#include <openssl/evp.h>
-
 #include <cerrno>
 #include <memory>
 #include <new>
 
 #include "io/file_ops.h"
 #include "platform/fs.h"
+#include "platform/md5_hash.h"
 
 namespace {
 
@@ -36,26 +35,18 @@ struct FileCloser {
 
 }  // namespace
 
-Md5Digest::Md5Digest() {
-  EVP_MD_CTX* c = EVP_MD_CTX_new();
-  if (c && EVP_DigestInit_ex(c, EVP_md5(), nullptr) != 1) {
-    EVP_MD_CTX_free(c);
-    c = nullptr;
-  }
-  context_ = c;
-}
+Md5Digest::Md5Digest() : context_(platform::md5_hash_begin()) {}
 
-Md5Digest::~Md5Digest() { EVP_MD_CTX_free(context_); }
+Md5Digest::~Md5Digest() { platform::md5_hash_free(context_); }
 
 void Md5Digest::add(const void* data, size_t size) {
-  if (context_ && size) EVP_DigestUpdate(context_, data, size);
+  if (context_ && size) platform::md5_hash_add(context_, data, size);
 }
 
 std::string Md5Digest::finish() {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned length = 0;
-  if (!context_ || EVP_DigestFinal_ex(context_, digest, &length) != 1) return std::string();
-  return md5_signature_text(digest, length);
+  unsigned char digest[16];
+  if (!context_ || !platform::md5_hash_end(context_, digest)) return std::string();
+  return md5_signature_text(digest, 16);
 }
 
 int md5_of_file(const std::string& path, std::string& signature) {

@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <string>
 
+namespace platform {
+struct Md5Hash;
+}
+
 // The MD5 signature of a file: 32 lowercase hexadecimal digits.
 // Returns 0, or an error code with `signature` left unchanged. Only a regular file is
 // read (EINVAL for a FIFO or a device, which could block or never end).
@@ -25,5 +29,5 @@ class Md5Digest {
   std::string finish();
 
  private:
-  struct evp_md_ctx_st* context_ = nullptr;
+  platform::Md5Hash* context_ = nullptr;
 };

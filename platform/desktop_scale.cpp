@@ -1,7 +1,5 @@
 #include "platform/desktop_scale.h"
 
-#include <X11/Xlib.h>
-
 #include <cstdlib>
 
 namespace {
@@ -14,18 +12,6 @@ long whole_number(const std::string& text) {
   return std::strtol(text.c_str(), nullptr, 10);
 }
 
-// The Xft.dpi resource of the X display in DISPLAY; empty without one.
-std::string xft_dpi() {
-  const char* name = std::getenv("DISPLAY");
-  if (!name || !*name) return "";
-  Display* display = XOpenDisplay(name);
-  if (!display) return "";
-  const char* value = XGetDefault(display, "Xft", "dpi");
-  std::string out = value ? value : "";
-  XCloseDisplay(display);
-  return out;
-}
-
 }  // namespace
 
 int scale_factor_from(const std::string& gdk_scale, const std::string& dpi) {
@@ -36,9 +22,4 @@ int scale_factor_from(const std::string& gdk_scale, const std::string& dpi) {
   const double value = std::strtod(dpi.c_str(), &end);
   if (!dpi.empty() && end != dpi.c_str() && value >= 192.0) return 2;
   return 1;
-}
-
-int desktop_scale_factor() {
-  const char* gdk = std::getenv("GDK_SCALE");
-  return scale_factor_from(gdk ? gdk : "", xft_dpi());
 }

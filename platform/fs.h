@@ -87,12 +87,20 @@ std::string home_folder();          // without trailing '/'
 // ~/.local/share. Without trailing '/'.
 std::string desktop_data_folder();
 std::string current_folder();       // the working folder, ending '/'
+// The user's folders as the desktop names them, without trailing separator.
+std::string desktop_folder();
+std::string temp_folder();
+std::string local_data_folder();  // where a program keeps the user's settings
 
 // Starts an executable as a detached process, parameters split at blanks.
 // 0 when it was started, else an errno value.
 int start_detached(const std::string& file, const std::vector<std::string>& args);
 // Whether a program can be found on the PATH.
 bool find_program(const std::string& name);
+// Opens a document or folder with the application the desktop associates with it.
+// 0 when it was started, no_associated_program, or an errno value.
+constexpr int no_associated_program = -1;
+int open_with_desktop(const std::string& path);
 
 // The system's message for an errno value, or empty when it has none.
 std::string system_error_text(int code);

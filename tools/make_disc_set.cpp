@@ -44,6 +44,8 @@ const char kUsage[] =
     "  --no-tools         make the archives with libarchive even when zip and 7-Zip exist\n"
     "  --release=DIR      put the installer's release folder DIR (tools/release.sh makes\n"
     "                     dist/zephiro-installer) on disc 1 as linux/zephiro-installer/\n"
+    "  --windows-program=FILE  the current Zephiro.exe of the set (default: Zephiro.exe beside\n"
+    "                     this program when there is one, else stand-in bytes)\n"
     "  --force            replace the disc folders of an earlier set in DIR\n"
     "  --iso              also master each disc as the image DIR/discN.iso with xorriso\n"
     "                     (ISO 9660 + Joliet + Rock Ridge, files 0444 and folders 0555)\n"
@@ -65,6 +67,7 @@ struct Options {
   bool force = false;
   bool iso = false;
   std::string release;
+  std::string windows_program;
 };
 
 bool parse_size(const std::string& text, uint64_t& size) {
@@ -101,6 +104,7 @@ int parse_options(int argc, char** argv, Options& o) {
     else if (key == "--release" && !value.empty()) o.release = value;
     else if (key == "--force") o.force = true;
     else if (key == "--iso") o.iso = true;
+    else if (key == "--windows-program" && !value.empty()) o.windows_program = value;
     else return std::fprintf(stderr, "make_disc_set: bad option %s\n\n%s", arg.c_str(), kUsage), 2;
   }
   if (o.out.empty()) return std::fprintf(stderr, "make_disc_set: --out=DIR is required\n\n%s", kUsage), 2;
@@ -369,6 +373,7 @@ struct Maker {
   std::string zip;       // the zip program, or empty to use libarchive
   std::string seven;     // the 7-Zip program, or empty
   bool big = false;      // faster compression levels for very large sets
+  std::string windows_program;  // bytes of a real Zephiro.exe, or empty
   std::string error;
 };
 
@@ -473,6 +478,8 @@ bool make_group(Maker& m, Group& g) {
       break;
     }
     std::string bytes = content_of(g, version, o.seed);
+    // A real program in the current version, so that the Windows installer can start it.
+    if (current && g.rel == "Zephiro.exe" && !m.windows_program.empty()) bytes = m.windows_program;
     Version v{signature_of(m, bytes, probe), bytes.size()};
     if (v.signature.empty()) return false;
     g.versions.push_back(v);
@@ -606,6 +613,21 @@ int main(int argc, char** argv) {
   while (o.out.size() > 1 && o.out.back() == '/') o.out.pop_back();
   if (!o.release.empty()) o.release = fs::absolute(o.release).lexically_normal().string();
   if (!o.old_copy.empty()) o.old_copy = fs::absolute(o.old_copy).lexically_normal().string();
+  if (o.windows_program.empty()) {
+    fs::path beside = fs::path(argv[0]).parent_path() / "Zephiro.exe";
+    std::error_code ec;
+    if (fs::is_regular_file(beside, ec)) o.windows_program = beside.string();
+  }
+  if (!o.windows_program.empty()) {
+    std::ifstream in(o.windows_program, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in || bytes.str().empty()) {
+      std::fprintf(stderr, "make_disc_set: cannot read %s\n", o.windows_program.c_str());
+      return 1;
+    }
+    m.windows_program = bytes.str();
+  }
   if (o.use_tools) {
     m.zip = find_program({"zip"});
     m.seven = find_program({"7zz", "7z", "7za"});

@@ -2,6 +2,10 @@
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+// OpenGL 1.2's edge clamp; some systems' headers stop at 1.1 although every driver has it.
+#ifndef GL_CLAMP_TO_EDGE
+#define GL_CLAMP_TO_EDGE 0x812F
+#endif
 
 #include <cmath>
 #include <unordered_map>

@@ -3,6 +3,7 @@
 #include "core/alert.h"
 #include "core/log.h"
 #include "platform/child_process.h"
+#include "platform/system_dialog.h"
 #include "ui/localization.h"
 
 namespace {
@@ -13,6 +14,7 @@ struct OpenDialog {
   int kind = dialog_pick_folder;
   std::string prefilled;  // the path given when it opened
   CapturedChild child;
+  bool system = false;  // the system's own dialog instead of a dialog program
   bool answered = false;
   bool confirmed = false;
   std::string answer;
@@ -104,6 +106,16 @@ bool open_file_dialog(int kind, const std::string& prompt, const std::string& bu
     answer(fits && g_state.scripted_confirm, g_state.scripted_path);
     return true;
   }
+  if (platform::system_dialogs_available()) {
+    g_dialog.system = true;
+    const std::string filled = kind == dialog_save_file ? save_name(start, path) : std::string();
+    const int r = platform::system_dialog_show(kind, prompt, start, filled);
+    if (r != 0) {
+      LOG << "Could not show the system's file dialog: error " << r << ".\n";
+      answer(false, "");
+    }
+    return true;
+  }
   std::string program = "zenity";
   std::string exe = find_program(program, g_state.search_path);
   if (exe.empty()) {
@@ -131,7 +143,12 @@ bool open_file_dialog(int kind, const std::string& prompt, const std::string& bu
 
 int poll_file_dialog(const void* owner, std::string& path) {
   if (!owner || g_dialog.owner != owner) return dialog_idle;
-  if (!g_dialog.answered) {
+  if (!g_dialog.answered && g_dialog.system) {
+    std::string choice;
+    const int r = platform::system_dialog_poll(choice);
+    if (r < 0) return dialog_waiting;
+    answer(r == 1, choice);
+  } else if (!g_dialog.answered) {
     int status = -1;
     if (!poll_captured(g_dialog.child, status)) return dialog_waiting;
     take_output(status);
@@ -147,7 +164,7 @@ int poll_file_dialog(const void* owner, std::string& path) {
   return dialog_cancelled;
 }
 
-bool file_dialog_open() { return g_dialog.child.pid > 0; }
+bool file_dialog_open() { return g_dialog.child.pid > 0 || (g_dialog.system && platform::system_dialog_up()); }
 
 void close_file_dialog() {
   stop_captured(g_dialog.child);

@@ -1,7 +1,7 @@
 #pragma once
-// The system's folder picker and open/save dialogs: zenity, else kdialog, run as a child
-// process beside the window. The window keeps drawing while a dialog is up; the caller
-// polls for the answer each frame.
+// The system's folder picker and open/save dialogs: the system's own where it has them
+// (Windows), else zenity or kdialog run as a child process beside the window. The window
+// keeps drawing while a dialog is up; the caller polls for the answer each frame.
 
 #include <string>
 #include <vector>

@@ -13,6 +13,7 @@
 #include "core/options.h"
 #include "io/mapped_file.h"
 #include "platform/fs.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -66,16 +67,13 @@ int language_with_code(const std::string& code) {
   return -1;
 }
 
-// The first of the locale variables that is set decides, by its first two letters.
+// The system's language setting decides, by its first two letters.
 int language_from_locale() {
-  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    std::string value = platform::env(name);
-    if (value.empty()) continue;
-    // The "C" and "POSIX" locales name no language; their texts are English.
-    if (value == "C" || value == "POSIX" || value.rfind("C.", 0) == 0) return 0;
-    return language_with_code(value.substr(0, 2));
-  }
-  return -1;
+  const std::string value = platform::user_language_setting();
+  if (value.empty()) return -1;
+  // The "C" and "POSIX" locales name no language; their texts are English.
+  if (value == "C" || value == "POSIX" || value.rfind("C.", 0) == 0) return 0;
+  return language_with_code(value.substr(0, 2));
 }
 
 // --- texts of the translation file ---

@@ -6,6 +6,7 @@
 #include "engine/manifest.h"
 #include "engine/registry.h"
 #include "io/file_ops.h"
+#include "platform/host.h"
 #include "ui/localization.h"
 #include "ui/page_framework.h"
 #include "wizards/copy_selection.h"
@@ -14,7 +15,7 @@
 #include "wizards/repair_wizard.h"
 #include "wizards/scenery_wizard.h"
 
-const char* simulator_program_name() { return "Zephiro"; }
+const char* simulator_program_name() { return platform::simulator_file_name(); }
 
 void main_menu(PageDescription& page) {
   page.text = localize("You already have Zephiro 9 installed on this computer.  What would you like to do?");

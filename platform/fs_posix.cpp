@@ -334,6 +334,44 @@ std::string current_folder() {
   return folder;
 }
 
+std::string desktop_folder() {
+  std::string result = env("XDG_DESKTOP_DIR");
+  if (!result.empty()) return result;
+  // The desktop entry of the user's folder settings, e.g. XDG_DESKTOP_DIR="$HOME/Desktop".
+  std::string home = home_folder();
+  FILE* f = std::fopen((home + "/.config/user-dirs.dirs").c_str(), "r");
+  if (f) {
+    char line[1024];
+    while (std::fgets(line, sizeof(line), f)) {
+      std::string s(line);
+      const std::string key = "XDG_DESKTOP_DIR=";
+      size_t k = s.find_first_not_of(" \t");
+      if (k == std::string::npos || s.compare(k, key.size(), key) != 0) continue;
+      std::string v = s.substr(k + key.size());
+      while (!v.empty() && (v.back() == '\n' || v.back() == '\r' || v.back() == ' ')) v.pop_back();
+      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+      if (v.compare(0, 5, "$HOME") == 0) v = home + v.substr(5);
+      if (!v.empty() && v[0] == '/') result = v;
+    }
+    std::fclose(f);
+  }
+  if (result.empty()) {
+    std::vector<DirEntry> probe;
+    result = read_dir(home + "/Desktop", probe) ? home + "/Desktop" : home;
+  }
+  return result;
+}
+
+std::string temp_folder() {
+  std::string result = env("TMPDIR");
+  return result.empty() ? "/tmp" : result;
+}
+
+std::string local_data_folder() {
+  std::string result = env("XDG_DATA_HOME");
+  return result.empty() ? home_folder() + "/.local/share" : result;
+}
+
 int start_detached(const std::string& file, const std::vector<std::string>& args) {
   // The grandchild reports a failed exec through a close-on-exec pipe: an empty
   // read means the program is running.
@@ -387,6 +425,11 @@ bool find_program(const std::string& name) {
     start = end + 1;
   }
   return false;
+}
+
+int open_with_desktop(const std::string& path) {
+  if (!find_program("xdg-open")) return no_associated_program;
+  return start_detached("/usr/bin/xdg-open", {path});
 }
 
 std::string system_error_text(int code) {

@@ -1,0 +1,15 @@
+# Cross-compiles the 64-bit Windows program with Debian's MinGW-w64 (the POSIX-threads
+# flavour, which C++ threads need). The libraries come from tools/windows_deps.sh: pass
+# its prefix as ZEPHIRO_WINDOWS_DEPS.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Tests and tools run through Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,0 +1,206 @@
+#include "platform/child_process.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "platform/fs.h"
+#include "platform/windows_text.h"
+
+namespace {
+
+// Process ids name the children; the table keeps the handles that wait for them.
+struct ChildTable {
+  std::mutex mutex;
+  std::map<int, HANDLE> processes;
+};
+ChildTable& children() {
+  static ChildTable table;
+  return table;
+}
+
+HANDLE process_handle(int pid) {
+  std::lock_guard<std::mutex> guard(children().mutex);
+  auto it = children().processes.find(pid);
+  return it == children().processes.end() ? nullptr : it->second;
+}
+
+void forget_process(int pid) {
+  std::lock_guard<std::mutex> guard(children().mutex);
+  auto it = children().processes.find(pid);
+  if (it == children().processes.end()) return;
+  CloseHandle(it->second);
+  children().processes.erase(it);
+}
+
+// One argument as the C runtime's command-line parser reads it back.
+std::wstring quoted(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, L'\\');
+  return out + L"\"";
+}
+
+std::wstring command_line(const std::vector<std::string>& argv) {
+  std::wstring line;
+  for (const std::string& a : argv) {
+    // The program's own name with the system's separators: some programs (cmd.exe) read a
+    // '/' in it as the start of a switch.
+    if (!line.empty()) line += L' ';
+    line += quoted(line.empty() ? platform::wide_path(a) : platform::wide_text(a));
+  }
+  return line;
+}
+
+// Starts the child with the given standard output and error; its id, or -1 (errno set).
+int spawn(const std::vector<std::string>& argv, HANDLE out, HANDLE err) {
+  STARTUPINFOW start = {};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  start.hStdOutput = out;
+  start.hStdError = err;
+  PROCESS_INFORMATION info = {};
+  std::wstring line = command_line(argv);
+  std::wstring program = platform::wide_path(argv[0]);
+  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &start,
+                      &info)) {
+    errno = platform::last_system_errno();
+    return -1;
+  }
+  CloseHandle(info.hThread);
+  std::lock_guard<std::mutex> guard(children().mutex);
+  children().processes[static_cast<int>(info.dwProcessId)] = info.hProcess;
+  return static_cast<int>(info.dwProcessId);
+}
+
+HANDLE null_device() {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+}
+
+bool is_program(const std::string& path) {
+  DWORD a = GetFileAttributesW(platform::wide_path(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+std::string find_program(const std::string& name, const std::string& search_path) {
+  const bool has_ext = name.size() > 4 && name[name.size() - 4] == '.';
+  if (name.find_first_of("/\\") != std::string::npos) return is_program(name) ? name : "";
+  std::string path = search_path.empty() ? platform::env("PATH") : search_path;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(';', start);
+    if (end == std::string::npos) end = path.size();
+    std::string dir = path.substr(start, end - start);
+    if (dir.empty()) dir = ".";
+    if (is_program(dir + "/" + name)) return dir + "/" + name;
+    if (!has_ext && is_program(dir + "/" + name + ".exe")) return dir + "/" + name + ".exe";
+    start = end + 1;
+  }
+  return "";
+}
+
+int start_captured(const std::vector<std::string>& argv, CapturedChild& child) {
+  child = CapturedChild();
+  if (argv.empty()) return EINVAL;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE read_end, write_end;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return platform::last_system_errno();
+  // Only the child's end is inherited.
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  int pid = spawn(argv, write_end, err);
+  int code = errno;
+  CloseHandle(write_end);
+  if (pid < 0) {
+    CloseHandle(read_end);
+    return code;
+  }
+  child.pid = pid;
+  child.fd = static_cast<int>(reinterpret_cast<intptr_t>(read_end));
+  return 0;
+}
+
+bool poll_captured(CapturedChild& child, int& exit_status) {
+  exit_status = -1;
+  if (child.pid <= 0) return true;
+  HANDLE pipe = reinterpret_cast<HANDLE>(static_cast<intptr_t>(child.fd));
+  HANDLE process = process_handle(child.pid);
+  auto drain = [&]() {
+    char buffer[4096];
+    DWORD waiting = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
+      DWORD n = 0;
+      if (!ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) || n == 0) break;
+      child.output.append(buffer, n);
+    }
+  };
+  drain();
+  if (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) return false;
+  drain();  // what it wrote last is still in the pipe
+  DWORD code = 0;
+  if (process && GetExitCodeProcess(process, &code)) exit_status = static_cast<int>(code);
+  CloseHandle(pipe);
+  forget_process(child.pid);
+  child.fd = -1;
+  child.pid = -1;
+  return true;
+}
+
+void stop_captured(CapturedChild& child) {
+  if (child.pid > 0) stop_process(child.pid);
+  if (child.fd >= 0) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(child.fd)));
+  child = CapturedChild();
+}
+
+int start_process(const std::vector<std::string>& argv) {
+  if (argv.empty()) return -1;
+  HANDLE sink = null_device();
+  int pid = spawn(argv, sink, sink);
+  if (sink != INVALID_HANDLE_VALUE) CloseHandle(sink);
+  return pid;
+}
+
+void stop_process(int pid) {
+  HANDLE process = process_handle(pid);
+  if (!process) return;
+  TerminateProcess(process, 1);
+  WaitForSingleObject(process, INFINITE);
+  forget_process(pid);
+}
+
+bool process_running(int pid) {
+  HANDLE process = process_handle(pid);
+  return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
+
+void set_environment(const std::string& name, const std::string& value) {
+  // Both the system's copy (read by libraries) and the C runtime's (read by getenv).
+  SetEnvironmentVariableW(platform::wide_text(name).c_str(), platform::wide_text(value).c_str());
+  _wputenv_s(platform::wide_text(name).c_str(), platform::wide_text(value).c_str());
+}
+
+void unset_environment(const std::string& name) {
+  SetEnvironmentVariableW(platform::wide_text(name).c_str(), nullptr);
+  _wputenv_s(platform::wide_text(name).c_str(), L"");
+}
+
+std::string get_environment(const std::string& name) { return platform::env(name.c_str()); }
+
+int current_process_id() { return static_cast<int>(GetCurrentProcessId()); }

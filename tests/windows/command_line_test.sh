@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The Windows program under Wine, without a window: what the .exe imports, then a generated
+# 3-disc set installed, verified, damaged, repaired and verified again through
+# zephiro-installer.exe, with the drives given as Windows paths separated by ';'.
+#   bash tests/windows/command_line_test.sh BUILD_DIR
+set -uo pipefail
+build=$(cd "$1" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$build/wine} WINEDEBUG=-all
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+# Wine's view of a Linux path: the whole file system is drive Z:.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# --- one program file that needs nothing but Windows
+allowed="kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll oleaut32.dll advapi32.dll bcrypt.dll
+opengl32.dll imm32.dll winmm.dll version.dll setupapi.dll cfgmgr32.dll msvcrt.dll comdlg32.dll"
+imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'; }
+strangers() {  # the imports of $1 that are not part of Windows
+  local dll
+  for dll in $(imports "$1"); do
+    [[ " ${allowed//$'\n'/ } " == *" $dll "* ]] || echo "$dll"
+  done
+}
+exe=$build/zephiro-installer.exe
+[ -n "$(imports "$exe")" ] || fail "no imports read from $exe"
+extra=$(strangers "$exe")
+[ -z "$extra" ] || fail "zephiro-installer.exe needs DLLs that Windows does not have: $extra"
+# The check itself: a program linked against the compiler's shared runtime is caught.
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+printf '#include <string>\nint main(int c, char**) { return (int)std::to_string(c).size(); }\n' > "$probe/p.cpp"
+x86_64-w64-mingw32-g++-posix "$probe/p.cpp" -o "$probe/p.exe" 2>/dev/null
+[[ "$(strangers "$probe/p.exe")" == *libstdc++-6.dll* ]] || fail "the DLL check misses libstdc++-6.dll"
+
+# --- a set of three discs with the Windows stand-in for the simulator
+work=$probe
+wine "$build/make_disc_set.exe" --out="$(winpath "$work/set")" --discs=3 --no-tools > "$work/make.txt" 2>&1 ||
+  fail "make_disc_set.exe: $(cat "$work/make.txt")"
+discs="$(winpath "$work/set/disc1");$(winpath "$work/set/disc2");$(winpath "$work/set/disc3")"
+run() {  # run ARGS...: the installer under Wine; output in $out, exit code in $code
+  out=$(cd "$work" && wine "$exe" --dvd_drives="$discs" "$@" 2>&1)
+  code=$?
+}
+copy="$work/Zephiro 9"
+run --install="$(winpath "$copy")" --scenery=+40+070,+20+070
+[ "$code" = 0 ] || fail "install ended with $code: $out"
+# Windows' files by default (IBM): the real Zephiro.exe, and neither the Linux nor the Mac program.
+cmp -s "$copy/Zephiro.exe" "$build/Zephiro.exe" || fail "Zephiro.exe is not the stand-in program"
+[ ! -e "$copy/Zephiro" ] || fail "the Linux simulator was installed on Windows"
+[ ! -e "$copy/Zephiro.app" ] || fail "the Mac simulator was installed on Windows"
+# The chosen tiles (7z archives, LZMA and LZMA2) and no other.
+tiles="$copy/Global Scenery/-global terrain-"
+for t in +40+070/+43+073.dsf +20+070/+27+076.dsf; do [ -f "$tiles/$t" ] || fail "tile $t is not in the copy"; done
+[ ! -e "$tiles/-30+010" ] || fail "a tile that was not chosen was installed"
+
+run --verify="$(winpath "$copy")"
+[ "$code" = 0 ] || fail "verify of a fresh copy ended with $code: $out"
+[[ "$out" == *": 0 missing, 0 damaged."* ]] || fail "verify summary: $out"
+
+# --- damage one file and remove another; verify names both, repair puts them back
+cp "$copy/Instructions/Readme.txt" "$work/readme.orig"
+printf 'scribbled over' >> "$copy/Instructions/Readme.txt"
+rm "$copy/Airfoils/NACA 2412.afl"
+run --verify="$(winpath "$copy")"
+[ "$code" = 2 ] || fail "verify of a damaged copy ended with $code: $out"
+[[ "$out" == *$'damaged\tInstructions/Readme.txt'* ]] || fail "verify does not name the damaged file: $out"
+[[ "$out" == *$'missing\tAirfoils/NACA 2412.afl'* ]] || fail "verify does not name the missing file: $out"
+# Without a console to ask, the file the user changed is kept; the missing one comes back.
+run --repair="$(winpath "$copy")"
+[ "$code" = 0 ] || fail "repair ended with $code: $out"
+[ -f "$copy/Airfoils/NACA 2412.afl" ] || fail "repair did not restore NACA 2412.afl"
+cmp -s "$copy/Instructions/Readme.txt" "$work/readme.orig" && fail "repair replaced a changed file unasked"
+run --repair="$(winpath "$copy")" --conflicts=overwrite
+[ "$code" = 0 ] || fail "repair with --conflicts=overwrite ended with $code: $out"
+cmp -s "$copy/Instructions/Readme.txt" "$work/readme.orig" || fail "repair did not restore Readme.txt"
+run --verify="$(winpath "$copy")"
+[ "$code" = 0 ] || fail "verify after the repair ended with $code: $out"
+
+# --- the installed simulator stand-in starts and notes it beside itself
+(cd "$work" && wine "$copy/Zephiro.exe" one two > /dev/null 2>&1)
+grep -q "Zephiro 9 started with 2 parameters" "$copy/Zephiro started.txt" 2>/dev/null ||
+  fail "Zephiro.exe did not note its start"
+
+# The copy was registered in the prefix's user data: the register goes with the copy.
+appdata=$(winepath -u "$(wine cmd /c "echo %LOCALAPPDATA%" 2>/dev/null | tr -d '\r')" 2>/dev/null)
+grep -qF "$(winpath "$copy")" "$appdata/zephiro_install.txt" 2>/dev/null ||
+  grep -qF "Z:\\${copy#/}" "$appdata/zephiro_install.txt" 2>/dev/null || fail "the copy was not registered"
+rm -f "$appdata/zephiro_install.txt"
+
+[ "$failures" = 0 ] && echo "all checks passed"
+exit $((failures > 0))

@@ -1,0 +1,236 @@
+// The Windows side of platform/, under Wine: what the program's own modules rely on from the
+// files, locks, views, threads, hashes and folders of the system.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/crash_log.h"
+#include "io/md5.h"
+#include "platform/child_process.h"
+#include "platform/fs.h"
+#include "platform/host.h"
+#include "platform/mapped_view.h"
+#include "platform/system_info.h"
+#include "platform/threads_posix.h"
+
+// Outside the unnamed namespace, so that the export table (what the crawl reads names from)
+// has it.
+__attribute__((noinline)) void crash_writing_through(volatile int* pointer) { *pointer = 7; }
+
+namespace {
+
+// A fresh folder under the system's temporary folder, removed with its files afterwards.
+class WindowsFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = platform::temp_folder() + "/zephiro-platform-" + std::to_string(platform::process_id()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_EQ(platform::make_dir(root_), 0) << root_;
+  }
+  void TearDown() override { remove_tree(root_); }
+  static void remove_tree(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    platform::read_dir(folder, entries);
+    for (const platform::DirEntry& e : entries)
+      e.is_folder ? remove_tree(folder + "/" + e.name) : (void)platform::remove_file(folder + "/" + e.name);
+    platform::remove_dir(folder);
+  }
+  int write_file(const std::string& path, const std::string& bytes) {
+    int fd = -1;
+    if (int code = platform::create_new_file(path, &fd)) return code;
+    int code = platform::write_file_bytes(fd, bytes.data(), bytes.size());
+    int closed = platform::close_written_file(fd);
+    return code ? code : closed;
+  }
+  std::string root_;
+};
+
+TEST_F(WindowsFolder, Utf8NamesTravelThroughTheWideCallsBothWays) {
+  const std::string name = "\xC3\x9C" "berflug \xE2\x9C\x88 \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0.txt";
+  const std::string path = root_ + "/" + name;
+  ASSERT_EQ(write_file(path, "12345"), 0);
+  EXPECT_EQ(write_file(path, "again"), EEXIST);
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::read_dir(root_, entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, name);
+  EXPECT_FALSE(entries[0].is_folder);
+  uint64_t size = 0;
+  // The same file through the system's separator.
+  std::string backslashed = path;
+  for (char& c : backslashed)
+    if (c == '/') c = '\\';
+  EXPECT_EQ(platform::file_size(backslashed, &size), 0);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(platform::path_kind(path), platform::PathKind::regular);
+  EXPECT_EQ(platform::path_kind(root_), platform::PathKind::folder);
+  EXPECT_EQ(platform::path_kind(root_ + "/nothing"), platform::PathKind::missing);
+  std::string signature;
+  ASSERT_EQ(md5_of_file(path, signature), 0);
+  EXPECT_EQ(signature, "827ccb0eea8a706c4c34a16891f84e7b");  // md5("12345")
+}
+
+TEST_F(WindowsFolder, ErrorsComeBackAsTheErrnoValuesTheProgramKnows) {
+  EXPECT_EQ(platform::make_dir(root_), EEXIST);
+  EXPECT_EQ(platform::make_dir(root_ + "/a/b"), ENOENT);
+  ASSERT_EQ(platform::make_dir(root_ + "/a"), 0);
+  ASSERT_EQ(write_file(root_ + "/a/f", "x"), 0);
+  EXPECT_EQ(platform::remove_dir(root_ + "/a"), ENOTEMPTY);
+  int fd = -1;
+  EXPECT_EQ(platform::open_regular_file(root_ + "/a", &fd), EISDIR);
+  EXPECT_EQ(platform::open_regular_file(root_ + "/missing", &fd), ENOENT);
+  // A read-only file goes like any other, as unlink() removes it.
+  ASSERT_EQ(platform::remove_file(root_ + "/a/f"), 0);
+  EXPECT_EQ(platform::remove_file(root_ + "/a/f"), ENOENT);
+  EXPECT_FALSE(platform::system_error_text(ENOENT).empty());
+}
+
+TEST_F(WindowsFolder, ALockFollowsItsFileThroughARenameAndEndsWithItsHandle) {
+  const std::string temp = root_ + "/partial", final_name = root_ + "/final";
+  int holder = -1;
+  ASSERT_EQ(platform::create_new_file(temp, &holder), 0);
+  ASSERT_EQ(platform::lock_held_file(holder), 0);
+  int other = -1;
+  EXPECT_EQ(platform::try_lock_path(temp, &other), EWOULDBLOCK);
+  ASSERT_EQ(platform::rename_path(temp, final_name), 0);  // renamed while locked, as a commit does
+  EXPECT_EQ(platform::try_lock_path(final_name, &other), EWOULDBLOCK);
+  EXPECT_EQ(platform::close_written_file(holder), 0);
+  ASSERT_EQ(platform::try_lock_path(final_name, &other), 0);
+  platform::close_file(other);
+
+  // A folder is locked the same way, and its locked files can still be removed by the holder.
+  int folder = -1;
+  ASSERT_EQ(platform::open_folder(root_, &folder), 0);
+  ASSERT_EQ(platform::lock_held_file(folder), 0);
+  EXPECT_EQ(platform::try_lock_path(root_, &other), EWOULDBLOCK);
+  EXPECT_EQ(platform::remove_file(final_name), 0);
+  platform::close_file(folder);
+  ASSERT_EQ(platform::try_lock_path(root_, &other), 0);
+  platform::close_file(other);
+}
+
+TEST_F(WindowsFolder, ViewsAtTheSystemsGranularitySeeTheFilesBytes) {
+  const uint64_t granularity = mapping_granularity();
+  ASSERT_GE(granularity, 4096u);
+  std::string bytes(static_cast<size_t>(granularity) + 100, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+  ASSERT_EQ(write_file(root_ + "/data", bytes), 0);
+  int handle = -1;
+  ASSERT_EQ(open_for_mapping(root_ + "/data", &handle), 0);
+  uint64_t size = 0;
+  ASSERT_EQ(mapping_file_size(handle, &size), 0);
+  EXPECT_EQ(size, bytes.size());
+  void* base = nullptr;
+  ASSERT_EQ(map_view(handle, granularity, 100, &base), 0);
+  EXPECT_EQ(std::memcmp(base, bytes.data() + granularity, 100), 0);
+  unmap_view(base, 100);
+  char tail[200];
+  size_t got = 0;
+  ASSERT_EQ(read_view(handle, bytes.size() - 50, sizeof tail, tail, &got), 0);
+  EXPECT_EQ(got, 50u);  // the end of the file ends the read
+  EXPECT_EQ(std::memcmp(tail, bytes.data() + bytes.size() - 50, 50), 0);
+  close_mapping_handle(handle);
+  int fd = -1;
+  EXPECT_EQ(open_for_mapping(root_, &fd), EISDIR);
+}
+
+int sleepy_thread(void* flag) {
+  auto* release = static_cast<platform::KernelSemaphore*>(flag);
+  platform::semaphore_wait(release, -1);
+  return 42;
+}
+
+TEST(WindowsThreads, JoinsTimeOutAndSemaphoresCountAcrossThreads) {
+  platform::KernelSemaphore* release = platform::semaphore_create();
+  ASSERT_NE(release, nullptr);
+  EXPECT_EQ(platform::semaphore_wait(release, 0), platform::timeout_code());
+  EXPECT_EQ(platform::semaphore_wait(release, 20), platform::timeout_code());
+  platform::ThreadHandle first, second;
+  ASSERT_EQ(platform::start_thread(sleepy_thread, release, &first), 0);
+  ASSERT_EQ(platform::start_thread(sleepy_thread, release, &second), 0);
+  EXPECT_NE(first.id, platform::current_thread_id());
+  EXPECT_NE(first.id, second.id);
+  int code = 0;
+  // The first is abandoned after its time runs out; the second is released and joined.
+  EXPECT_EQ(platform::join_thread(first, 30, &code), platform::timeout_code());
+  ASSERT_EQ(platform::semaphore_post(release), 0);
+  ASSERT_EQ(platform::semaphore_post(release), 0);
+  ASSERT_EQ(platform::join_thread(second, 5000, &code), 0);
+  EXPECT_EQ(code, 42);
+  EXPECT_GE(platform::cpu_count(), 1);
+  uint64_t mask = 0;
+  ASSERT_EQ(platform::thread_affinity(&mask), 0);
+  EXPECT_NE(mask, 0u);
+  // The semaphore stays: the abandoned thread may still be inside its wait.
+}
+
+TEST(WindowsSystem, FoldersFactsAndTheHostsDefaults) {
+  for (const std::string& folder : {platform::desktop_folder(), platform::temp_folder(), platform::local_data_folder()}) {
+    ASSERT_GE(folder.size(), 4u) << folder;
+    EXPECT_EQ(folder.substr(1, 2), ":\\") << folder;                // the drive prefix as it is
+    EXPECT_EQ(folder.find('\\', 3), std::string::npos) << folder;  // then the program's '/'
+    EXPECT_NE(folder.back(), '/') << folder;
+  }
+  EXPECT_EQ(platform::host_target_platform(), 2);
+  EXPECT_STREQ(platform::simulator_file_name(), "Zephiro.exe");
+  EXPECT_EQ(platform::path_list_separator(), ';');
+  EXPECT_EQ(platform::program_path_of("Z:\\tmp\\disc 1"), "Z:\\tmp/disc 1");
+  EXPECT_EQ(platform::program_path_of("Z:/tmp\\disc 1"), "Z:\\tmp/disc 1");
+  EXPECT_EQ(platform::program_path_of("disc 1\\x"), "disc 1/x");
+  const std::string program = platform::program_file_path();
+  EXPECT_NE(program.find("zephiro_tests_win.exe"), std::string::npos) << program;
+  SystemFacts facts = read_system_facts();
+  EXPECT_EQ(facts.os_name, "Windows");
+  EXPECT_FALSE(facts.os_release.empty());
+  EXPECT_GT(facts.physical_memory, 0u);
+  EXPECT_GE(processor_count(), 1);
+}
+
+TEST(WindowsSystem, ChildrenAreFoundOnASemicolonPathAndTheirOutputCaptured) {
+  const std::string cmd = find_program("cmd", platform::env("SystemRoot") + "\\system32;C:\\nowhere");
+  ASSERT_FALSE(cmd.empty());
+  CapturedChild child;
+  ASSERT_EQ(start_captured({cmd, "/c", "echo", "from the child"}, child), 0);
+  int status = -1;
+  for (int i = 0; i < 1000 && !poll_captured(child, status); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(child.output.find("from the child"), std::string::npos) << child.output;
+}
+
+// A crash goes through the unhandled-exception filter into crash_log.txt in the current
+// folder: the exception's name and code, the address it could not reach, and a stack crawl
+// that starts in the faulting function; the process ends with the exception's code.
+TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  std::remove("crash_log.txt");
+  EXPECT_EXIT(
+      {
+        set_crash_report_time_limit(20);
+        if (install_crash_handler() != 0) std::_Exit(91);
+        crash_writing_through(reinterpret_cast<volatile int*>(uintptr_t(0x10)));
+      },
+      ::testing::ExitedWithCode(static_cast<int>(0xC0000005u)), "");
+  std::ifstream in("crash_log.txt");
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string report = text.str();
+  std::remove("crash_log.txt");
+  EXPECT_EQ(report.rfind("Unhandled exception: EXCEPTION_ACCESS_VIOLATION (C0000005)\n", 0), 0u) << report;
+  EXPECT_NE(report.find("Address = 0x00000010"), std::string::npos) << report;
+  const size_t first = report.find("  0) ");
+  ASSERT_NE(first, std::string::npos) << report;
+  const std::string line0 = report.substr(first, report.find('\n', first) - first);
+  EXPECT_NE(line0.find("crash_writing_through"), std::string::npos) << report;
+  EXPECT_NE(line0.find("(zephiro_tests_win.exe + "), std::string::npos) << report;
+}
+
+}  // namespace
