@@ -127,6 +127,11 @@ int ProgramRun::start(const std::vector<std::string>& args, const std::string& d
     setenv("TMPDIR", (root / "tmp").c_str(), 1);
     unsetenv("GDK_SCALE");
     for (const auto& e : environment) setenv(e.first.c_str(), e.second.c_str(), 1);
+    // The leak check of a sanitizer build cannot work under a tracer such as strace.
+    if (!wrapper.empty()) {
+      const char* options = std::getenv("ASAN_OPTIONS");
+      setenv("ASAN_OPTIONS", (std::string(options ? options : "") + ":detect_leaks=0").c_str(), 1);
+    }
     if (!freopen(out_file.c_str(), "w", stdout) || !freopen(err_file.c_str(), "w", stderr) ||
         !freopen("/dev/null", "r", stdin))
       _exit(120);
