@@ -63,18 +63,6 @@ class ProgramWindowTest : public ::testing::Test {
     EXPECT_EQ(std::system(("cd '" + disc + name + "' && zip -q directory.txt.zip directory.txt").c_str()), 0);
     return disc;
   }
-  // Script lines from the Welcome page of a new install to Select Scenery, with the default
-  // destination.
-  static std::string to_select_scenery() {
-    return "wait_text I will guide you through the process of installing Zephiro 9 DVD.\n"
-           "click_text CONTINUE\n"
-           "wait_text I will create the folder 'Zephiro 9 DVD'\n"
-           "click_text CONTINUE\n"
-           "wait_text End User License Agreement\n"
-           "click_text I agree!\n"
-           "click_text CONTINUE\n"
-           "wait_text Please pick the scenery you would like to install now.\n";
-  }
   void register_copies(const std::vector<std::string>& folders) {
     std::string lines;
     for (const std::string& f : folders) lines += f + "\n";
