@@ -198,24 +198,30 @@ int read_file_bytes(int fd, char* buffer, uint64_t size, uint64_t* got) {
 }
 
 int read_file_bytes_at(int fd, uint64_t offset, char* buffer, uint64_t size, uint64_t* got) {
+  // Each read names its own offset, so readers that share the handle this way never race
+  // on a position. A read at an offset still moves the position of a handle opened for
+  // plain reads: it is put back for a reader that goes on from it.
+  LARGE_INTEGER position = {}, zero = {};
+  if (!SetFilePointerEx(handle_of(fd), zero, &position, FILE_CURRENT)) return last_system_errno();
   uint64_t total = 0;
+  int code = 0;
   while (total < size) {
-    // Each read names its own offset, so readers that share the handle never race on a
-    // position. Reading at or past the end fails with ERROR_HANDLE_EOF: that is the end.
+    // Reading at or past the end fails with ERROR_HANDLE_EOF: that is the end.
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset + total);
     at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
     DWORD n = 0;
     DWORD step = static_cast<DWORD>(std::min<uint64_t>(size - total, 1u << 30));
     if (!ReadFile(handle_of(fd), buffer + total, step, &n, &at)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) break;
-      return last_system_errno();
+      if (GetLastError() != ERROR_HANDLE_EOF) code = last_system_errno();
+      break;
     }
     if (n == 0) break;
     total += n;
   }
+  SetFilePointerEx(handle_of(fd), position, nullptr, FILE_BEGIN);
   *got = total;
-  return 0;
+  return code;
 }
 
 void close_file(int fd) {
@@ -252,7 +258,7 @@ int process_id() { return static_cast<int>(GetCurrentProcessId()); }
 
 bool process_alive(int pid) {
   if (pid <= 0) return false;
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
   // Refused: the process is there, it only belongs to someone else.
   if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
   DWORD code = 0;
