@@ -25,6 +25,7 @@
 #include "io/run_folder.h"
 #include "io/threads.h"
 #include "platform/fs.h"
+#include "platform/host.h"
 #include "platform/terminal.h"
 #include "platform/termination.h"
 #include "wizards/copy_selection.h"
@@ -392,8 +393,9 @@ int run_command_line_mode() {
       return fail_to_start("--conflicts takes keep, overwrite or cancel.");
   }
 
-  // Taken as the shell gave it: on Linux ':' and '\' belong to the folder's name.
-  std::string folder = run.folder;
+  // Taken as the shell gave it: on Linux ':' and '\' belong to the folder's name; on
+  // Windows '\' is a separator like '/'.
+  std::string folder = platform::program_path_of(run.folder);
   if (!is_absolute_path(folder)) {
     folder = platform::current_folder() + folder;
   }

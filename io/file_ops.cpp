@@ -12,6 +12,7 @@
 #include "io/disc_drive.h"
 #include "platform/drives.h"
 #include "platform/fs.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ std::string special_folder(int code) {
   switch (code) {
     case folder_program:
     case folder_program_file: {
-      result = platform::program_file_path();
+      result = platform::program_path_of(platform::program_file_path());
       if (code == folder_program && result.size() > 3) {
         size_t cut = result.find_last_of('/');
         if (cut != std::string::npos) result.resize(cut + 1);
@@ -142,8 +143,9 @@ std::string special_folder(int code) {
       return std::string();
   }
   // Taken as the system gives it: ':' and '\' are ordinary characters in a Linux folder
-  // name, and turning them into separators would name another folder.
-  return with_slash(result);
+  // name, and turning them into separators would name another folder (Windows' own
+  // separators become '/').
+  return with_slash(platform::program_path_of(result));
 }
 
 bool file_exists(const std::string& path) {

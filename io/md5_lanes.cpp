@@ -1,9 +1,5 @@
 #include "io/md5_lanes.h"
 
-// The one-stream MD5 takes over a stream part-way: its state is the public MD5_CTX.
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/md5.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -70,6 +66,77 @@ struct alignas(64) LaneStates {
   I(c, d, a, b, 6, 15, 0xa3014314) I(b, c, d, a, 13, 21, 0x4e0811a1)                        \
   I(a, b, c, d, 4, 6, 0xf7537e82) I(d, a, b, c, 11, 10, 0xbd3af235)                         \
   I(c, d, a, b, 2, 15, 0x2ad7d2bb) I(b, c, d, a, 9, 21, 0xeb86d391)
+
+// ---------------------------------------------------------------- one stream
+
+// One stream taken over part-way, from the state and length a lane reached. The system's
+// MD5 cannot start from a given state, so the tails have their own plain compression.
+#define X1_ROL(x, s) (((x) << (s)) | ((x) >> (32 - (s))))
+#define X1_F(b, c, d) ((d) ^ ((b) & ((c) ^ (d))))
+#define X1_G(b, c, d) ((c) ^ ((d) & ((b) ^ (c))))
+#define X1_H(b, c, d) ((b) ^ (c) ^ (d))
+#define X1_I(b, c, d) ((c) ^ ((b) | ~(d)))
+#define X1_STEP(FN, a, b, c, d, i, s, k) \
+  a += FN(b, c, d) + w[i] + uint32_t(k);  \
+  a = b + X1_ROL(a, s);
+#define X1_FF(a, b, c, d, i, s, k) X1_STEP(X1_F, a, b, c, d, i, s, k)
+#define X1_GG(a, b, c, d, i, s, k) X1_STEP(X1_G, a, b, c, d, i, s, k)
+#define X1_HH(a, b, c, d, i, s, k) X1_STEP(X1_H, a, b, c, d, i, s, k)
+#define X1_II(a, b, c, d, i, s, k) X1_STEP(X1_I, a, b, c, d, i, s, k)
+
+class TailMd5 {
+ public:
+  TailMd5(const uint32_t state[4], uint64_t bytes) : bytes_(bytes) {
+    std::memcpy(state_, state, sizeof state_);
+  }
+
+  void add(const char* data, size_t size) {
+    bytes_ += size;
+    if (held_ > 0) {
+      size_t take = std::min(size, kBlock - held_);
+      std::memcpy(held_block_ + held_, data, take);
+      held_ += take;
+      data += take;
+      size -= take;
+      if (held_ < kBlock) return;
+      compress(held_block_);
+      held_ = 0;
+    }
+    for (; size >= kBlock; data += kBlock, size -= kBlock) compress(reinterpret_cast<const unsigned char*>(data));
+    std::memcpy(held_block_, data, size);
+    held_ = size;
+  }
+
+  // The padding: 0x80, zeros up to 56 bytes of the last block, the length in bits (little-endian).
+  void finish(unsigned char digest[16]) {
+    uint64_t bits = bytes_ * 8;
+    static const char kPad[kBlock] = {'\x80'};
+    add(kPad, held_ < 56 ? 56 - held_ : kBlock + 56 - held_);
+    unsigned char length[8];
+    for (int k = 0; k < 8; ++k) length[k] = static_cast<unsigned char>(bits >> (8 * k));
+    add(reinterpret_cast<const char*>(length), 8);
+    for (int k = 0; k < 16; ++k) digest[k] = static_cast<unsigned char>(state_[k / 4] >> (8 * (k % 4)));
+  }
+
+ private:
+  void compress(const unsigned char* p) {
+    uint32_t w[16];
+    for (int j = 0; j < 16; ++j)
+      w[j] = uint32_t(p[4 * j]) | uint32_t(p[4 * j + 1]) << 8 | uint32_t(p[4 * j + 2]) << 16 |
+             uint32_t(p[4 * j + 3]) << 24;
+    uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
+    MD5_STEPS(X1_FF, X1_GG, X1_HH, X1_II)
+    state_[0] += a;
+    state_[1] += b;
+    state_[2] += c;
+    state_[3] += d;
+  }
+
+  uint32_t state_[4];
+  uint64_t bytes_;
+  unsigned char held_block_[kBlock];
+  size_t held_ = 0;
+};
 
 #ifdef ZEPHIRO_MD5_SIMD
 
@@ -368,25 +435,18 @@ class LaneRunner {
   // Lane i's input to its end through the one-stream MD5, from the state the lane reached.
   void finish(int i) {
     Lane& l = lanes_[i];
-    MD5_CTX ctx;
-    MD5_Init(&ctx);
-    ctx.A = states_.word[0][i];
-    ctx.B = states_.word[1][i];
-    ctx.C = states_.word[2][i];
-    ctx.D = states_.word[3][i];
-    uint64_t bits = l.blocks * kBlock * 8;
-    ctx.Nl = static_cast<MD5_LONG>(bits);
-    ctx.Nh = static_cast<MD5_LONG>(bits >> 32);
-    MD5_Update(&ctx, l.buffer + l.pos, l.have - l.pos);
+    const uint32_t state[4] = {states_.word[0][i], states_.word[1][i], states_.word[2][i], states_.word[3][i]};
+    TailMd5 md5(state, l.blocks * kBlock);
+    md5.add(l.buffer + l.pos, l.have - l.pos);
     while (!l.ended) {
       size_t got = 0;
       if (int code = l.input->read(l.buffer, kMd5LaneBuffer, &got)) return fail(l, code);
       if (got == 0) l.ended = true;
-      MD5_Update(&ctx, l.buffer, got);
+      md5.add(l.buffer, got);
     }
-    unsigned char digest[MD5_DIGEST_LENGTH];
-    MD5_Final(digest, &ctx);
-    results_[l.item].signature = md5_signature_text(digest, MD5_DIGEST_LENGTH);
+    unsigned char digest[16];
+    md5.finish(digest);
+    results_[l.item].signature = md5_signature_text(digest, sizeof digest);
     l.pos = l.have = 0;
     l.input.reset();
   }

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/udisks.h"
+#include "platform/udisks_linux.h"
 
 namespace platform {
 

@@ -197,6 +197,33 @@ int read_file_bytes(int fd, char* buffer, uint64_t size, uint64_t* got) {
   return 0;
 }
 
+int read_file_bytes_at(int fd, uint64_t offset, char* buffer, uint64_t size, uint64_t* got) {
+  // Each read names its own offset, so readers that share the handle this way never race
+  // on a position. A read at an offset still moves the position of a handle opened for
+  // plain reads: it is put back for a reader that goes on from it.
+  LARGE_INTEGER position = {}, zero = {};
+  if (!SetFilePointerEx(handle_of(fd), zero, &position, FILE_CURRENT)) return last_system_errno();
+  uint64_t total = 0;
+  int code = 0;
+  while (total < size) {
+    // Reading at or past the end fails with ERROR_HANDLE_EOF: that is the end.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset + total);
+    at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
+    DWORD n = 0;
+    DWORD step = static_cast<DWORD>(std::min<uint64_t>(size - total, 1u << 30));
+    if (!ReadFile(handle_of(fd), buffer + total, step, &n, &at)) {
+      if (GetLastError() != ERROR_HANDLE_EOF) code = last_system_errno();
+      break;
+    }
+    if (n == 0) break;
+    total += n;
+  }
+  SetFilePointerEx(handle_of(fd), position, nullptr, FILE_BEGIN);
+  *got = total;
+  return code;
+}
+
 void close_file(int fd) {
   if (fd == -1) return;
   release_lock(fd);
@@ -228,6 +255,34 @@ int open_folder(const std::string& path, int* fd) {
 }
 
 int process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+bool process_alive(int pid) {
+  if (pid <= 0) return false;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  // Refused: the process is there, it only belongs to someone else.
+  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  bool alive = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  // A process that ended with the very code STILL_ACTIVE (259) is told apart by waiting.
+  if (alive) alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return alive;
+}
+
+int sync_to_disk(const std::string& path) {
+  // A folder opens only with backup semantics; flushing needs write access.
+  int fd = -1;
+  if (int code = open_handle(path, GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, &fd)) {
+    // A read-only file or a folder the user may not write has nothing of this run to flush.
+    return code == EACCES ? 0 : code;
+  }
+  DWORD error = FlushFileBuffers(handle_of(fd)) ? ERROR_SUCCESS : GetLastError();
+  CloseHandle(handle_of(fd));
+  // A filesystem that cannot flush this handle (a folder on FAT, a network share) has done
+  // what it can: its entries are written with the files they name.
+  if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || error == ERROR_ACCESS_DENIED) return 0;
+  return errno_from_system(error);
+}
 
 int create_new_file(const std::string& path, int* fd) {
   return open_handle(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, fd);
@@ -324,6 +379,10 @@ std::string home_folder() {
   std::string home = program_path_of(env("USERPROFILE"));
   return home.empty() ? "C:\\" : strip_separator(home);
 }
+
+// Windows has no freedesktop.org data folder: what a desktop would keep there (menu
+// entries, icons) stays with the user's local application data.
+std::string desktop_data_folder() { return known_folder(FOLDERID_LocalAppData); }
 
 std::string current_folder() {
   wchar_t buffer[MAX_PATH + 1];

@@ -75,7 +75,9 @@ TEST_F(OptionsTest, PrintingOptions) {
 
   parse_option_tokens("--version");
   EXPECT_TRUE(run_printing_options(out));
-  EXPECT_EQ(out.str(), "Zephiro DVD Installer 2.06r1\nNeeds glibc " + needed_glibc_version() + " or newer\n");
+  // Windows has no glibc to name (the line of a Linux build is checked on the program itself).
+  const std::string glibc = needed_glibc_version();
+  EXPECT_EQ(out.str(), "Zephiro DVD Installer 2.06r1\n" + (glibc.empty() ? "" : "Needs glibc " + glibc + " or newer\n"));
 
   // The command list comes first and is empty in this program.
   reset_options();

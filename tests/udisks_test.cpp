@@ -1,7 +1,7 @@
 // Ejecting through UDisks2, against a stand-in service (tools/udisks_stand_in) on a private
 // bus that the test starts and names as the system bus.
 
-#include "platform/udisks.h"
+#include "platform/udisks_linux.h"
 
 #include <gtest/gtest.h>
 

@@ -14,6 +14,7 @@
 
 #include "core/crash_log.h"
 #include "io/md5.h"
+#include "io/md5_lanes.h"
 #include "platform/child_process.h"
 #include "platform/fs.h"
 #include "platform/host.h"
@@ -148,6 +149,54 @@ int sleepy_thread(void* flag) {
   return 42;
 }
 
+// Disc images are read at offsets by several readers on one handle; the preferences are
+// flushed, file then folder, before and after their rename.
+TEST_F(WindowsFolder, ReadsAtAnOffsetLeaveThePositionAloneAndFlushesReachTheDisk) {
+  const std::string path = root_ + "/image.iso";
+  ASSERT_EQ(write_file(path, "0123456789"), 0);
+  int fd = -1;
+  ASSERT_EQ(platform::open_regular_file(path, &fd), 0);
+  char buffer[16] = {};
+  uint64_t got = 99;
+  ASSERT_EQ(platform::read_file_bytes_at(fd, 6, buffer, 3, &got), 0);
+  EXPECT_EQ(std::string(buffer, got), "678");
+  ASSERT_EQ(platform::read_file_bytes_at(fd, 7, buffer, 16, &got), 0);  // fewer at the end
+  EXPECT_EQ(std::string(buffer, got), "789");
+  ASSERT_EQ(platform::read_file_bytes_at(fd, 10, buffer, 4, &got), 0);
+  EXPECT_EQ(got, 0u);
+  ASSERT_EQ(platform::read_file_bytes_at(fd, uint64_t(1) << 33, buffer, 4, &got), 0);  // beyond 32 bits
+  EXPECT_EQ(got, 0u);
+  ASSERT_EQ(platform::read_file_bytes(fd, buffer, 4, &got), 0);
+  EXPECT_EQ(std::string(buffer, got), "0123");
+  platform::close_file(fd);
+  EXPECT_EQ(platform::sync_to_disk(path), 0);
+  EXPECT_EQ(platform::sync_to_disk(root_ + "/"), 0);
+  EXPECT_EQ(platform::sync_to_disk(root_ + "/missing"), ENOENT);
+}
+
+// The SIMD lanes as this compiler builds them for Windows, finished by their own tail
+// code, against the system's one-stream MD5: ends at each side of the padding's edges.
+TEST(WindowsMd5, LanesAgreeWithTheSystemsDigest) {
+  std::vector<std::string> batch;
+  unsigned seed = 7;
+  for (size_t size : {0, 1, 55, 56, 57, 63, 64, 65, 119, 120, 128, 1000, 70000, 200001}) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+    batch.push_back(bytes);
+  }
+  for (int width : {1, 8, 16}) {
+    std::vector<Md5Result> got = md5_of_buffers(batch, width);
+    ASSERT_EQ(got.size(), batch.size());
+    for (size_t i = 0; i < batch.size(); ++i) {
+      Md5Digest digest;
+      digest.add(batch[i].data(), batch[i].size());
+      EXPECT_EQ(got[i].code, 0);
+      EXPECT_EQ(got[i].signature, digest.finish()) << "width " << width << ", " << batch[i].size() << " bytes";
+    }
+  }
+  EXPECT_EQ(md5_of_buffers({"12345", ""}, 16)[0].signature, "827ccb0eea8a706c4c34a16891f84e7b");
+}
+
 TEST(WindowsThreads, JoinsTimeOutAndSemaphoresCountAcrossThreads) {
   platform::KernelSemaphore* release = platform::semaphore_create();
   ASSERT_NE(release, nullptr);
@@ -173,7 +222,8 @@ TEST(WindowsThreads, JoinsTimeOutAndSemaphoresCountAcrossThreads) {
 }
 
 TEST(WindowsSystem, FoldersFactsAndTheHostsDefaults) {
-  for (const std::string& folder : {platform::desktop_folder(), platform::temp_folder(), platform::local_data_folder()}) {
+  for (const std::string& folder : {platform::desktop_folder(), platform::temp_folder(), platform::local_data_folder(),
+                                    platform::desktop_data_folder()}) {
     ASSERT_GE(folder.size(), 4u) << folder;
     EXPECT_EQ(folder.substr(1, 2), ":\\") << folder;                // the drive prefix as it is
     EXPECT_EQ(folder.find('\\', 3), std::string::npos) << folder;  // then the program's '/'
@@ -199,11 +249,16 @@ TEST(WindowsSystem, ChildrenAreFoundOnASemicolonPathAndTheirOutputCaptured) {
   ASSERT_FALSE(cmd.empty());
   CapturedChild child;
   ASSERT_EQ(start_captured({cmd, "/c", "echo", "from the child"}, child), 0);
+  const int pid = child.pid;
   int status = -1;
   for (int i = 0; i < 1000 && !poll_captured(child, status); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(status, 0);
   EXPECT_NE(child.output.find("from the child"), std::string::npos) << child.output;
+  // Stale temporary files are told by their writer's process: ended, or still running.
+  EXPECT_FALSE(platform::process_alive(pid));
+  EXPECT_TRUE(platform::process_alive(platform::process_id()));
+  EXPECT_FALSE(platform::process_alive(0));
 }
 
 // A crash goes through the unhandled-exception filter into crash_log.txt in the current

@@ -1,4 +1,4 @@
-#include "platform/udisks.h"
+#include "platform/udisks_linux.h"
 
 #include <dbus/dbus.h>
 #include <limits.h>
