@@ -67,7 +67,8 @@ cp "$ROOT/release-build/zephiro-installer.stripped" dist/zephiro-installer/zephi
 chmod 755 dist/zephiro-installer/zephiro-installer
 cat >dist/zephiro-installer/README.txt <<'EOF'
 Zephiro 9 installer for x86-64 Linux. Start zephiro-installer; --help lists its options.
-It needs glibc 2.31 or newer, the X11 client library (libX11) and an OpenGL driver (libGL).
+It needs glibc 2.31 or newer, the X11 client library (libX11), the D-Bus client library
+and an OpenGL driver (libGL).
 EOF
 echo "== dist/zephiro-installer/zephiro-installer: $(stat -c %s dist/zephiro-installer/zephiro-installer) bytes," \
   "needs $(objdump -p dist/zephiro-installer/zephiro-installer | awk '/NEEDED/ {printf "%s ", $2}')"
