@@ -56,7 +56,7 @@ std::map<std::string, std::string> read_entry(const std::string& path) {
   return keys;
 }
 
-// The Exec value (escapes already undone) split into arguments as the specification says:
+// The Exec value (escapes already undone) split into arguments as the desktop entry rules say:
 // blanks separate them, double quotes keep them whole, within quotes a backslash takes the
 // next '"', '`', '$' or '\' literally; "%%" is a percent sign. Any other field code or an
 // open quote fails the test.
