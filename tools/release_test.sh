@@ -3,11 +3,11 @@
 # fresh minimal Debian 11 and Debian 13 chroots with only what a desktop has (the X11 client
 # libraries, the D-Bus client library and Mesa), none of the libraries the program is built
 # with. On each: --version, the command-line install of a generated 3-disc set that carries
-# the release on disc 1 and --verify of the copy, then the window on a virtual display (the host's Xvfb, its socket
-# bound into the chroot), started from disc 1, moving itself off the disc and driven by a
-# script to the Select Scenery page. Before all that, the release's ELF headers must name
-# no shared library outside the list every desktop has. Needs root and the host build's
-# make_disc_set (build/). Runs every check and fails when any failed.
+# the release on disc 1 and --verify of the copy, then the window on a virtual display (the
+# host's Xvfb, its socket bound into the chroot), started from disc 1, moving itself off the
+# disc and driven by a script to the Select Scenery page. Before all that, the release's ELF
+# headers must name no shared library outside the list every desktop has. Needs root and the
+# host build's make_disc_set (build/). Runs every check and fails when any failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SOURCE=$PWD
