@@ -32,6 +32,22 @@ void stop_process(int pid);
 // Whether the process started by start_process is still running.
 bool process_running(int pid);
 
+// A program run with an environment of its own, as the tests run the real program:
+// `environment` holds NAME=VALUE entries set for the child on top of the caller's (a bare
+// NAME removes it), standard input is empty, and its output and errors go to the files
+// named, made anew. argv[0] is looked up on PATH when it holds no folder (and on Windows
+// may leave out its ".exe"). Returns the
+// process id, or -1.
+int start_program(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                  const std::string& output_file, const std::string& error_file);
+// Waits for a process started by start_program: its exit code, or -1 when a signal ended it.
+int wait_for_exit(int pid);
+// Asks a process started by start_program to end, as a session's end does (SIGTERM).
+// False where the system has no such request for a program without a window.
+bool request_end(int pid);
+// Ends a process started by start_program at once, as `kill -9` or a power cut would.
+void end_at_once(int pid);
+
 void set_environment(const std::string& name, const std::string& value);
 void unset_environment(const std::string& name);
 std::string get_environment(const std::string& name);

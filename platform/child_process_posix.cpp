@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -142,3 +143,43 @@ std::string get_environment(const std::string& name) {
 }
 
 int current_process_id() { return static_cast<int>(getpid()); }
+
+int start_program(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                  const std::string& output_file, const std::string& error_file) {
+  if (argv.empty()) return -1;
+  // The caller's environment with the entries given replacing (or removing) theirs.
+  std::vector<std::string> entries;
+  for (char** e = environ; *e; ++e) entries.emplace_back(*e);
+  for (const std::string& change : environment) {
+    const std::string name = change.substr(0, change.find('='));
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::string& e) { return e.compare(0, name.size() + 1, name + "=") == 0; }),
+                  entries.end());
+    if (change.find('=') != std::string::npos) entries.push_back(change);
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> args = c_args(argv);
+  std::vector<char*> envp = c_args(entries);
+  pid_t pid;
+  const int r = posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return r == 0 ? static_cast<int>(pid) : -1;
+}
+
+int wait_for_exit(int pid) {
+  int status = 0;
+  if (pid <= 0) return -1;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool request_end(int pid) { return pid > 0 && kill(pid, SIGTERM) == 0; }
+
+void end_at_once(int pid) {
+  if (pid > 0) kill(pid, SIGKILL);
+}

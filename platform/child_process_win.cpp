@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cwchar>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -65,18 +67,21 @@ std::wstring command_line(const std::vector<std::string>& argv) {
   return line;
 }
 
-// Starts the child with the given standard output and error; its id, or -1 (errno set).
-int spawn(const std::vector<std::string>& argv, HANDLE out, HANDLE err) {
+// Starts the child with the given standard output and error (and input, and environment
+// block, when given); its id, or -1 (errno set).
+int spawn(const std::vector<std::string>& argv, HANDLE out, HANDLE err, HANDLE in = nullptr,
+          wchar_t* environment = nullptr) {
   STARTUPINFOW start = {};
   start.cb = sizeof start;
   start.dwFlags = STARTF_USESTDHANDLES;
-  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  start.hStdInput = in ? in : GetStdHandle(STD_INPUT_HANDLE);
   start.hStdOutput = out;
   start.hStdError = err;
   PROCESS_INFORMATION info = {};
   std::wstring line = command_line(argv);
   std::wstring program = platform::wide_path(argv[0]);
-  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &start,
+  const DWORD flags = CREATE_NO_WINDOW | (environment ? CREATE_UNICODE_ENVIRONMENT : 0);
+  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, flags, environment, nullptr, &start,
                       &info)) {
     errno = platform::last_system_errno();
     return -1;
@@ -87,9 +92,41 @@ int spawn(const std::vector<std::string>& argv, HANDLE out, HANDLE err) {
   return static_cast<int>(info.dwProcessId);
 }
 
-HANDLE null_device() {
+HANDLE null_device(DWORD access = GENERIC_WRITE) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  return CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+}
+
+// A new file the child writes its output to; the handle is inherited.
+HANDLE output_file_for_child(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileW(platform::wide_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The caller's environment block with NAME=VALUE entries replacing theirs (names compared
+// without case, as Windows does) and bare NAMEs removed, sorted as the system keeps it.
+std::wstring environment_block(const std::vector<std::string>& changes) {
+  std::vector<std::wstring> entries;
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* e = block; *e; e += wcslen(e) + 1) entries.emplace_back(e);
+    FreeEnvironmentStringsW(block);
+  }
+  auto name_of = [](const std::wstring& e) { return e.substr(0, e.find(L'=', 1)); };
+  for (const std::string& change : changes) {
+    const std::wstring c = platform::wide_text(change);
+    const std::wstring name = name_of(c);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::wstring& e) { return _wcsicmp(name_of(e).c_str(), name.c_str()) == 0; }),
+                  entries.end());
+    if (c.find(L'=', 1) != std::wstring::npos) entries.push_back(c);
+  }
+  std::sort(entries.begin(), entries.end(), [&](const std::wstring& a, const std::wstring& b) {
+    return _wcsicmp(name_of(a).c_str(), name_of(b).c_str()) < 0;
+  });
+  std::wstring block;
+  for (const std::wstring& e : entries) block += e + L'\0';
+  return block + L'\0';
 }
 
 bool is_program(const std::string& path) {
@@ -204,3 +241,40 @@ void unset_environment(const std::string& name) {
 std::string get_environment(const std::string& name) { return platform::env(name.c_str()); }
 
 int current_process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+int start_program(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                  const std::string& output_file, const std::string& error_file) {
+  if (argv.empty()) return -1;
+  std::vector<std::string> args = argv;
+  if (args[0].find_first_of("/\\") == std::string::npos) args[0] = find_program(args[0]);
+  if (args[0].empty()) return -1;
+  // A program named without its ".exe", as the system's own command line takes it.
+  if (!is_program(args[0]) && is_program(args[0] + ".exe")) args[0] += ".exe";
+  HANDLE in = null_device(GENERIC_READ);
+  HANDLE out = output_file_for_child(output_file);
+  HANDLE err = output_file_for_child(error_file);
+  std::wstring block = environment_block(environment);
+  int pid = -1;
+  if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE)
+    pid = spawn(args, out, err, in, &block[0]);
+  for (HANDLE h : {in, out, err})
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  return pid;
+}
+
+int wait_for_exit(int pid) {
+  HANDLE process = process_handle(pid);
+  if (!process) return -1;
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  const int result = GetExitCodeProcess(process, &code) ? static_cast<int>(code) : -1;
+  forget_process(pid);
+  return result;
+}
+
+// A program without a window or console of its own has no request to end it politely.
+bool request_end(int) { return false; }
+
+void end_at_once(int pid) {
+  if (HANDLE process = process_handle(pid)) TerminateProcess(process, 1);
+}

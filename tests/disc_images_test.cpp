@@ -26,15 +26,14 @@ const char kTopFolder[] = "Zephiro 9 DVD/Zephiro 9/";
 
 std::string set_path() { return g_set->path(); }
 std::string image(int n) { return set_path() + "disc" + std::to_string(n) + ".iso"; }
-std::string images() { return image(1) + ":" + image(2) + ":" + image(3); }
+std::string images() { return image(1) + list_separator() + image(2) + list_separator() + image(3); }
 
 // Every file and folder below `folder` that its owner cannot write.
 std::vector<std::string> not_writable_below(const std::string& folder) {
   std::vector<std::string> found;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) {
-    struct stat st;
-    if (lstat(e.path().c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) found.push_back(e.path().string());
-  }
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if ((e.symlink_status().permissions() & fs::perms::owner_write) == fs::perms::none)
+      found.push_back(e.path().string());
   return found;
 }
 
@@ -131,7 +130,7 @@ TEST_F(DiscImageRunTest, InstallVerifyRepairAndSceneryFromImages) {
   // The same discs with 16 MB of other files on each, lying before the set's folder: an
   // install reads what it read before, not the images (seeking skips the rest).
   const std::string larger = p.root / "larger/";
-  const std::string drives = larger + "disc1.iso:" + larger + "disc2.iso:" + larger + "disc3.iso";
+  const std::string drives = larger + "disc1.iso" + list_separator() + larger + "disc2.iso" + list_separator() + larger + "disc3.iso";
   for (int n = 1; n <= 3; ++n) {
     const std::string disc = larger + "disc" + std::to_string(n) + "/";
     fs::create_directories(disc + "Extras");
@@ -158,7 +157,7 @@ TEST_F(DiscImageRunTest, InstallVerifyRepairAndSceneryFromReadOnlyFolders) {
   for (const auto& e : fs::recursive_directory_iterator(discs))
     fs::permissions(e.path(), e.is_directory() ? fs::perms(0555) : fs::perms(0444));
   fs::permissions(discs, fs::perms(0555));
-  EXPECT_EQ(install_verify_repair_modify(discs + "disc1:" + discs + "disc2:" + discs + "disc3"), 0u);
+  EXPECT_EQ(install_verify_repair_modify(discs + "disc1" + list_separator() + discs + "disc2" + list_separator() + discs + "disc3"), 0u);
   // Folders made read-only must be writable again before the test can remove them.
   fs::permissions(discs, fs::perms(0755));
   for (const auto& e : fs::recursive_directory_iterator(discs))
@@ -195,7 +194,7 @@ TEST_F(DiscImageRunTest, DamagedImagesAreToldByNameAndPutNothingWrongInTheCopy) 
                       256 * uint8_t(archive[29]);
   bytes[at + data + 1] ^= 0x5A;
   write_file(damaged + "disc" + std::to_string(disc) + ".iso", bytes);
-  const std::string drives = damaged + "disc1.iso:" + damaged + "disc2.iso:" + damaged + "disc3.iso";
+  const std::string drives = damaged + "disc1.iso" + list_separator() + damaged + "disc2.iso" + list_separator() + damaged + "disc3.iso";
   r = run(drives, "--install=" + copy());
   EXPECT_EQ(r.exit_code, 2) << r.err;
   EXPECT_NE(r.err.find("Zephiro 9/Airfoils/. (Damaged archive"), std::string::npos) << r.err;

@@ -1,6 +1,8 @@
 #include "engine/dvd_discovery.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 
 #include "core/alert.h"
 #include "engine/manifest.h"
+#include "platform/child_process.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -20,18 +23,18 @@ class DvdTest : public ::testing::Test {
   void SetUp() override {
     reset_dvd_discovery();
     reset_install_manifest();
-    setenv("TMPDIR", temp.path().c_str(), 1);
+    set_environment("TMPDIR", temp.path().c_str());
     set_alert_handler([this](const AlertRequest& r) { alerts.push_back(r); });
   }
   void TearDown() override {
     set_alert_handler(nullptr);
     reset_dvd_discovery();
     reset_install_manifest();
-    unsetenv("TMPDIR");
+    unset_environment("TMPDIR");
   }
   std::string make_drive(const std::string& name) {
     std::string root = drives / name + "/";
-    mkdir(root.c_str(), 0755);
+    make_folder(root);
     return root;
   }
   // A first disc of the set "Set Name" holding a one-file manifest.
@@ -39,7 +42,7 @@ class DvdTest : public ::testing::Test {
     std::string root = make_drive(name);
     write_file(root + "dvd_version.txt", kDiscHeader + version_line + "\n");
     std::string folder = root + "Set Name/";
-    mkdir(folder.c_str(), 0755);
+    make_folder(folder);
     write_file(folder + "directory.txt",
                "I\n900\nINSTALLER\nDISK 0\nFILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/a.txt\n"
                "DISK 1\nFILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/b.txt\n");
@@ -63,7 +66,7 @@ TEST_F(DvdTest, NoDiscAndForeignDisc) {
   write_file(foreign + "dvd_version.txt", "A\n840\nDVD\nVERSION Old\n");
   std::string wrong_word = make_drive("wrong_word");
   write_file(wrong_word + "dvd_version.txt", "A\n900\nINSTALLER\nVERSION Old\n");
-  set_dvd_drives(empty + ":" + foreign + ":" + wrong_word);
+  set_dvd_drives(empty + list_separator() + foreign + list_separator() + wrong_word);
   EXPECT_FALSE(dvd_scan(true));
   EXPECT_EQ(dvd_root(), "");
   EXPECT_TRUE(alerts.empty());
@@ -72,7 +75,7 @@ TEST_F(DvdTest, NoDiscAndForeignDisc) {
 TEST_F(DvdTest, ValidDiscGivesRootVersionAndManifest) {
   std::string other = make_drive("other");
   std::string disc = make_install_disc("disc1");
-  set_dvd_drives(other + ":" + disc.substr(0, disc.size() - 1));
+  set_dvd_drives(other + list_separator() + disc.substr(0, disc.size() - 1));
   read_disc_identity();
   EXPECT_EQ(dvd_root(), disc);
   EXPECT_EQ(dvd_version(), "Set Name");
@@ -106,7 +109,7 @@ TEST_F(DvdTest, VersionLines) {
 TEST_F(DvdTest, TwoInstallDiscsAreFatal) {
   std::string a = make_install_disc("a");
   std::string b = make_install_disc("b");
-  set_dvd_drives(a + ":" + b);
+  set_dvd_drives(a + list_separator() + b);
   dvd_scan(true);
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].lines[0], "I found multiple Zephiro CDs in the drives!");
@@ -115,10 +118,11 @@ TEST_F(DvdTest, TwoInstallDiscsAreFatal) {
 
 // One disc reachable under two roots (a mount point and a link to it) is one disc.
 TEST_F(DvdTest, OneDiscUnderTwoRootsCountsOnce) {
+  if (!posix_system()) GTEST_SKIP() << "a link to a folder needs an administrator on Windows";
   std::string disc = make_install_disc("a");
   std::string link = drives / "link to a";
-  ASSERT_EQ(symlink(disc.c_str(), link.c_str()), 0);
-  set_dvd_drives(disc + ":" + link + ":" + drives / "link to a/");
+  std::filesystem::create_directory_symlink(disc, link);
+  set_dvd_drives(disc + list_separator() + link + list_separator() + drives / "link to a/");
   EXPECT_TRUE(dvd_scan(true));
   EXPECT_TRUE(alerts.empty());
   EXPECT_EQ(dvd_root(), disc);
@@ -177,9 +181,9 @@ TEST_F(DvdTest, FindNeededDiscAcceptsADiscWithoutMarkerFile) {
   EXPECT_EQ(current_disc_number(), 0);
   // The second disc has no dvd_version.txt, only the archive under the set's folder.
   std::string second = make_drive("second");
-  mkdir((second + "Set Name").c_str(), 0755);
-  mkdir((second + "Set Name/Z").c_str(), 0755);
-  mkdir((second + "Set Name/Z/Resources").c_str(), 0755);
+  make_folder((second + "Set Name"));
+  make_folder((second + "Set Name/Z"));
+  make_folder((second + "Set Name/Z/Resources"));
   write_file(second + "Set Name/Z/Resources/b.txt.zip", "archive bytes");
   set_dvd_drives(first);
   EXPECT_FALSE(find_needed_disc(1));

@@ -336,7 +336,7 @@ TEST_F(DvdInstallFlow, TheFolderPickerLeavesTheWindowDrawing) {
   fs::permissions(bin + "zenity", fs::perms::owner_all);
   fs::create_directory(p.root / "picked");
   const std::string path = get_environment("PATH");
-  set_environment("PATH", bin + ":" + path);
+  set_environment("PATH", bin + list_separator() + path);
   const int pid = p.start({"--lang=en", "--dvd_drives=" + disc(1),
                            script("wait_text I will guide you through the process\n"
                                   "click_text CONTINUE\n"

@@ -10,6 +10,7 @@
 #include "core/app_state.h"
 #include "core/log.h"
 #include "core/options.h"
+#include "platform/child_process.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -29,7 +30,7 @@ class LocalizationTest : public ::testing::Test {
     for (const char* name : kLocaleVariables) {
       const char* v = std::getenv(name);
       saved_env.push_back(v ? std::make_pair(true, std::string(v)) : std::make_pair(false, std::string()));
-      unsetenv(name);
+      unset_environment(name);
     }
     saved_language = app().language;
     reset_options();
@@ -46,9 +47,9 @@ class LocalizationTest : public ::testing::Test {
     app().language = saved_language;
     for (size_t i = 0; i < saved_env.size(); ++i) {
       if (saved_env[i].first)
-        setenv(kLocaleVariables[i], saved_env[i].second.c_str(), 1);
+        set_environment(kLocaleVariables[i], saved_env[i].second.c_str());
       else
-        unsetenv(kLocaleVariables[i]);
+        unset_environment(kLocaleVariables[i]);
     }
   }
 
@@ -388,33 +389,35 @@ TEST_F(LocalizationTest, TranslatedMessagesTakeTheirParameters) {
 }
 
 TEST_F(LocalizationTest, LocaleVariablesInOrder) {
+  if (!posix_system()) GTEST_SKIP() << "Windows gives the user's language itself, not through locale variables";
   EXPECT_EQ(choose_initial_language(), -1);
-  setenv("LANG", "de_DE.UTF-8", 1);
+  set_environment("LANG", "de_DE.UTF-8");
   EXPECT_EQ(choose_initial_language(), language_german);
-  setenv("LC_MESSAGES", "fr_CA.UTF-8", 1);
+  set_environment("LC_MESSAGES", "fr_CA.UTF-8");
   EXPECT_EQ(choose_initial_language(), language_french);
-  setenv("LC_ALL", "ru_RU.UTF-8", 1);
+  set_environment("LC_ALL", "ru_RU.UTF-8");
   EXPECT_EQ(choose_initial_language(), language_russian);
-  setenv("LANGUAGE", "es:fr", 1);
+  set_environment("LANGUAGE", "es:fr");
   EXPECT_EQ(choose_initial_language(), language_spanish);
-  setenv("LANGUAGE", "", 1);  // empty counts as unset
+  set_environment("LANGUAGE", "");  // empty counts as unset
   EXPECT_EQ(choose_initial_language(), language_russian);
   // The first variable that is set decides, even with a language the program lacks.
-  setenv("LC_ALL", "ja_JP.UTF-8", 1);
+  set_environment("LC_ALL", "ja_JP.UTF-8");
   EXPECT_EQ(choose_initial_language(), -1);
-  setenv("LC_ALL", "it", 1);
+  set_environment("LC_ALL", "it");
   EXPECT_EQ(choose_initial_language(), language_italian);
-  setenv("LC_ALL", "e", 1);
+  set_environment("LC_ALL", "e");
   EXPECT_EQ(choose_initial_language(), -1);
   // The plain C locale of servers and containers reads English text.
   for (const char* c : {"C", "C.UTF-8", "POSIX"}) {
-    setenv("LC_ALL", c, 1);
+    set_environment("LC_ALL", c);
     EXPECT_EQ(choose_initial_language(), language_english) << c;
   }
 }
 
 TEST_F(LocalizationTest, LangOptionOverridesTheLocale) {
-  setenv("LANG", "fr_FR.UTF-8", 1);
+  if (!posix_system()) GTEST_SKIP() << "Windows gives the user's language itself, not through locale variables";
+  set_environment("LANG", "fr_FR.UTF-8");
   options("--lang=de");
   EXPECT_EQ(choose_initial_language(), language_german);
   reset_options();
@@ -426,7 +429,7 @@ TEST_F(LocalizationTest, LangOptionOverridesTheLocale) {
   reset_options();
   options("--lang=en");
   EXPECT_EQ(choose_initial_language(), language_english);
-  unsetenv("LANG");
+  unset_environment("LANG");
   reset_options();
   options("--lang=ru");
   EXPECT_EQ(choose_initial_language(), language_russian);

@@ -52,8 +52,10 @@ TEST(Md5, FailureLeavesSignatureUnchanged) {
   EXPECT_EQ(sig, "NONE");
   // A folder or a FIFO is never read (a FIFO with no writer would block for ever).
   EXPECT_EQ(md5_of_file(dir.path(), sig), 21);
-  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
-  EXPECT_EQ(md5_of_file(dir / "fifo", sig), 22);
+  if (posix_system()) {  // Windows has no FIFOs
+    ASSERT_EQ(make_fifo(dir / "fifo"), 0);
+    EXPECT_EQ(md5_of_file(dir / "fifo", sig), 22);
+  }
   EXPECT_EQ(sig, "NONE");
 }
 

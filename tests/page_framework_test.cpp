@@ -9,6 +9,7 @@
 #include "engine/install_plan.h"
 #include "engine/manifest.h"
 #include "engine/dvd_discovery.h"
+#include "platform/child_process.h"
 #include "tests/test_util.h"
 #include "tests/ui_fixture.h"
 #include "ui/localization.h"
@@ -623,12 +624,12 @@ class WelcomePageTest : public PageFrameworkTest {
     set_first_page(welcome_page);
     reset_dvd_discovery();
     reset_install_manifest();
-    setenv("TMPDIR", temp.path().c_str(), 1);
-    setenv("XDG_DATA_HOME", temp.path().c_str(), 1);  // no installed copies
+    set_environment("TMPDIR", temp.path().c_str());
+    set_environment("XDG_DATA_HOME", temp.path().c_str());  // no installed copies
   }
   void TearDown() override {
-    unsetenv("TMPDIR");
-    unsetenv("XDG_DATA_HOME");
+    unset_environment("TMPDIR");
+    unset_environment("XDG_DATA_HOME");
     reset_dvd_discovery();
     reset_install_manifest();
     PageFrameworkTest::TearDown();
@@ -665,7 +666,7 @@ TEST_F(WelcomePageTest, TextFollowsTheDiscInTheDrive) {
   // The user inserts the first disc: the next frame greets without a click.
   const std::string set = drives / "set";
   ASSERT_TRUE(make_tiny_disc_set(set, 1));
-  set_dvd_drives(drive + ":" + set + "/disc1");
+  set_dvd_drives(drive + list_separator() + set + "/disc1");
   run_frame();
   EXPECT_EQ(body(), "Welcome to the Zephiro 9 Installer.  I will guide you through the process of installing "
                     "Zephiro 9 DVD.");

@@ -90,7 +90,7 @@ class ThreeDiscWindowTest : public ProgramWindowTest {
   }
   // The folder of disc n (1..3), and all three as drives.
   static std::string disc(int n) { return discs_->path() + "disc" + std::to_string(n); }
-  static std::string all_discs() { return disc(1) + ":" + disc(2) + ":" + disc(3); }
+  static std::string all_discs() { return disc(1) + list_separator() + disc(2) + list_separator() + disc(3); }
   // A copy installed without a window at `folder` (ending '/'), registered, with the
   // scenery `--scenery` names.
   void install_copy(const std::string& folder, const std::string& scenery = "none") {

@@ -52,7 +52,7 @@ TEST_F(ProgramWindowTest, StartedFromDiscOneTheInstallerMovesOffTheDiscAndInstal
   const std::map<std::string, std::string> disc_before = snapshot(disc1);
 
   const std::string copy = desktop() + "Zephiro 9 DVD/";
-  const std::string drives = "--dvd_drives=" + disc1 + ":" + set + "disc2:" + set + "disc3";
+  const std::string drives = "--dvd_drives=" + disc1 + list_separator() + set + "disc2" + list_separator() + set + "disc3";
   const std::string qa = script(
       to_select_scenery() +
       "drag 600 310 740 350\n"

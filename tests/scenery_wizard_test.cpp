@@ -5,11 +5,12 @@
 #include "wizards/scenery_wizard.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 
+#include "platform/fs.h"
 #include "tests/program_window_fixture.h"
 
 namespace fs = std::filesystem;
@@ -27,9 +28,9 @@ const char* const k_other_tiles[] = {"-30+010/-23+018.dsf", "-50-040/-48-036.dsf
 // What identifies a file's contents on disk without reading them: a rewrite or a
 // replacement changes the inode or the time.
 struct FileStamp {
-  ino_t inode = 0;
+  uint64_t inode = 0;
   long long mtime_ns = 0;
-  off_t size = 0;
+  uint64_t size = 0;
   bool operator==(const FileStamp& o) const { return inode == o.inode && mtime_ns == o.mtime_ns && size == o.size; }
 };
 
@@ -37,11 +38,14 @@ struct FileStamp {
 std::map<std::string, FileStamp> base_files(const std::string& copy) {
   std::map<std::string, FileStamp> files;
   for (const auto& e : fs::recursive_directory_iterator(copy)) {
-    const std::string path = e.path().string();
+    const std::string path = e.path().generic_u8string();
     if (!e.is_regular_file() || path.find("/Global Scenery/") != std::string::npos) continue;
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) continue;
-    files[path] = {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, st.st_size};
+    FileStamp stamp;
+    uint64_t device = 0;
+    if (platform::file_identity(path, &device, &stamp.inode) != 0) continue;
+    stamp.mtime_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(e.last_write_time().time_since_epoch()).count();
+    stamp.size = e.file_size();
+    files[path] = stamp;
   }
   return files;
 }

@@ -1,180 +1,159 @@
 #include "tests/test_util.h"
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <fstream>
 #include <sstream>
-#include <cstring>
 #include <stdexcept>
 
+#include "platform/child_process.h"
+#include "platform/fs.h"
+#include "platform/host.h"
+
+namespace {
+
+// Paths here are the program's: UTF-8, whatever the system's own encoding.
+std::filesystem::path native(const std::string& path) { return std::filesystem::u8path(path); }
+
+}  // namespace
+
 TempDir::TempDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string base = (tmp && *tmp) ? tmp : "/tmp";
-  if (base.back() != '/') base += '/';
-  std::string pattern = base + "zephiro_test_XXXXXX";
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern + "/";
+  std::string base = platform::temp_folder();
+  if (base.back() != '/' && base.back() != '\\') base += '/';
+  static std::atomic<unsigned> made{0};
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const std::string candidate = base + "zephiro_test_" + std::to_string(current_process_id()) + "_" +
+                                  std::to_string(made++) + "_" + std::to_string((now + attempt) % 1000000);
+    std::error_code ec;
+    if (std::filesystem::create_directory(native(candidate), ec)) path_ = candidate + "/";
+  }
+  if (path_.empty()) throw std::runtime_error("no test folder could be made under " + base);
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
   // Restore write permission first so read-only test files do not block the cleanup.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+  for (auto it = std::filesystem::recursive_directory_iterator(native(path_), ec);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
     std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add |
                                      std::filesystem::perm_options::nofollow, ec);
-  std::filesystem::remove_all(path_, ec);
+  std::filesystem::remove_all(native(path_), ec);
 }
 
-TmpfsMount::TmpfsMount(const std::string& size) {
-  if (geteuid() != 0) {
-    problem_ = "mounting a tmpfs needs root, and this test runs as an ordinary user";
-  } else if (mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, ("size=" + size + ",mode=0755").c_str()) != 0) {
-    problem_ = std::string("could not mount a tmpfs: ") + std::strerror(errno);
-  }
-}
+std::string list_separator() { return std::string(1, platform::path_list_separator()); }
 
-TmpfsMount::~TmpfsMount() {
-  if (problem_.empty()) umount2(folder_.path().c_str(), MNT_DETACH);
-}
+void make_folder(const std::string& path) { std::filesystem::create_directory(native(path)); }
 
 void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(native(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::string> names_in(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
-       it.increment(ec))
-    names.push_back(it->path().filename().string());
+  for (auto it = std::filesystem::directory_iterator(native(folder), ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+    names.push_back(it->path().filename().u8string());
   std::sort(names.begin(), names.end());
   return names;
 }
 
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(native(path), std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
+// The words of a command line as a POSIX shell splits them: blanks separate, quotes keep.
+static std::vector<std::string> shell_words(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  char quote = 0;
+  for (char c : line) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      else word += c;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+      in_word = true;
+    } else if (c == ' ' || c == '\t') {
+      if (in_word) words.push_back(word);
+      word.clear();
+      in_word = false;
+    } else {
+      word += c;
+      in_word = true;
+    }
+  }
+  if (in_word) words.push_back(word);
+  return words;
+}
+
 bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra) {
-  std::string cmd = std::string("'") + ZEPHIRO_BINARY_DIR + "/make_disc_set' --out='" + folder +
-                    "' --discs=" + std::to_string(discs) + " --size=tiny " + extra + " > /dev/null";
-  return std::system(cmd.c_str()) == 0;
+  std::vector<std::string> argv = {std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set", "--out=" + folder,
+                                   "--discs=" + std::to_string(discs), "--size=tiny"};
+  for (const std::string& word : shell_words(extra)) argv.push_back(word);
+  TempDir scratch;
+  const int pid = start_program(argv, {}, scratch / "out.txt", scratch / "err.txt");
+  const int code = wait_for_exit(pid);
+  if (code != 0) std::fprintf(stderr, "make_disc_set: %s\n", read_file(scratch / "err.txt").c_str());
+  return code == 0;
 }
 
-int hold_in_child(const std::function<void()>& work) {
-  int ready[2];
-  if (pipe(ready) != 0) return -1;
-  pid_t pid = fork();
-  if (pid == 0) {
-    work();
-    char c = 1;
-    if (write(ready[1], &c, 1) != 1) _exit(1);
-    for (;;) pause();
-  }
-  char c = 0;
-  if (pid < 0 || read(ready[0], &c, 1) != 1) pid = -1;
-  close(ready[0]);
-  close(ready[1]);
-  return pid;
-}
-
-void kill_child(int pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
-NoDisplay::NoDisplay() {
-  for (auto* v : {&display_, &wayland_}) {
-    const char* name = v == &display_ ? "DISPLAY" : "WAYLAND_DISPLAY";
-    const char* value = std::getenv(name);
-    *v = value ? value : "";
-    unsetenv(name);
-  }
+NoDisplay::NoDisplay() : display_(get_environment("DISPLAY")), wayland_(get_environment("WAYLAND_DISPLAY")) {
+  unset_environment("DISPLAY");
+  unset_environment("WAYLAND_DISPLAY");
 }
 
 NoDisplay::~NoDisplay() {
-  if (!display_.empty()) setenv("DISPLAY", display_.c_str(), 1);
-  if (!wayland_.empty()) setenv("WAYLAND_DISPLAY", wayland_.c_str(), 1);
+  if (!display_.empty()) set_environment("DISPLAY", display_);
+  if (!wayland_.empty()) set_environment("WAYLAND_DISPLAY", wayland_);
 }
 
 ProgramRun::ProgramRun() {
-  for (const char* sub : {"desktop", "data", "tmp"}) mkdir((root / sub).c_str(), 0700);
+  for (const char* sub : {"desktop", "data", "tmp"}) std::filesystem::create_directory(native(root / sub));
 }
 
 int ProgramRun::start(const std::vector<std::string>& args, const std::string& desktop, const std::string& program) {
   std::string exe = program.empty() ? std::string(ZEPHIRO_BINARY_DIR "/zephiro-installer") : program;
-  std::string out_file = root / "stdout.txt", err_file = root / "stderr.txt";
-  pid_t pid = fork();
-  if (pid == 0) {
-    setenv("XDG_DESKTOP_DIR", (desktop.empty() ? root / "desktop" : desktop).c_str(), 1);
-    setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-    setenv("TMPDIR", (root / "tmp").c_str(), 1);
-    unsetenv("GDK_SCALE");
-    for (const auto& e : environment) setenv(e.first.c_str(), e.second.c_str(), 1);
-    // The leak check of a sanitizer build cannot work under a tracer such as strace.
-    if (!wrapper.empty()) {
-      const char* options = std::getenv("ASAN_OPTIONS");
-      setenv("ASAN_OPTIONS", (std::string(options ? options : "") + ":detect_leaks=0").c_str(), 1);
-    }
-    if (!freopen(out_file.c_str(), "w", stdout) || !freopen(err_file.c_str(), "w", stderr) ||
-        !freopen("/dev/null", "r", stdin))
-      _exit(120);
-    std::vector<char*> argv;
-    for (const std::string& w : wrapper) argv.push_back(const_cast<char*>(w.c_str()));
-    argv.push_back(const_cast<char*>(exe.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(121);
-  }
-  return pid;
+  // The user's folders: the freedesktop.org variables on Linux; on Windows the test's Wine
+  // prefix points the Desktop and Local AppData known folders at the same variables, and
+  // TMP/TEMP name the temporary folder.
+  std::vector<std::string> env = {"XDG_DESKTOP_DIR=" + (desktop.empty() ? root / "desktop" : desktop),
+                                  "XDG_DATA_HOME=" + root / "data", "TMPDIR=" + root / "tmp",
+                                  "TMP=" + root / "tmp", "TEMP=" + root / "tmp", "GDK_SCALE"};
+  for (const auto& e : environment) env.push_back(e.first + "=" + e.second);
+  // The leak check of a sanitizer build cannot work under a tracer such as strace.
+  if (!wrapper.empty()) env.push_back("ASAN_OPTIONS=" + get_environment("ASAN_OPTIONS") + ":detect_leaks=0");
+  std::vector<std::string> argv = wrapper;
+  argv.push_back(exe);
+  argv.insert(argv.end(), args.begin(), args.end());
+  return start_program(argv, env, root / "stdout.txt", root / "stderr.txt");
 }
 
 RunResult ProgramRun::finish(int pid) {
   RunResult r;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+  r.exit_code = wait_for_exit(pid);
   r.out = read_file(root / "stdout.txt");
   r.err = read_file(root / "stderr.txt");
   return r;
 }
 
-void ProgramRun::terminate(int pid) {
-  if (pid > 0) kill(pid, SIGTERM);
-}
+void ProgramRun::terminate(int pid) { request_end(pid); }
+
+void ProgramRun::kill_at_once(int pid) { end_at_once(pid); }
 
 RunResult ProgramRun::run(const std::vector<std::string>& args, const std::string& desktop) {
   return finish(start(args, desktop));
-}
-
-// Last: the X headers define names (None, Status) that clash with other headers.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
-bool set_xft_dpi(const std::string& value) {
-  Display* display = XOpenDisplay(nullptr);
-  if (!display) return false;
-  const std::string resources = "Xft.dpi:\t" + value + "\n";
-  XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
-  XCloseDisplay(display);
-  return true;
 }
 
 bool wait_for(const std::function<bool()>& ready, double seconds) {

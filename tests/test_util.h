@@ -50,6 +50,27 @@ class NoDisplay {
 // a display.
 bool set_xft_dpi(const std::string& value);
 
+// What separates the drives of --dvd_drives (and the folders of PATH): ':', or ';' on Windows.
+std::string list_separator();
+
+// A folder at `path` (its parent must exist).
+void make_folder(const std::string& path);
+
+// What a POSIX system has and Windows lacks: FIFOs and device files, symbolic links any user
+// can make, signals, file modes that bind root, a file size limit. A test built on them
+// starts with  if (!posix_system()) GTEST_SKIP() << "Windows has no ...";
+bool posix_system();
+// Drops root's rights for the rest of the process, as the user "nobody" (a forked child's
+// use): true when the process is not root or became nobody.
+bool run_as_nobody();
+// Limits the size of every file the process writes from now on, as a full disk cuts
+// writes short; false where the system has no such limit.
+bool limit_file_size(unsigned long bytes);
+// Sends a POSIX signal to a process; nothing on Windows, which has none to send.
+void send_signal(int pid, int signal);
+// A FIFO at `path`; 0 or the system's error (always an error on Windows).
+int make_fifo(const std::string& path);
+
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
 // The names in a folder, sorted; none for a missing folder.
@@ -94,4 +115,6 @@ struct ProgramRun {
             const std::string& program = "");
   RunResult finish(int pid);
   void terminate(int pid);
+  // Ends the run at once, as a power cut or `kill -9` does.
+  void kill_at_once(int pid);
 };

@@ -444,7 +444,7 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
   write_file(disc(3) + "/Zephiro 9 DVD/Zephiro 9/" + damaged_tile + ".7z", "7z\xBC\xAF\x27\x1C this is no archive");
   // A copy the registry does not list, with a file the user changed.
   const std::string other = p.root / "Zephiro 9/";
-  RunResult installed = p.run({"--lang=en", "--dvd_drives=" + disc(1) + ":" + disc(2) + ":" + disc(3),
+  RunResult installed = p.run({"--lang=en", "--dvd_drives=" + disc(1) + list_separator() + disc(2) + list_separator() + disc(3),
                                "--install=" + other, "--scenery=none"});
   ASSERT_EQ(installed.exit_code, 0) << installed.err;
   write_file(other + "Airfoils/Clark Y.afl", "my own airfoil");

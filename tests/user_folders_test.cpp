@@ -2,7 +2,6 @@
 // the copy moved to another filesystem and linked back, special folders whose names hold
 // ':' and '\', folder names holding control characters, and the preferences file.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line_mode.h"
+#include "platform/child_process.h"
 #include "tests/test_util.h"
 
 namespace fs = std::filesystem;
@@ -23,11 +23,11 @@ std::unique_ptr<TempDir> g_discs;
 
 // The id of a process that has ended.
 int ended_process_id() {
-  pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return static_cast<int>(pid);
+  TempDir scratch;
+  const int pid = start_program({ZEPHIRO_BINARY_DIR "/zephiro-installer", "--version"}, {}, scratch / "out.txt",
+                                scratch / "err.txt");
+  wait_for_exit(pid);
+  return pid;
 }
 
 class UserFolders : public ::testing::Test {
@@ -39,7 +39,7 @@ class UserFolders : public ::testing::Test {
   static void TearDownTestSuite() { g_discs.reset(); }
 
   static std::string drives() {
-    return "--dvd_drives=" + g_discs->path() + "disc1:" + g_discs->path() + "disc2:" + g_discs->path() + "disc3";
+    return "--dvd_drives=" + g_discs->path() + "disc1" + list_separator() + g_discs->path() + "disc2" + list_separator() + g_discs->path() + "disc3";
   }
   RunResult run(std::vector<std::string> args, const std::string& desktop = "") {
     args.push_back(drives());
