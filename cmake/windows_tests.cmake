@@ -23,8 +23,23 @@ target_link_libraries(zephiro_tests_win PRIVATE zephiro_core GTest::gtest GTest:
 target_link_options(zephiro_tests_win PRIVATE -Wl,--export-all-symbols)
 target_compile_definitions(zephiro_tests_win PRIVATE
   ZEPHIRO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ZEPHIRO_BINARY_DIR="${CMAKE_BINARY_DIR}")
-add_test(NAME Windows.UnitTests COMMAND wine $<TARGET_FILE:zephiro_tests_win>)
-set_tests_properties(Windows.UnitTests PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${ZEPHIRO_WINE_ENV}" TIMEOUT 900)
+
+# Each test of the binary is a test of its own under Wine, as on Linux, in the session that
+# tests/windows/test_session.sh keeps: its own prefix, screen and Wine server.
+set(ZEPHIRO_WINE_TEST_DISPLAY ":79" CACHE STRING "The virtual screen of the Windows test run")
+set(ZEPHIRO_WINE_TEST_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-tests" "WINEDEBUG=-all")
+add_test(NAME Windows.TestSession COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/test_session.sh start
+  ${CMAKE_BINARY_DIR} ${ZEPHIRO_WINE_TEST_DISPLAY})
+add_test(NAME Windows.TestSessionEnd COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/test_session.sh stop
+  ${CMAKE_BINARY_DIR} ${ZEPHIRO_WINE_TEST_DISPLAY})
+set_tests_properties(Windows.TestSession PROPERTIES FIXTURES_SETUP wine_tests TIMEOUT 600)
+set_tests_properties(Windows.TestSessionEnd PROPERTIES FIXTURES_CLEANUP wine_tests)
+set_target_properties(zephiro_tests_win PROPERTIES CROSSCOMPILING_EMULATOR "env;${ZEPHIRO_WINE_TEST_ENV};wine")
+add_dependencies(zephiro_tests_win zephiro-installer make_disc_set extract_archive)
+include(GoogleTest)
+gtest_discover_tests(zephiro_tests_win TEST_PREFIX "Windows." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
+  PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED wine_tests ENVIRONMENT
+  "DISPLAY=${ZEPHIRO_WINE_TEST_DISPLAY};LIBGL_ALWAYS_SOFTWARE=1;XDG_DESKTOP_DIR=${CMAKE_BINARY_DIR}/wine-tests-user/desktop;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/wine-tests-user/data")
 
 add_test(NAME Windows.WindowInstallsAcrossThreeDiscs
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/window_test.sh ${CMAKE_BINARY_DIR})
@@ -32,4 +47,4 @@ set_tests_properties(Windows.WindowInstallsAcrossThreeDiscs PROPERTIES
   FIXTURES_REQUIRED wine ENVIRONMENT "${ZEPHIRO_WINE_ENV}" TIMEOUT 900)
 # The Windows programs share the prefix's user folders and register of installed copies.
 set_tests_properties(Windows.CommandLineInstallVerifyRepair Windows.WindowInstallsAcrossThreeDiscs
-  Windows.UnitTests PROPERTIES RESOURCE_LOCK wine_user)
+  PROPERTIES RESOURCE_LOCK wine_user)
