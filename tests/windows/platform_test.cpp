@@ -26,6 +26,30 @@
 // has it.
 __attribute__((noinline)) void crash_writing_through(volatile int* pointer) { *pointer = 7; }
 
+// Three calls deep to `leaf`, which the crawls must name in order. The empty asm after each
+// call keeps it from becoming a jump that would leave no frame behind.
+using ChainLeaf = void (*)(void*);
+__attribute__((noinline)) void chain_inner(ChainLeaf leaf, void* arg) {
+  leaf(arg);
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void chain_middle(ChainLeaf leaf, void* arg) {
+  chain_inner(leaf, arg);
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void chain_outer(ChainLeaf leaf, void* arg) {
+  chain_middle(leaf, arg);
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void leaf_crashing(void*) {
+  crash_writing_through(reinterpret_cast<volatile int*>(uintptr_t(0x10)));
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void leaf_crawling(void* text) {
+  *static_cast<std::string*>(text) = stack_crawl_text();
+  __asm__ volatile("" ::: "memory");
+}
+
 namespace {
 
 // A fresh folder under the system's temporary folder, removed with its files afterwards.
@@ -261,9 +285,40 @@ TEST(WindowsSystem, ChildrenAreFoundOnASemicolonPathAndTheirOutputCaptured) {
   EXPECT_FALSE(platform::process_alive(0));
 }
 
+// The crawl's lines, and the number of the first one naming `name` (-1 when none does).
+std::vector<std::string> crawl_lines(const std::string& crawl) {
+  std::vector<std::string> lines;
+  std::istringstream in(crawl);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+int line_naming(const std::vector<std::string>& lines, const char* name) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].find(name) != std::string::npos) return static_cast<int>(i);
+  return -1;
+}
+
+// Each frame of the chain on its own line, one after another, each in the test program:
+// the unwinding neither skipped nor invented a frame.
+void expect_chain_in_order(const std::vector<std::string>& lines, const char* leaf, int leaf_line,
+                           const std::string& crawl) {
+  EXPECT_EQ(line_naming(lines, leaf), leaf_line) << crawl;
+  int expected = leaf_line + 1;
+  for (const char* caller : {"chain_inner", "chain_middle", "chain_outer"}) {
+    EXPECT_EQ(line_naming(lines, caller), expected) << caller << "\n" << crawl;
+    if (expected < static_cast<int>(lines.size())) {
+      EXPECT_NE(lines[expected].find("(zephiro_tests_win.exe + "), std::string::npos) << lines[expected];
+    }
+    ++expected;
+  }
+  // Then the frames that called the chain, up to the thread's start.
+  EXPECT_GT(lines.size(), static_cast<size_t>(expected)) << crawl;
+}
+
 // A crash goes through the unhandled-exception filter into crash_log.txt in the current
 // folder: the exception's name and code, the address it could not reach, and a stack crawl
-// that starts in the faulting function; the process ends with the exception's code.
+// that starts in the faulting function and follows the calls that led there, unwound from
+// the exception's context; the process ends with the exception's code.
 TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
   ::testing::FLAGS_gtest_death_test_style = "threadsafe";
   std::remove("crash_log.txt");
@@ -271,7 +326,7 @@ TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
       {
         set_crash_report_time_limit(20);
         if (install_crash_handler() != 0) std::_Exit(91);
-        crash_writing_through(reinterpret_cast<volatile int*>(uintptr_t(0x10)));
+        chain_outer(leaf_crashing, nullptr);
       },
       ::testing::ExitedWithCode(static_cast<int>(0xC0000005u)), "");
   std::ifstream in("crash_log.txt");
@@ -283,9 +338,24 @@ TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
   EXPECT_NE(report.find("Address = 0x00000010"), std::string::npos) << report;
   const size_t first = report.find("  0) ");
   ASSERT_NE(first, std::string::npos) << report;
-  const std::string line0 = report.substr(first, report.find('\n', first) - first);
-  EXPECT_NE(line0.find("crash_writing_through"), std::string::npos) << report;
-  EXPECT_NE(line0.find("(zephiro_tests_win.exe + "), std::string::npos) << report;
+  const std::vector<std::string> lines = crawl_lines(report.substr(first));
+  ASSERT_GE(lines.size(), 2u) << report;
+  EXPECT_NE(lines[0].find("crash_writing_through"), std::string::npos) << report;
+  EXPECT_NE(lines[0].find("(zephiro_tests_win.exe + "), std::string::npos) << report;
+  EXPECT_EQ(lines[1].rfind("  1) ", 0), 0u) << report;
+  expect_chain_in_order(lines, "leaf_crashing", 1, report);
+}
+
+// A crawl of the running thread (what a crash alert appends to stack_crawl.txt) starts at the
+// function that asked for it, whether the crawl's own frames keep their frame pointers or not.
+TEST(WindowsCrash, ACrawlOfTheRunningThreadNamesItsCallersInOrder) {
+  std::string crawl;
+  chain_outer(leaf_crawling, &crawl);
+  const std::vector<std::string> lines = crawl_lines(crawl);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].rfind("  0) ", 0), 0u) << crawl;
+  EXPECT_EQ(line_naming(lines, "stack_crawl_text"), -1) << crawl;
+  expect_chain_in_order(lines, "leaf_crawling", 0, crawl);
 }
 
 }  // namespace
