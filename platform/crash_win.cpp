@@ -1,9 +1,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 
 #include "platform/crash_posix.h"
+#include "platform/windows_text.h"
 
 namespace platform {
 
@@ -191,9 +193,21 @@ bool describe_code_address(uintptr_t address, CodeAddress* out) {
 }
 
 int crash_file_open_append(const char* path) {
-  HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+  // The UTF-8 name as the wide call takes it, without allocating (the crash path uses this).
+  wchar_t wide[MAX_PATH * 4];
+  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, MAX_PATH * 4) == 0) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  for (wchar_t* p = wide; *p; ++p)
+    if (*p == L'/') *p = L'\\';
+  HANDLE h = CreateFileW(wide, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? -1 : static_cast<int>(reinterpret_cast<intptr_t>(h));
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = errno_from_system(GetLastError());  // the callers report errno, as open() sets it
+    return -1;
+  }
+  return static_cast<int>(reinterpret_cast<intptr_t>(h));
 }
 
 void crash_file_write(int fd, const char* text, size_t size) {

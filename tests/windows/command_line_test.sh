@@ -87,5 +87,54 @@ grep -qF "$(winpath "$copy")" "$appdata/zephiro_install.txt" 2>/dev/null ||
   grep -qF "Z:\\${copy#/}" "$appdata/zephiro_install.txt" 2>/dev/null || fail "the copy was not registered"
 rm -f "$appdata/zephiro_install.txt"
 
+# --- a user whose folders have non-ASCII names: the prefix's desktop, data and temporary
+# folders moved under "Jörg Ωmega" for this part (and put back afterwards, however the script
+# ends), and the copy installed into such a folder. The log, the register, the preferences
+# and the archives' scratch copies all live under those names; the names reach the program
+# as parameters too.
+user="$work/Jörg Ωmega"
+mkdir -p "$user/Desktop" "$user/AppData" "$user/Temp"
+shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+setting() {  # setting KEY NAME: "TYPE VALUE" as the register holds it
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"
+}
+put() { wine reg add "$1" /v "$2" /t "$3" /d "$4" /f > /dev/null 2>&1; }
+keys=("$shell_folders" "$shell_folders" 'HKCU\Environment' 'HKCU\Environment')
+names=(Desktop "Local AppData" TEMP TMP)
+types=() values=()
+for i in 0 1 2 3; do
+  v=$(setting "${keys[$i]}" "${names[$i]}")
+  [ -n "$v" ] || fail "cannot read the prefix's setting ${names[$i]}"
+  types[$i]=${v%% *} values[$i]=${v#* }
+done
+put_back() {
+  local i
+  for i in 0 1 2 3; do [ -n "${types[$i]}" ] && put "${keys[$i]}" "${names[$i]}" "${types[$i]}" "${values[$i]}"; done
+  wineserver -w
+}
+trap 'put_back; rm -rf "$probe"' EXIT
+put "$shell_folders" Desktop REG_EXPAND_SZ "$(winpath "$user/Desktop")"
+put "$shell_folders" "Local AppData" REG_EXPAND_SZ "$(winpath "$user/AppData")"
+put 'HKCU\Environment' TEMP REG_SZ "$(winpath "$user/Temp")"
+put 'HKCU\Environment' TMP REG_SZ "$(winpath "$user/Temp")"
+wineserver -w
+copy="$user/Zephiro 9 Ωmega"
+run --install="$(winpath "$copy")" --scenery=+40+070
+[ "$code" = 0 ] || fail "install into a non-ASCII folder ended with $code: $out"
+[ -f "$copy/Global Scenery/-global terrain-/+40+070/+43+073.dsf" ] ||
+  fail "the tile is not in the non-ASCII copy: $(ls "$user")"
+run --verify="$(winpath "$copy")"
+[ "$code" = 0 ] && [[ "$out" == *": 0 missing, 0 damaged."* ]] || fail "verify of the non-ASCII copy: $code $out"
+log="$user/Desktop/Zephiro Installer Log.txt"
+grep -q "Installer log.txt for" "$log" 2>/dev/null || fail "no log on the non-ASCII desktop: $(ls -R "$user")"
+register="$user/AppData/zephiro_install.txt"
+grep -qF "$(winpath "$copy")" "$register" 2>/dev/null || grep -qF "Z:\\${copy#/}" "$register" 2>/dev/null ||
+  fail "the non-ASCII copy was not registered in the non-ASCII data folder: $(ls "$user/AppData")"
+head -c 2 "$user/AppData/Zephiro Installer.prf" 2>/dev/null | grep -q "^I" ||
+  fail "no preferences in the non-ASCII data folder: $(ls "$user/AppData")"
+[ -z "$(ls -A "$user/Temp")" ] || fail "scratch files were left in the temporary folder: $(ls -A "$user/Temp")"
+put_back
+trap 'rm -rf "$probe"' EXIT
+
 [ "$failures" = 0 ] && echo "all checks passed"
 exit $((failures > 0))

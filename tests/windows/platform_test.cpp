@@ -12,7 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/qa_script.h"
 #include "core/crash_log.h"
+#include "core/log.h"
+#include "io/mapped_file.h"
 #include "io/md5.h"
 #include "io/md5_lanes.h"
 #include "platform/child_process.h"
@@ -21,6 +24,7 @@
 #include "platform/mapped_view.h"
 #include "platform/system_info.h"
 #include "platform/threads_posix.h"
+#include "ui/png_image.h"
 
 // Outside the unnamed namespace, so that the export table (what the crawl reads names from)
 // has it.
@@ -101,6 +105,64 @@ TEST_F(WindowsFolder, Utf8NamesTravelThroughTheWideCallsBothWays) {
   std::string signature;
   ASSERT_EQ(md5_of_file(path, signature), 0);
   EXPECT_EQ(signature, "827ccb0eea8a706c4c34a16891f84e7b");  // md5("12345")
+}
+
+// The files the program writes and reads by name, in a folder named like a user's
+// "C:\\Users\\Jörg Ωmega": the log, a data file with its header (as the preferences are
+// written), a screenshot and a QA script. The C and C++ libraries' narrow opens would take
+// these names in the ANSI code page and miss the folder.
+TEST_F(WindowsFolder, FilesInAFolderWithANonAsciiNameAreWrittenAndReadBack) {
+  const std::string folder = root_ + "/J\xC3\xB6rg \xCE\xA9mega";
+  ASSERT_EQ(platform::make_dir(folder), 0);
+  auto read_back = [](const std::string& path) {
+    int fd = -1;
+    std::string bytes;
+    if (platform::open_regular_file(path, &fd) != 0) return std::string("(cannot be opened)");
+    char buffer[256];
+    uint64_t got = 0;
+    while (platform::read_file_bytes(fd, buffer, sizeof buffer, &got) == 0 && got > 0) bytes.append(buffer, got);
+    platform::close_file(fd);
+    return bytes;
+  };
+
+  const std::string log = folder + "/Zephiro Installer Log.txt";
+  EXPECT_TRUE(log_open(log));
+  log_write("the log of J\xC3\xB6rg\n");
+  log_close();
+  EXPECT_EQ(read_back(log), "the log of J\xC3\xB6rg\n");
+
+  const std::string prefs = folder + "/Zephiro Installer.prf";
+  ASSERT_EQ(ouf_open(prefs, kind_text, 10, "no-copyright-string"), 1);
+  std::fputs("_log_actions 1\n", ouf_stream());
+  ASSERT_EQ(ouf_close(), 0);
+  EXPECT_EQ(read_back(prefs), "I\r\n10 version\r\n_log_actions 1\r\n");  // a text file: CR LF
+  MappedFile written(prefs);
+  const int accepted[] = {10, 0};
+  EXPECT_EQ(check_file(written, kind_text, accepted, nullptr, nullptr), 10);
+
+  Image shot;
+  shot.width = 2;
+  shot.height = 1;
+  shot.rgba = {255, 0, 0, 255, 0, 0, 255, 128};
+  const std::string picture = folder + "/Welcome \xE2\x9C\x88.png";
+  EXPECT_EQ(save_png(picture, shot), png_ok);
+  Image back;
+  EXPECT_EQ(read_png(picture, back), png_ok);
+  EXPECT_EQ(back.rgba, shot.rgba);
+
+  const std::string script = folder + "/script.txt";
+  ASSERT_EQ(write_file(script, "wait_text \"Welcome\"\nquit\n"), 0);
+  std::string failure;
+  set_qa_failure_handler([&](const std::string& message) { failure = message; });
+  qa_script_load_file(script);
+  EXPECT_TRUE(qa_script_active()) << failure;
+  EXPECT_EQ(failure, "");
+  reset_qa_script();
+  qa_script_load_file(folder + "/no script.txt");  // and one that is not there still fails
+  EXPECT_FALSE(qa_script_active());
+  EXPECT_NE(failure.find("cannot read the script"), std::string::npos) << failure;
+  reset_qa_script();
+  set_qa_failure_handler(nullptr);
 }
 
 TEST_F(WindowsFolder, ErrorsComeBackAsTheErrnoValuesTheProgramKnows) {
