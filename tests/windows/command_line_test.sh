@@ -10,6 +10,20 @@ failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 # Wine's view of a Linux path: the whole file system is drive Z:.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# The prefix's register: one setting's "TYPE VALUE", and setting one.
+setting() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"; }
+put() { wine reg add "$1" /v "$2" /t "$3" /d "$4" /f > /dev/null 2>&1; }
+# User folders this script moves are noted here first, and put back from here: at its end,
+# and at the start of the next run when this one was killed in between.
+moved_settings="$WINEPREFIX/zephiro-moved-user-folders.txt"
+put_back() {
+  [ -f "$moved_settings" ] || return 0
+  local key name type value
+  while IFS=$'\t' read -r key name type value; do put "$key" "$name" "$type" "$value"; done < "$moved_settings"
+  wineserver -w
+  rm -f "$moved_settings"
+}
+put_back
 
 # --- one program file that needs nothing but Windows
 allowed="kernel32.dll user32.dll gdi32.dll shell32.dll ole32.dll oleaut32.dll advapi32.dll bcrypt.dll
@@ -95,28 +109,23 @@ rm -f "$appdata/zephiro_install.txt"
 user="$work/Jörg Ωmega"
 mkdir -p "$user/Desktop" "$user/AppData" "$user/Temp"
 shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-setting() {  # setting KEY NAME: "TYPE VALUE" as the register holds it
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"
-}
-put() { wine reg add "$1" /v "$2" /t "$3" /d "$4" /f > /dev/null 2>&1; }
 keys=("$shell_folders" "$shell_folders" 'HKCU\Environment' 'HKCU\Environment')
 names=(Desktop "Local AppData" TEMP TMP)
-types=() values=()
+places=("$user/Desktop" "$user/AppData" "$user/Temp" "$user/Temp")
+: > "$moved_settings.new"
 for i in 0 1 2 3; do
   v=$(setting "${keys[$i]}" "${names[$i]}")
-  [ -n "$v" ] || fail "cannot read the prefix's setting ${names[$i]}"
-  types[$i]=${v%% *} values[$i]=${v#* }
+  [ -n "$v" ] || { fail "cannot read the prefix's setting ${names[$i]}"; continue; }
+  printf '%s\t%s\t%s\t%s\n' "${keys[$i]}" "${names[$i]}" "${v%% *}" "${v#* }" >> "$moved_settings.new"
 done
-put_back() {
-  local i
-  for i in 0 1 2 3; do [ -n "${types[$i]}" ] && put "${keys[$i]}" "${names[$i]}" "${types[$i]}" "${values[$i]}"; done
-  wineserver -w
-}
+mv "$moved_settings.new" "$moved_settings"
 trap 'put_back; rm -rf "$probe"' EXIT
-put "$shell_folders" Desktop REG_EXPAND_SZ "$(winpath "$user/Desktop")"
-put "$shell_folders" "Local AppData" REG_EXPAND_SZ "$(winpath "$user/AppData")"
-put 'HKCU\Environment' TEMP REG_SZ "$(winpath "$user/Temp")"
-put 'HKCU\Environment' TMP REG_SZ "$(winpath "$user/Temp")"
+for i in 0 1 2 3; do
+  grep -qF "${names[$i]}"$'\t' "$moved_settings" || continue  # only what can be put back
+  type=REG_EXPAND_SZ
+  [ "${keys[$i]}" = "$shell_folders" ] || type=REG_SZ
+  put "${keys[$i]}" "${names[$i]}" "$type" "$(winpath "${places[$i]}")"
+done
 wineserver -w
 copy="$user/Zephiro 9 Ωmega"
 run --install="$(winpath "$copy")" --scenery=+40+070
