@@ -428,7 +428,7 @@ struct ArchiveFile {
   }
   // The new position, or -1 for one before the start.
   int64_t seek(int64_t offset, uint64_t base) {
-    if (offset < 0 && uint64_t(-offset) > base) return -1;
+    if (offset < 0 && uint64_t(0) - uint64_t(offset) > base) return -1;
     position = base + uint64_t(offset);
     return int64_t(position);
   }
