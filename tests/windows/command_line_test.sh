@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, without a window: what the .exe imports, then a generated
 # 3-disc set installed, verified, damaged, repaired and verified again through
-# zephiro-installer.exe, with the drives given as Windows paths separated by ';'.
+# zephiro-installer.exe, with the drives given as Windows paths separated by ';'; then the
+# same for a user whose folders, and the copy's, have non-ASCII names.
 #   bash tests/windows/command_line_test.sh BUILD_DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
 export WINEPREFIX=${WINEPREFIX:-$build/wine} WINEDEBUG=-all
+# Wine reads the Linux side's file names and parameters in the locale's character set: UTF-8,
+# whatever locale the caller has (in the C locale "Jörg" would not survive the way in).
+export LC_ALL=C.UTF-8
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 # Wine's view of a Linux path: the whole file system is drive Z:.
