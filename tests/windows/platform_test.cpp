@@ -108,7 +108,7 @@ TEST_F(WindowsFolder, Utf8NamesTravelThroughTheWideCallsBothWays) {
 }
 
 // The files the program writes and reads by name, in a folder named like a user's
-// "C:\\Users\\Jörg Ωmega": the log, a data file with its header (as the preferences are
+// "C:\Users\Jörg Ωmega": the log, a data file with its header (as the preferences are
 // written), a screenshot and a QA script. The C and C++ libraries' narrow opens would take
 // these names in the ANSI code page and miss the folder.
 TEST_F(WindowsFolder, FilesInAFolderWithANonAsciiNameAreWrittenAndReadBack) {
