@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "core/app_state.h"
@@ -12,6 +11,7 @@
 #include "io/file_ops.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
+#include "platform/fs.h"
 #include "platform/window_sdl.h"
 #include "ui/window.h"
 #include "ui/draw_backend.h"
@@ -452,15 +452,17 @@ void qa_script_load_text(const std::string& text) {
 }
 
 void qa_script_load_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::FILE* in = platform::open_stdio_file(path, "rb");
   if (!in) {
     state().line_no = 0;
     fail("cannot read the script " + path);
     return;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  qa_script_load_text(text.str());
+  std::string text;
+  char block[4096];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, in)) > 0;) text.append(block, got);
+  std::fclose(in);
+  qa_script_load_text(text);
 }
 
 bool qa_script_active() { return state().active; }

@@ -54,7 +54,7 @@ CrashLogState& state() {
   static CrashLogState s;
   return s;
 }
-constexpr int kMaxCrawlLines = 100;
+constexpr int kMaxCrawlLines = platform::crash_crawl_limit;
 
 // Where a crash report goes: a file descriptor, or a string when crawling for a caller.
 struct CrashOut {
@@ -143,9 +143,19 @@ void describe_address(CrashLine& line, uintptr_t address, uintptr_t lookup, bool
   }
 }
 
-// Walks the frame records (caller's frame pointer, return address) upwards from
-// `frame_pointer`, reading each record only when it is readable.
-void write_crawl(const CrashOut& out, uintptr_t frame_pointer, uintptr_t address, bool demangle) {
+// One line for a frame's return address. The call may be a function's last instruction:
+// look up the call itself, not what follows it.
+void write_return_line(const CrashOut& out, CrashLine& line, int number, uintptr_t return_address, bool demangle) {
+  line.line_number(number);
+  describe_address(line, return_address, return_address - 1, demangle);
+  line.write(out);
+}
+
+// The frames above `address`: the return addresses the platform unwound when `unwound_count`
+// is not negative, else the frame records (caller's frame pointer, return address) walked
+// upwards from `frame_pointer`, each read only when it is readable.
+void write_crawl(const CrashOut& out, uintptr_t frame_pointer, uintptr_t address, bool demangle,
+                 const uintptr_t* unwound = nullptr, int unwound_count = -1) {
   CrashLine line;
   int number = 0;
   if (address != 0) {
@@ -153,16 +163,18 @@ void write_crawl(const CrashOut& out, uintptr_t frame_pointer, uintptr_t address
     describe_address(line, address, address, demangle);
     line.write(out);
   }
+  if (unwound_count >= 0) {
+    for (int i = 0; i < unwound_count && number < kMaxCrawlLines && unwound[i] != 0; ++i)
+      write_return_line(out, line, number++, unwound[i], demangle);
+    return;
+  }
   uintptr_t frame = frame_pointer;
   while (number < kMaxCrawlLines && frame != 0 && frame % sizeof(uintptr_t) == 0) {
     uintptr_t record[2];
     if (!platform::read_memory(frame, record, sizeof record)) break;
     uintptr_t next = record[0], return_address = record[1];
     if (return_address == 0) break;
-    line.line_number(number++);
-    // The call may be a function's last instruction: look up the call itself, not what follows.
-    describe_address(line, return_address, return_address - 1, demangle);
-    line.write(out);
+    write_return_line(out, line, number++, return_address, demangle);
     if (next <= frame) break;
     frame = next;
   }
@@ -184,7 +196,8 @@ void report_crash(const platform::CrashSignal& c) {
   CrashOut out;
   out.fd = fd >= 0 ? fd : platform::standard_error_fd;
   write_exception_lines(out, c);
-  write_crawl(out, c.frame_pointer, c.instruction, false);
+  write_crawl(out, c.frame_pointer, c.instruction, false, c.return_addresses,
+              c.unwound ? c.return_address_count : -1);
   if (fd >= 0) platform::crash_file_close(fd);
   log_write(crash_notice);
   log_flush();
@@ -207,30 +220,37 @@ const char* exception_name(uint32_t code) {
   return nullptr;
 }
 
-// The public crawls start at their own frame record, whose return address is the caller.
+// The public crawls start at their own frame, whose return address is the caller; where the
+// platform unwinds the frames itself, it leaves out the crawl's own frame.
 __attribute__((noinline)) int append_stack_crawl(const std::string& path) {
+  uintptr_t unwound[kMaxCrawlLines];
+  const int count = platform::unwind_caller_frames(1, unwound, kMaxCrawlLines);
   uintptr_t frame = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   int fd = platform::crash_file_open_append(path.c_str());
   if (fd < 0) return errno;
   CrashOut out;
   out.fd = fd;
-  write_crawl(out, frame, 0, true);
+  write_crawl(out, frame, 0, true, unwound, count);
   platform::crash_file_close(fd);
   return 0;
 }
 
 __attribute__((noinline)) void stack_crawl(int fd, uintptr_t frame_pointer, uintptr_t address) {
+  uintptr_t unwound[kMaxCrawlLines];
+  const int count = frame_pointer == 0 ? platform::unwind_caller_frames(1, unwound, kMaxCrawlLines) : -1;
   if (frame_pointer == 0) frame_pointer = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   CrashOut out;
   out.fd = fd;
-  write_crawl(out, frame_pointer, address, true);
+  write_crawl(out, frame_pointer, address, true, unwound, count);
 }
 
 __attribute__((noinline)) std::string stack_crawl_text(uintptr_t frame_pointer, uintptr_t address) {
+  uintptr_t unwound[kMaxCrawlLines];
+  const int count = frame_pointer == 0 ? platform::unwind_caller_frames(1, unwound, kMaxCrawlLines) : -1;
   if (frame_pointer == 0) frame_pointer = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
   std::string text;
   CrashOut out;
   out.text = &text;
-  write_crawl(out, frame_pointer, address, true);
+  write_crawl(out, frame_pointer, address, true, unwound, count);
   return text;
 }

@@ -1,16 +1,17 @@
 #include "core/log.h"
 
-#include <fstream>
+#include <cstdio>
 #include <mutex>
 
 #include "core/version.h"
+#include "platform/fs.h"
 #include "platform/system_info.h"
 
 namespace {
 
 struct LogState {
   std::mutex lock;
-  std::ofstream out;
+  std::FILE* out = nullptr;
   std::string path;
   bool open = false;    // a file is open and writable
   bool failed = false;  // the last open failed: writes are dropped
@@ -27,11 +28,10 @@ LogState& state() {
 bool log_open(const std::string& path) {
   LogState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  if (s.out.is_open()) s.out.close();
-  s.out.clear();
+  if (s.out) std::fclose(s.out);
   s.path = path;
-  s.out.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-  s.open = s.out.is_open();
+  s.out = platform::open_stdio_file(path, "wb");
+  s.open = s.out != nullptr;
   s.failed = !s.open;
   return s.open;
 }
@@ -74,19 +74,20 @@ void log_write(std::string_view text) {
   LogState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
   if (s.capture) s.capture->append(text.data(), text.size());
-  if (s.open) s.out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (s.open) std::fwrite(text.data(), 1, text.size(), s.out);
 }
 
 void log_flush() {
   LogState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  if (s.open) s.out.flush();
+  if (s.open) std::fflush(s.out);
 }
 
 void log_close() {
   LogState& s = state();
   std::lock_guard<std::mutex> hold(s.lock);
-  if (s.out.is_open()) s.out.close();
+  if (s.out) std::fclose(s.out);
+  s.out = nullptr;
   s.open = false;
 }
 

@@ -1,7 +1,6 @@
 #include "engine/manifest.h"
 
 #include <cstdint>
-#include <filesystem>
 
 #include "core/alert.h"
 #include "core/app_state.h"
@@ -193,8 +192,8 @@ bool read_body(Cursor c) {
 // A file that is there but holds nothing has no header to accept.
 bool is_empty_file(std::string path) {
   make_absolute(path);
-  std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec;
+  uint64_t size = 0;
+  return regular_file_size(path, &size) == 0 && size == 0;
 }
 
 }  // namespace

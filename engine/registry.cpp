@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "io/file_ops.h"
 #include "io/partial_file.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ void log_missing_preferences_folder() { LOG << "WARNING: registration of this ni
 // Only a regular file is read: a FIFO would block and a device never end.
 std::FILE* open_registry_for_reading(const std::string& file_path) {
   uint64_t size = 0;
-  return regular_file_size(file_path, &size) == 0 ? std::fopen(file_path.c_str(), "rb") : nullptr;
+  return regular_file_size(file_path, &size) == 0 ? platform::open_stdio_file(file_path, "rb") : nullptr;
 }
 
 // Whether a line of the file equals `install_path`. `open_last_line` tells that the file's

@@ -17,6 +17,7 @@
 #include "core/log.h"
 #include "io/file_ops.h"
 #include "io/partial_file.h"
+#include "platform/fs.h"
 
 namespace fs = std::filesystem;
 
@@ -398,6 +399,99 @@ int walk_7z(struct archive* a, const std::string& out, std::string* name, bool r
   return 0;
 }
 
+// An archive is read through the platform's file calls rather than by the libraries' own
+// opening, which on Windows takes the name in the ANSI code page: a scratch folder under a
+// user named "Jörg" would be out of reach. Reads at an offset, so no seek can fail.
+struct ArchiveFile {
+  int fd = -1;
+  uint64_t size = 0;
+  uint64_t position = 0;
+  int error = 0;  // of the last read
+  std::unique_ptr<char[]> block;  // libarchive's read buffer
+
+  ArchiveFile() = default;
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+  ~ArchiveFile() {
+    if (fd >= 0) platform::close_file(fd);
+  }
+  // 0, or the errno value of a missing or unreadable archive.
+  int open(const std::string& path) {
+    if (int code = platform::open_regular_file(path, &fd)) return code;
+    return platform::file_size(path, &size);
+  }
+  uint64_t read(void* out, uint64_t count) {
+    uint64_t got = 0;
+    error = platform::read_file_bytes_at(fd, position, static_cast<char*>(out), count, &got);
+    position += got;
+    return got;
+  }
+  // The new position, or -1 for one before the start.
+  int64_t seek(int64_t offset, uint64_t base) {
+    if (offset < 0 && uint64_t(0) - uint64_t(offset) > base) return -1;
+    position = base + uint64_t(offset);
+    return int64_t(position);
+  }
+};
+
+voidpf ZCALLBACK zip_file_open(voidpf, const void* path, int mode) {
+  if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+  std::unique_ptr<ArchiveFile> file(new (std::nothrow) ArchiveFile);
+  if (!file || file->open(static_cast<const char*>(path)) != 0) return nullptr;
+  return file.release();
+}
+uLong ZCALLBACK zip_file_read(voidpf, voidpf file, void* out, uLong count) {
+  return uLong(static_cast<ArchiveFile*>(file)->read(out, count));
+}
+uLong ZCALLBACK zip_file_write(voidpf, voidpf, const void*, uLong) { return 0; }
+ZPOS64_T ZCALLBACK zip_file_tell(voidpf, voidpf file) { return static_cast<ArchiveFile*>(file)->position; }
+long ZCALLBACK zip_file_seek(voidpf, voidpf file, ZPOS64_T offset, int origin) {
+  ArchiveFile* f = static_cast<ArchiveFile*>(file);
+  uint64_t base = origin == ZLIB_FILEFUNC_SEEK_CUR ? f->position : origin == ZLIB_FILEFUNC_SEEK_END ? f->size : 0;
+  return f->seek(int64_t(offset), base) < 0 ? -1 : 0;
+}
+int ZCALLBACK zip_file_close(voidpf, voidpf file) {
+  delete static_cast<ArchiveFile*>(file);
+  return 0;
+}
+int ZCALLBACK zip_file_error(voidpf, voidpf file) { return static_cast<ArchiveFile*>(file)->error; }
+
+unzFile open_zip(const std::string& path) {
+  zlib_filefunc64_def calls = {};
+  calls.zopen64_file = zip_file_open;
+  calls.zread_file = zip_file_read;
+  calls.zwrite_file = zip_file_write;
+  calls.ztell64_file = zip_file_tell;
+  calls.zseek64_file = zip_file_seek;
+  calls.zclose_file = zip_file_close;
+  calls.zerror_file = zip_file_error;
+  return unzOpen2_64(path.c_str(), &calls);
+}
+
+la_ssize_t sevenzip_read(struct archive* a, void* file, const void** out) {
+  ArchiveFile* f = static_cast<ArchiveFile*>(file);
+  uint64_t got = f->read(f->block.get(), kStreamBlock);
+  if (f->error) {
+    archive_set_error(a, f->error, "the archive cannot be read");
+    return -1;
+  }
+  *out = f->block.get();
+  return la_ssize_t(got);
+}
+la_int64_t sevenzip_skip(struct archive*, void* file, la_int64_t request) {
+  ArchiveFile* f = static_cast<ArchiveFile*>(file);
+  uint64_t left = f->size > f->position ? f->size - f->position : 0;
+  uint64_t step = std::min<uint64_t>(uint64_t(request > 0 ? request : 0), left);
+  f->position += step;
+  return la_int64_t(step);
+}
+la_int64_t sevenzip_seek(struct archive*, void* file, la_int64_t offset, int whence) {
+  ArchiveFile* f = static_cast<ArchiveFile*>(file);
+  uint64_t base = whence == SEEK_CUR ? f->position : whence == SEEK_END ? f->size : 0;
+  int64_t to = f->seek(offset, base);
+  return to < 0 ? ARCHIVE_FATAL : to;
+}
+
 int unzip_into(const std::string& archive, const std::string& out_folder, std::string* name, bool rename,
                Expectation* expect) {
   std::string path = archive;
@@ -410,7 +504,7 @@ int unzip_into(const std::string& archive, const std::string& out_folder, std::s
   w.rename = rename;
   w.expect = expect;
 
-  w.zip = unzOpen64(path.c_str());
+  w.zip = open_zip(path);
   if (!w.zip) {
     LOG << "OK I am about to report that I could not open a zip file for extraction!\n";
     LOG << "That incoming file is " << path << "\n";
@@ -446,16 +540,20 @@ int un7z_into(const std::string& archive, const std::string& out_folder, std::st
   make_absolute(path);
   make_absolute(out);
   if (out.empty() || out.back() != '/') out += '/';
-  // The C library's code for an archive that is missing or unreadable.
-  errno = 0;
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (!probe) return errno ? errno : EIO;
-  std::fclose(probe);
+  // The system's code for an archive that is missing or unreadable.
+  ArchiveFile file;
+  if (int code = file.open(path)) return code;
+  file.block.reset(new (std::nothrow) char[kStreamBlock]);
+  if (!file.block) return ENOMEM;
 
   std::unique_ptr<struct archive, ArchiveFree> a(archive_read_new());
   if (!a) return ENOMEM;
   archive_read_support_format_7zip(a.get());
-  if (archive_read_open_filename(a.get(), path.c_str(), kStreamBlock) != ARCHIVE_OK) {
+  archive_read_set_callback_data(a.get(), &file);
+  archive_read_set_read_callback(a.get(), sevenzip_read);
+  archive_read_set_skip_callback(a.get(), sevenzip_skip);
+  archive_read_set_seek_callback(a.get(), sevenzip_seek);
+  if (archive_read_open1(a.get()) != ARCHIVE_OK) {
     LOG << "7z archive " << path << " cannot be opened: "
         << (archive_error_string(a.get()) ? archive_error_string(a.get()) : "?") << "\n";
     return err_zip_open;

@@ -10,6 +10,7 @@
 #include "core/user_text.h"
 #include "io/embedded_resources.h"
 #include "io/file_ops.h"
+#include "platform/fs.h"
 #include "platform/mapped_view.h"
 
 namespace {
@@ -18,7 +19,7 @@ const char k_resource_prefix[] = "RESOURCE:";
 const size_t k_resource_prefix_length = sizeof(k_resource_prefix) - 1;
 
 struct OutputState {
-  std::ofstream stream;
+  std::FILE* file = nullptr;
 };
 
 OutputState& output() {
@@ -247,19 +248,18 @@ int ouf_open(const std::string& path, int kind, int version, const char* notice)
   }
   std::string full = path;
   make_absolute(full);
-  std::ofstream& out = output().stream;
-  if (out.is_open()) out.close();
-  std::ios::openmode mode = kind == kind_binary ? std::ios::out | std::ios::binary : std::ios::out;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    out.clear();
-    out.open(full, mode | std::ios::trunc);
-    if (out.is_open()) break;
-    if (attempt == 0) {
+  ouf_close();
+  // A text file is written in text mode: with the system's own line ends.
+  const char* mode = kind == kind_binary ? "wb" : "w";
+  std::FILE* out = nullptr;
+  for (int attempt = 0; attempt < 2 && !out; ++attempt) {
+    out = platform::open_stdio_file(full, mode);
+    if (!out && attempt == 0) {
       size_t slash = full.rfind('/');
       if (slash != std::string::npos) create_folder(full.substr(0, slash));
     }
   }
-  if (!out.is_open()) {
+  if (!out) {
     ALERT(alert_info,
           user_text("I could not save the file! Could the directory that the file sits in be missing? Or flagged "
                     "as READ-ONLY by the operating system? (Windows machines typically do this)."),
@@ -268,16 +268,26 @@ int ouf_open(const std::string& path, int kind, int version, const char* notice)
                     "the folder listed in the path above."));
     return 0;
   }
+  output().file = out;
   if (kind == kind_text) {
-    out << "I\n" << version << " version";
-    if (notice && std::strcmp(notice, "no-copyright-string") != 0) out << notice;
-    out << "\n";
+    std::fprintf(out, "I\n%d version", version);
+    if (notice && std::strcmp(notice, "no-copyright-string") != 0) std::fputs(notice, out);
+    std::fputs("\n", out);
   } else {
     uint32_t v = static_cast<uint32_t>(version);
     char bytes[5] = {'i', char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24 & 0xFF)};
-    out.write(bytes, 5);
+    std::fwrite(bytes, 1, sizeof bytes, out);
   }
   return 1;
 }
 
-std::ofstream& ouf_stream() { return output().stream; }
+std::FILE* ouf_stream() { return output().file; }
+
+int ouf_close() {
+  std::FILE*& out = output().file;
+  if (!out) return 0;
+  const bool write_failed = std::ferror(out) != 0;
+  const bool close_failed = std::fclose(out) != 0;
+  out = nullptr;
+  return write_failed || close_failed ? (errno != 0 ? errno : EIO) : 0;
+}

@@ -3,7 +3,7 @@
 // A path beginning "RESOURCE:" names a file embedded in the program.
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -63,7 +63,11 @@ enum DataFileKind { kind_binary = 10000, kind_text = 10001 };
 // Returns the version found, or 0 when the file is not of the expected kind.
 int check_file(MappedFile& file, int kind, const int* accepted, const char* file_type, std::string* notice);
 
-// Opens the shared output stream at `path` and writes the header. 1 opened, 0 failed
+// Opens the shared output file at `path` and writes the header. 1 opened, 0 failed
 // (an alert has then been shown).
 int ouf_open(const std::string& path, int kind, int version, const char* notice);
-std::ofstream& ouf_stream();
+// The output file ouf_open opened; null when none is open.
+std::FILE* ouf_stream();
+// Closes the output file: 0, or the errno value (EIO when none was set) of a write or of
+// the close that failed. Set errno to 0 before writing to learn a failed write's own code.
+int ouf_close();

@@ -1,6 +1,7 @@
 #include "io/preferences_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -78,24 +79,19 @@ void write_preferences() {
   // or a kill half-way leaves the old preferences whole instead of a cut-off file.
   const std::string temp = temporary_path(path, current_process_id());
   if (!ouf_open(temp, kind_text, k_version, "no-copyright-string")) return;
-  std::ofstream& out = ouf_stream();
+  const std::string lines = preference_lines();
   errno = 0;
-  out << preference_lines();
-  out.close();
-  int code = out.fail() ? (errno != 0 ? errno : EIO) : 0;
+  std::fwrite(lines.data(), 1, lines.size(), ouf_stream());
+  int code = ouf_close();
   // On the disk before the rename: after a power cut the name holds the old file or the
   // new one, never an empty one.
   if (code == 0) code = platform::sync_to_disk(temp);
-  std::error_code ec;
-  if (code == 0) {
-    std::filesystem::rename(temp, path, ec);
-    code = ec.value();
-  }
+  if (code == 0) code = platform::rename_path(temp, path);
   if (code == 0) {
     platform::sync_to_disk(path.substr(0, path.rfind('/') + 1));  // the rename itself
     return;
   }
-  std::filesystem::remove(temp, ec);
+  delete_file_or_empty_folder(temp);
   LOG << "Could not write the preferences file " << path << "\n";
   ALERT(alert_info, user_text("I could not save the file!"), path, error_message_for_code(code),
         user_text("The preferences saved before are kept."));

@@ -276,6 +276,9 @@ bool read_memory(uintptr_t address, void* out, size_t size) {
   return ok;
 }
 
+// Built with frame pointers, Linux frames chain through them: the crawl walks that chain.
+int unwind_caller_frames(int, uintptr_t*, int) { return -1; }
+
 bool describe_code_address(uintptr_t address, CodeAddress* out) {
   *out = CodeAddress{};
   if (address == 0) return false;

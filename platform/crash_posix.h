@@ -34,6 +34,9 @@ enum : uint32_t {
   exception_invalid_handle = 0xC0000008u,
 };
 
+// The most frames a stack crawl follows.
+constexpr int crash_crawl_limit = 100;
+
 // One fatal signal as the handler saw it.
 struct CrashSignal {
   int signal = 0;
@@ -43,6 +46,12 @@ struct CrashSignal {
   uintptr_t instruction = 0;    // where the thread was stopped
   uintptr_t frame_pointer = 0;
   uintptr_t stack_pointer = 0;
+  // Where a system's frames do not chain through the frame pointer (x64 Windows), the
+  // platform unwinds the stack from the faulting context itself: the return addresses of
+  // the frames above the faulting one, innermost first. Not unwound: follow frame_pointer.
+  bool unwound = false;
+  int return_address_count = 0;
+  uintptr_t return_addresses[crash_crawl_limit] = {};
 };
 
 // Called on the crashing thread, on the alternate stack, with the other fatal signals
@@ -75,6 +84,12 @@ struct CodeAddress {
 };
 // False when no loaded module contains the address.
 bool describe_code_address(uintptr_t address, CodeAddress* out);
+
+// The return addresses of the calling thread's frames, innermost first: out[0] is the one
+// into this function's caller, unless `skip` frames are left out first. Returns how many
+// were written (at most `max`), or -1 when this system's frames are followed through their
+// frame pointers instead (Linux). Allocates nothing.
+int unwind_caller_frames(int skip, uintptr_t* out, int max);
 
 // Unbuffered output for the crash path. open returns -1 when the file cannot be opened.
 int crash_file_open_append(const char* path);

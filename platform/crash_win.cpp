@@ -1,9 +1,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 
 #include "platform/crash_posix.h"
+#include "platform/windows_text.h"
 
 namespace platform {
 
@@ -44,6 +46,42 @@ int signal_for_exception(DWORD code) {
   }
 }
 
+// Unwinds `context` frame by frame through the unwind tables the compiler leaves for every
+// function (GCC's x64 frames do not reliably chain through rbp), writing each return
+// address after the first `skip`. Stops at the end of the thread's stack, at a frame that
+// does not move up the stack, or at a return address of 0. Reads nothing outside the
+// thread's stack except through read_memory, and allocates nothing: the crash path uses it.
+int unwind_context(CONTEXT& context, int skip, uintptr_t* out, int max) {
+  ULONG_PTR low = 0, high = 0;
+  GetCurrentThreadStackLimits(&low, &high);
+  int count = 0;
+  while (count < max) {
+    const uintptr_t stack = static_cast<uintptr_t>(context.Rsp);
+    if (stack < low || stack >= high || stack % sizeof(uintptr_t) != 0) break;
+    DWORD64 image_base = 0;
+    RUNTIME_FUNCTION* entry = RtlLookupFunctionEntry(context.Rip, &image_base, nullptr);
+    if (entry) {
+      void* handler_data = nullptr;
+      DWORD64 establisher_frame = 0;
+      RtlVirtualUnwind(UNW_FLAG_NHANDLER, image_base, context.Rip, entry, &context, &handler_data,
+                       &establisher_frame, nullptr);
+    } else {
+      // A function without unwind data is a leaf: its return address is on top of the stack.
+      DWORD64 return_address = 0;
+      if (!read_memory(stack, &return_address, sizeof return_address)) break;
+      context.Rip = return_address;
+      context.Rsp += sizeof return_address;
+    }
+    if (context.Rip == 0 || static_cast<uintptr_t>(context.Rsp) <= stack) break;
+    if (skip > 0) {
+      --skip;
+      continue;
+    }
+    out[count++] = static_cast<uintptr_t>(context.Rip);
+  }
+  return count;
+}
+
 LONG WINAPI unhandled_exception(EXCEPTION_POINTERS* info) {
   const EXCEPTION_RECORD* r = info->ExceptionRecord;
   const CONTEXT* context = info->ContextRecord;
@@ -59,6 +97,10 @@ LONG WINAPI unhandled_exception(EXCEPTION_POINTERS* info) {
   c.instruction = static_cast<uintptr_t>(context->Rip);
   c.frame_pointer = static_cast<uintptr_t>(context->Rbp);
   c.stack_pointer = static_cast<uintptr_t>(context->Rsp);
+  // Unwound from a copy: the context is the system's, to resume or end the thread by.
+  CONTEXT unwinding = *context;
+  c.return_address_count = unwind_context(unwinding, 0, c.return_addresses, crash_crawl_limit);
+  c.unwound = true;
   CrashReporter reporter = state().reporter.load();
   if (reporter) reporter(c);
   // The process ends with the exception's code, as it would without a filter.
@@ -120,6 +162,13 @@ uint32_t exception_code_for_signal(int signal, int code, uintptr_t address, uint
   }
 }
 
+// Not inlined, so that the captured context is this function's and one unwind reaches the caller.
+__attribute__((noinline)) int unwind_caller_frames(int skip, uintptr_t* out, int max) {
+  CONTEXT context;
+  RtlCaptureContext(&context);
+  return unwind_context(context, skip, out, max);
+}
+
 bool read_memory(uintptr_t address, void* out, size_t size) {
   SIZE_T got = 0;
   return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), out, size, &got) &&
@@ -144,9 +193,21 @@ bool describe_code_address(uintptr_t address, CodeAddress* out) {
 }
 
 int crash_file_open_append(const char* path) {
-  HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+  // The UTF-8 name as the wide call takes it, without allocating (the crash path uses this).
+  wchar_t wide[MAX_PATH * 4];
+  if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, MAX_PATH * 4) == 0) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  for (wchar_t* p = wide; *p; ++p)
+    if (*p == L'/') *p = L'\\';
+  HANDLE h = CreateFileW(wide, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? -1 : static_cast<int>(reinterpret_cast<intptr_t>(h));
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = errno_from_system(GetLastError());  // the callers report errno, as open() sets it
+    return -1;
+  }
+  return static_cast<int>(reinterpret_cast<intptr_t>(h));
 }
 
 void crash_file_write(int fd, const char* text, size_t size) {

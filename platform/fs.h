@@ -3,6 +3,7 @@
 // Paths are absolute UTF-8 paths as the kernel takes them; codes are errno values.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,14 @@ int add_owner_write(const std::string& path);
 // Copies contents and permissions, replacing an existing target.
 int copy_file(const std::string& source, const std::string& target);
 int fs_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes);
+
+// Opens a file through the C library's stdio, with fopen's modes. The path is UTF-8 on every
+// system: on Windows it goes through the wide-character call, since the narrow one reads
+// it in the ANSI code page. Null with errno set when it cannot be opened.
+std::FILE* open_stdio_file(const std::string& path, const char* mode);
+// The program's parameters (argv[1] on) as UTF-8. Windows gives main them in the ANSI code
+// page, so there they are read again from the wide command line.
+std::vector<std::string> program_parameters(int argc, char** argv);
 
 // Absolute path of the running program file; empty when it cannot be read.
 std::string program_file_path();

@@ -297,6 +297,13 @@ int fs_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_byte
   return 0;
 }
 
+// Names here are bytes the kernel takes as they are.
+std::FILE* open_stdio_file(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::vector<std::string> program_parameters(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
 std::string program_file_path() {
   char buf[4096];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);

@@ -358,6 +358,23 @@ int fs_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_byte
   return 0;
 }
 
+std::FILE* open_stdio_file(const std::string& path, const char* mode) {
+  return _wfopen(wide_path(path).c_str(), wide_text(mode).c_str());
+}
+
+std::vector<std::string> program_parameters(int argc, char** argv) {
+  std::vector<std::string> out;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide) {
+    for (int i = 1; i < count; ++i) out.push_back(utf8_text(wide[i]));
+    LocalFree(wide);
+    return out;
+  }
+  for (int i = 1; i < argc; ++i) out.push_back(argv[i]);
+  return out;
+}
+
 std::string program_file_path() {
   wchar_t buffer[501];
   DWORD n = GetModuleFileNameW(nullptr, buffer, 501);

@@ -2,10 +2,11 @@
 
 #include <png.h>
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "io/mapped_file.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -107,10 +108,10 @@ int encode_png(const Image& image, std::string& out) {
 int save_png(const std::string& path, const Image& image) {
   std::string bytes;
   if (int r = encode_png(image, bytes)) return r;
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  return f ? png_ok : png_cannot_write;
+  std::FILE* f = platform::open_stdio_file(path, "wb");
+  if (!f) return png_cannot_write;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && written ? png_ok : png_cannot_write;
 }
 
 int next_power_of_two(int n) {

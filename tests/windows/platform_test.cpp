@@ -12,7 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/qa_script.h"
 #include "core/crash_log.h"
+#include "core/log.h"
+#include "io/mapped_file.h"
 #include "io/md5.h"
 #include "io/md5_lanes.h"
 #include "platform/child_process.h"
@@ -21,10 +24,35 @@
 #include "platform/mapped_view.h"
 #include "platform/system_info.h"
 #include "platform/threads_posix.h"
+#include "ui/png_image.h"
 
 // Outside the unnamed namespace, so that the export table (what the crawl reads names from)
 // has it.
 __attribute__((noinline)) void crash_writing_through(volatile int* pointer) { *pointer = 7; }
+
+// Three calls deep to `leaf`, which the crawls must name in order. The empty asm after each
+// call keeps it from becoming a jump that would leave no frame behind.
+using ChainLeaf = void (*)(void*);
+__attribute__((noinline)) void chain_inner(ChainLeaf leaf, void* arg) {
+  leaf(arg);
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void chain_middle(ChainLeaf leaf, void* arg) {
+  chain_inner(leaf, arg);
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void chain_outer(ChainLeaf leaf, void* arg) {
+  chain_middle(leaf, arg);
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void leaf_crashing(void*) {
+  crash_writing_through(reinterpret_cast<volatile int*>(uintptr_t(0x10)));
+  __asm__ volatile("" ::: "memory");
+}
+__attribute__((noinline)) void leaf_crawling(void* text) {
+  *static_cast<std::string*>(text) = stack_crawl_text();
+  __asm__ volatile("" ::: "memory");
+}
 
 namespace {
 
@@ -77,6 +105,64 @@ TEST_F(WindowsFolder, Utf8NamesTravelThroughTheWideCallsBothWays) {
   std::string signature;
   ASSERT_EQ(md5_of_file(path, signature), 0);
   EXPECT_EQ(signature, "827ccb0eea8a706c4c34a16891f84e7b");  // md5("12345")
+}
+
+// The files the program writes and reads by name, in a folder named like a user's
+// "C:\Users\Jörg Ωmega": the log, a data file with its header (as the preferences are
+// written), a screenshot and a QA script. The C and C++ libraries' narrow opens would take
+// these names in the ANSI code page and miss the folder.
+TEST_F(WindowsFolder, FilesInAFolderWithANonAsciiNameAreWrittenAndReadBack) {
+  const std::string folder = root_ + "/J\xC3\xB6rg \xCE\xA9mega";
+  ASSERT_EQ(platform::make_dir(folder), 0);
+  auto read_back = [](const std::string& path) {
+    int fd = -1;
+    std::string bytes;
+    if (platform::open_regular_file(path, &fd) != 0) return std::string("(cannot be opened)");
+    char buffer[256];
+    uint64_t got = 0;
+    while (platform::read_file_bytes(fd, buffer, sizeof buffer, &got) == 0 && got > 0) bytes.append(buffer, got);
+    platform::close_file(fd);
+    return bytes;
+  };
+
+  const std::string log = folder + "/Zephiro Installer Log.txt";
+  EXPECT_TRUE(log_open(log));
+  log_write("the log of J\xC3\xB6rg\n");
+  log_close();
+  EXPECT_EQ(read_back(log), "the log of J\xC3\xB6rg\n");
+
+  const std::string prefs = folder + "/Zephiro Installer.prf";
+  ASSERT_EQ(ouf_open(prefs, kind_text, 10, "no-copyright-string"), 1);
+  std::fputs("_log_actions 1\n", ouf_stream());
+  ASSERT_EQ(ouf_close(), 0);
+  EXPECT_EQ(read_back(prefs), "I\r\n10 version\r\n_log_actions 1\r\n");  // a text file: CR LF
+  MappedFile written(prefs);
+  const int accepted[] = {10, 0};
+  EXPECT_EQ(check_file(written, kind_text, accepted, nullptr, nullptr), 10);
+
+  Image shot;
+  shot.width = 2;
+  shot.height = 1;
+  shot.rgba = {255, 0, 0, 255, 0, 0, 255, 128};
+  const std::string picture = folder + "/Welcome \xE2\x9C\x88.png";
+  EXPECT_EQ(save_png(picture, shot), png_ok);
+  Image back;
+  EXPECT_EQ(read_png(picture, back), png_ok);
+  EXPECT_EQ(back.rgba, shot.rgba);
+
+  const std::string script = folder + "/script.txt";
+  ASSERT_EQ(write_file(script, "wait_text \"Welcome\"\nquit\n"), 0);
+  std::string failure;
+  set_qa_failure_handler([&](const std::string& message) { failure = message; });
+  qa_script_load_file(script);
+  EXPECT_TRUE(qa_script_active()) << failure;
+  EXPECT_EQ(failure, "");
+  reset_qa_script();
+  qa_script_load_file(folder + "/no script.txt");  // and one that is not there still fails
+  EXPECT_FALSE(qa_script_active());
+  EXPECT_NE(failure.find("cannot read the script"), std::string::npos) << failure;
+  reset_qa_script();
+  set_qa_failure_handler(nullptr);
 }
 
 TEST_F(WindowsFolder, ErrorsComeBackAsTheErrnoValuesTheProgramKnows) {
@@ -261,9 +347,40 @@ TEST(WindowsSystem, ChildrenAreFoundOnASemicolonPathAndTheirOutputCaptured) {
   EXPECT_FALSE(platform::process_alive(0));
 }
 
+// The crawl's lines, and the number of the first one naming `name` (-1 when none does).
+std::vector<std::string> crawl_lines(const std::string& crawl) {
+  std::vector<std::string> lines;
+  std::istringstream in(crawl);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+int line_naming(const std::vector<std::string>& lines, const char* name) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].find(name) != std::string::npos) return static_cast<int>(i);
+  return -1;
+}
+
+// Each frame of the chain on its own line, one after another, each in the test program:
+// the unwinding neither skipped nor invented a frame.
+void expect_chain_in_order(const std::vector<std::string>& lines, const char* leaf, int leaf_line,
+                           const std::string& crawl) {
+  EXPECT_EQ(line_naming(lines, leaf), leaf_line) << crawl;
+  int expected = leaf_line + 1;
+  for (const char* caller : {"chain_inner", "chain_middle", "chain_outer"}) {
+    EXPECT_EQ(line_naming(lines, caller), expected) << caller << "\n" << crawl;
+    if (expected < static_cast<int>(lines.size())) {
+      EXPECT_NE(lines[expected].find("(zephiro_tests_win.exe + "), std::string::npos) << lines[expected];
+    }
+    ++expected;
+  }
+  // Then the frames that called the chain, up to the thread's start.
+  EXPECT_GT(lines.size(), static_cast<size_t>(expected)) << crawl;
+}
+
 // A crash goes through the unhandled-exception filter into crash_log.txt in the current
 // folder: the exception's name and code, the address it could not reach, and a stack crawl
-// that starts in the faulting function; the process ends with the exception's code.
+// that starts in the faulting function and follows the calls that led there, unwound from
+// the exception's context; the process ends with the exception's code.
 TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
   ::testing::FLAGS_gtest_death_test_style = "threadsafe";
   std::remove("crash_log.txt");
@@ -271,7 +388,7 @@ TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
       {
         set_crash_report_time_limit(20);
         if (install_crash_handler() != 0) std::_Exit(91);
-        crash_writing_through(reinterpret_cast<volatile int*>(uintptr_t(0x10)));
+        chain_outer(leaf_crashing, nullptr);
       },
       ::testing::ExitedWithCode(static_cast<int>(0xC0000005u)), "");
   std::ifstream in("crash_log.txt");
@@ -283,9 +400,24 @@ TEST(WindowsCrash, AnAccessViolationIsReportedByTheExceptionFilter) {
   EXPECT_NE(report.find("Address = 0x00000010"), std::string::npos) << report;
   const size_t first = report.find("  0) ");
   ASSERT_NE(first, std::string::npos) << report;
-  const std::string line0 = report.substr(first, report.find('\n', first) - first);
-  EXPECT_NE(line0.find("crash_writing_through"), std::string::npos) << report;
-  EXPECT_NE(line0.find("(zephiro_tests_win.exe + "), std::string::npos) << report;
+  const std::vector<std::string> lines = crawl_lines(report.substr(first));
+  ASSERT_GE(lines.size(), 2u) << report;
+  EXPECT_NE(lines[0].find("crash_writing_through"), std::string::npos) << report;
+  EXPECT_NE(lines[0].find("(zephiro_tests_win.exe + "), std::string::npos) << report;
+  EXPECT_EQ(lines[1].rfind("  1) ", 0), 0u) << report;
+  expect_chain_in_order(lines, "leaf_crashing", 1, report);
+}
+
+// A crawl of the running thread (what a crash alert appends to stack_crawl.txt) starts at the
+// function that asked for it, whether the crawl's own frames keep their frame pointers or not.
+TEST(WindowsCrash, ACrawlOfTheRunningThreadNamesItsCallersInOrder) {
+  std::string crawl;
+  chain_outer(leaf_crawling, &crawl);
+  const std::vector<std::string> lines = crawl_lines(crawl);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].rfind("  0) ", 0), 0u) << crawl;
+  EXPECT_EQ(line_naming(lines, "stack_crawl_text"), -1) << crawl;
+  expect_chain_in_order(lines, "leaf_crawling", 0, crawl);
 }
 
 }  // namespace
