@@ -183,13 +183,10 @@ TEST_F(CommandLineTest, FailuresAreReportedAndTheWorkIsFinishedLater) {
   ASSERT_FALSE(airfoil.empty() || readme.empty());
   fs::copy_file(airfoil, set / "airfoil.saved");
   fs::copy_file(readme, set / "readme.saved");
-  TempDir work;
-  write_file(work / "Clark Y.afl", "not the airfoil");
-  write_file(work / "Other.txt", "another file");
   fs::remove(airfoil);
   fs::remove(readme);
-  ASSERT_EQ(std::system(("cd '" + work.path() + "' && zip -q '" + airfoil + "' 'Clark Y.afl' && zip -q '" + readme +
-                         "' Other.txt").c_str()), 0);
+  ASSERT_TRUE(write_archive(airfoil, {{"Clark Y.afl", "not the airfoil"}}));
+  ASSERT_TRUE(write_archive(readme, {{"Other.txt", "another file"}}));
 
   RunResult r = p.run({"--install=" + copy(), drives});
   EXPECT_EQ(r.exit_code, cli_failed_files) << r.err;

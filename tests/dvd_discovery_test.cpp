@@ -43,11 +43,11 @@ class DvdTest : public ::testing::Test {
     write_file(root + "dvd_version.txt", kDiscHeader + version_line + "\n");
     std::string folder = root + "Set Name/";
     make_folder(folder);
-    write_file(folder + "directory.txt",
-               "I\n900\nINSTALLER\nDISK 0\nFILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/a.txt\n"
-               "DISK 1\nFILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/b.txt\n");
-    std::string cmd = "cd '" + folder + "' && zip -q directory.txt.zip directory.txt && rm directory.txt";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_TRUE(write_archive(
+        folder + "directory.txt.zip",
+        {{"directory.txt",
+          "I\n900\nINSTALLER\nDISK 0\nFILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/a.txt\n"
+          "DISK 1\nFILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Resources/b.txt\n"}}));
     return root;
   }
 

@@ -399,9 +399,7 @@ TEST_F(EngineTest, UnfinishedWorkIsRecordedUntilItCompletes) {
   // The airfoil's archive holds other bytes than the manifest promises.
   std::string archive = dvd_archive_folder() + current_entry(airfoil).path + ".zip";
   ASSERT_EQ(rename(archive.c_str(), (archive + ".saved").c_str()), 0);
-  TempDir work;
-  write_file(work / "Clark Y.afl", "not the airfoil");
-  ASSERT_EQ(std::system(("cd '" + work.path() + "' && zip -q '" + archive + "' 'Clark Y.afl'").c_str()), 0);
+  ASSERT_TRUE(write_archive(archive, {{"Clark Y.afl", "not the airfoil"}}));
   delete_unwanted_files();
   run_executor();
   ASSERT_EQ(rename((archive + ".saved").c_str(), archive.c_str()), 0);
@@ -562,12 +560,7 @@ TEST_F(EngineTest, AHostileArchiveOnTheDiscWritesNothingOutsideTheCopy) {
   std::string archive = dvd_archive_folder() + current_entry(first).path + archive_suffix(first);
   std::string saved = archive + ".saved";
   ASSERT_EQ(rename(archive.c_str(), saved.c_str()), 0);
-  TempDir work;
-  make_folder((work / "a"));
-  write_file(work / "escaped.txt", "hostile");
-  std::string zip = "cd '" + work.path() + "a' && zip -q '" + archive + "' ../escaped.txt";
-  ASSERT_EQ(std::system(zip.c_str()), 0);
-  ASSERT_EQ(unlink((work / "escaped.txt").c_str()), 0);
+  ASSERT_TRUE(write_archive(archive, {{"../escaped.txt", "hostile"}}));
 
   std::string outside = folder_part(location(first)) + "../escaped.txt";
   int r = step_until_it_stops(0);

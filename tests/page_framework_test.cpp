@@ -685,13 +685,11 @@ TEST_F(WelcomePageTest, TextFollowsTheDiscInTheDrive) {
 }
 
 TEST_F(WelcomePageTest, RejectedManifestAndScenerySet) {
-  if (std::system("command -v zip > /dev/null") != 0) GTEST_SKIP() << "zip is not installed";
   // A disc whose manifest has a bad header is not an install disc either.
   const std::string disc = drives / "bad/";
-  ASSERT_EQ(std::system(("mkdir -p '" + disc + "Set/'").c_str()), 0);
+  std::filesystem::create_directories(disc + "Set/");
   write_file(disc + "dvd_version.txt", "A\n900\nDVD\nVERSION Set\n");
-  write_file(disc + "Set/directory.txt", "I\n800\nINSTALLER\n");
-  ASSERT_EQ(std::system(("cd '" + disc + "Set' && zip -q directory.txt.zip directory.txt").c_str()), 0);
+  ASSERT_TRUE(write_archive(disc + "Set/directory.txt.zip", {{"directory.txt", "I\n800\nINSTALLER\n"}}));
   set_dvd_drives(disc);
   run_frame();
   EXPECT_EQ(manifest_read_status(), 2);
@@ -699,12 +697,12 @@ TEST_F(WelcomePageTest, RejectedManifestAndScenerySet) {
 
   // A set of global scenery only asks for the simulator first.
   const std::string scenery = drives / "scenery/";
-  ASSERT_EQ(std::system(("mkdir -p '" + scenery + "World/'").c_str()), 0);
+  std::filesystem::create_directories(scenery + "World/");
   write_file(scenery + "dvd_version.txt", "A\n900\nDVD\nVERSION World\n");
-  write_file(scenery + "World/directory.txt",
-             "I\n900\nINSTALLER\nDISK 0\n"
-             "FILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Global Scenery/+40-080/+44-074.dsf\n");
-  ASSERT_EQ(std::system(("cd '" + scenery + "World' && zip -q directory.txt.zip directory.txt").c_str()), 0);
+  ASSERT_TRUE(write_archive(scenery + "World/directory.txt.zip",
+                            {{"directory.txt",
+                              "I\n900\nINSTALLER\nDISK 0\n"
+                              "FILE 1 0 0 0 10 0123456789abcdef0123456789abcdef Z/Global Scenery/+40-080/+44-074.dsf\n"}}));
   reset_dvd_discovery();
   set_dvd_drives(scenery);
   run_frame();

@@ -59,8 +59,8 @@ class ProgramWindowTest : public ::testing::Test {
     const std::string disc = p.root / ("set " + name + "/");
     std::filesystem::create_directories(disc + name);
     write_file(disc + "dvd_version.txt", "A\n900\nDVD\nVERSION " + name + "\n");
-    write_file(disc + name + "/directory.txt", "I\n900\nINSTALLER\nDISK 0\n" + file_lines);
-    EXPECT_EQ(std::system(("cd '" + disc + name + "' && zip -q directory.txt.zip directory.txt").c_str()), 0);
+    EXPECT_TRUE(write_archive(disc + name + "/directory.txt.zip",
+                              {{"directory.txt", "I\n900\nINSTALLER\nDISK 0\n" + file_lines}}));
     return disc;
   }
   void register_copies(const std::vector<std::string>& folders) {

@@ -10,6 +10,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include "platform/child_process.h"
 #include "platform/fs.h"
 #include "platform/host.h"
@@ -70,6 +73,27 @@ std::string read_file(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+bool write_archive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members) {
+  struct archive* a = archive_write_new();
+  const bool seven_zip = path.size() > 3 && path.compare(path.size() - 3, 3, ".7z") == 0;
+  bool whole = (seven_zip ? archive_write_set_format_7zip(a) : archive_write_set_format_zip(a)) == ARCHIVE_OK &&
+               archive_write_open_filename(a, path.c_str()) == ARCHIVE_OK;
+  for (const auto& m : members) {
+    if (!whole) break;
+    struct archive_entry* e = archive_entry_new();
+    archive_entry_set_pathname(e, m.first.c_str());
+    archive_entry_set_filetype(e, AE_IFREG);
+    archive_entry_set_perm(e, 0644);
+    archive_entry_set_size(e, static_cast<la_int64_t>(m.second.size()));
+    whole = archive_write_header(a, e) == ARCHIVE_OK &&
+            archive_write_data(a, m.second.data(), m.second.size()) == static_cast<la_ssize_t>(m.second.size());
+    archive_entry_free(e);
+  }
+  whole = archive_write_close(a) == ARCHIVE_OK && whole;
+  archive_write_free(a);
+  return whole;
 }
 
 // The words of a command line as a POSIX shell splits them: blanks separate, quotes keep.

@@ -76,6 +76,11 @@ std::string read_file(const std::string& path);  // empty when missing
 // The names in a folder, sorted; none for a missing folder.
 std::vector<std::string> names_in(const std::string& folder);
 
+// An archive at `path`, a zip (or a 7z when the name ends ".7z") holding the members given
+// (their names inside, kept as given, and their bytes), written through libarchive. True
+// when it was written whole.
+bool write_archive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& members);
+
 // Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
 // `extra` is added to the maker's command line as it stands. True when the maker succeeded.
 bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra = "");
