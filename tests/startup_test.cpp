@@ -25,14 +25,18 @@ TEST(Program, VersionPrintsAndLeavesALog) {
   ProgramRun p;
   RunResult r = p.run({"--version"});
   EXPECT_EQ(r.exit_code, 0);
-  // Then the oldest glibc the build runs on: the newest glibc symbol version it asks for,
-  // as binutils reads it from the file.
-  ASSERT_EQ(std::system(("objdump -T '" ZEPHIRO_BINARY_DIR "/zephiro-installer' | grep -o 'GLIBC_[0-9][0-9.]*' | "
-                         "sed s/GLIBC_// | sort -V | tail -1 > '" + p.root / "glibc.txt'").c_str()), 0);
-  const std::string newest_glibc = read_file(p.root / "glibc.txt");
-  ASSERT_GE(newest_glibc.size(), 5u);  // "2.NN\n"
-  EXPECT_EQ(r.out, "Zephiro DVD Installer 2.06r1\nNeeds glibc " + newest_glibc.substr(0, newest_glibc.size() - 1) +
-                       " or newer\n");
+  // Then, on Linux, the oldest glibc the build runs on: the newest glibc symbol version it
+  // asks for, as binutils reads it from the file.
+  if (posix_system()) {
+    ASSERT_EQ(std::system(("objdump -T '" ZEPHIRO_BINARY_DIR "/zephiro-installer' | grep -o 'GLIBC_[0-9][0-9.]*' | "
+                           "sed s/GLIBC_// | sort -V | tail -1 > '" + p.root / "glibc.txt'").c_str()), 0);
+    const std::string newest_glibc = read_file(p.root / "glibc.txt");
+    ASSERT_GE(newest_glibc.size(), 5u);  // "2.NN\n"
+    EXPECT_EQ(r.out, "Zephiro DVD Installer 2.06r1\nNeeds glibc " + newest_glibc.substr(0, newest_glibc.size() - 1) +
+                         " or newer\n");
+  } else {
+    EXPECT_EQ(r.out, "Zephiro DVD Installer 2.06r1\n");
+  }
   std::string log = p.log();
   EXPECT_EQ(log.rfind("Installer log.txt for Zephiro DVD Installer 2.06r1 compiled on ", 0), 0u);
   EXPECT_NE(log.find("\nCPU 0: "), std::string::npos);
@@ -45,7 +49,7 @@ TEST(Program, HelpPrintsTheUsage) {
   ProgramRun p;
   RunResult r = p.run({"--help"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out.rfind("Usage: Zephiro [options...]\n", 0), 0u);
+  EXPECT_EQ(r.out.rfind("Usage: Zephiro [options...]\n", 0), 0u) << r.out << r.err;
   size_t help = r.out.find("\n--help\n"), h = r.out.find("\n-h\n"), qa = r.out.find("\n--qa_script=<file>\n");
   size_t drives = r.out.find("\n--dvd_drives=DIR[:DIR...]\n"), scale = r.out.find("\n--scale=N\n");
   EXPECT_TRUE(help < h && h < qa && qa < drives && drives < scale && scale != std::string::npos);
@@ -56,7 +60,9 @@ TEST(Program, RunsWithoutALog) {
   ProgramRun p;
   RunResult r = p.run({"--version"}, p.root / "no such desktop");
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out.rfind("Zephiro DVD Installer 2.06r1\nNeeds glibc ", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.rfind(posix_system() ? "Zephiro DVD Installer 2.06r1\nNeeds glibc " : "Zephiro DVD Installer 2.06r1\n", 0),
+            0u)
+      << r.out;
 }
 
 TEST(Startup, TargetPlatformFromOs) {
@@ -123,6 +129,7 @@ TEST(Startup, TheStatusBarGrowsByOneHundredthAMessage) {
 }
 
 TEST(Program, WithoutADisplayTheGraphicsAlertEndsTheRun) {
+  if (!posix_system()) GTEST_SKIP() << "a Windows program always has its desktop";
   const std::string display = get_environment("DISPLAY"), wayland = get_environment("WAYLAND_DISPLAY");
   unset_environment("DISPLAY");
   unset_environment("WAYLAND_DISPLAY");
@@ -351,6 +358,7 @@ int differing_blocks(const Image& a, float sa, int ax, int ay, const Image& b, f
 }  // namespace
 
 TEST(ProgramScreens, TheWholePageShowsOnSmallAndLargeScreens) {
+  if (!posix_system()) GTEST_SKIP() << "the Windows test session has one screen, of 1024x768";
   const ScreenRun normal = welcome_on_screen(1024, 768, {});
   ASSERT_EQ(normal.result.exit_code, 0) << normal.result.err;
   ASSERT_EQ(normal.shot.width, 800);
@@ -386,6 +394,7 @@ TEST(ProgramScreens, TheWholePageShowsOnSmallAndLargeScreens) {
 }
 
 TEST(ProgramScreens, TheDesktopScaleIsTakenWhereTheScreenAllowsIt) {
+  if (!posix_system()) GTEST_SKIP() << "the desktop's scale is read from GDK_SCALE and the X resources on Linux only";
   const auto gdk2 = std::vector<std::pair<std::string, std::string>>{{"GDK_SCALE", "2"}};
   ScreenRun r = welcome_on_screen(1700, 1300, {}, gdk2);
   EXPECT_EQ(r.result.exit_code, 0) << r.result.err;

@@ -164,11 +164,19 @@ int ProgramRun::start(const std::vector<std::string>& args, const std::string& d
   return start_program(argv, env, root / "stdout.txt", root / "stderr.txt");
 }
 
+std::string text_lines(std::string text) {
+  size_t kept = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
+  text.resize(kept);
+  return text;
+}
+
 RunResult ProgramRun::finish(int pid) {
   RunResult r;
   r.exit_code = wait_for_exit(pid);
-  r.out = read_file(root / "stdout.txt");
-  r.err = read_file(root / "stderr.txt");
+  r.out = text_lines(read_file(root / "stdout.txt"));
+  r.err = text_lines(read_file(root / "stderr.txt"));
   return r;
 }
 

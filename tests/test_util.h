@@ -95,6 +95,9 @@ void kill_child(int pid);
 bool wait_for(const std::function<bool()>& ready, double seconds);
 
 
+// `text` with each "\r\n" read as "\n", as a text-mode reader on Windows takes it.
+std::string text_lines(std::string text);
+
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
   std::string out, err;
@@ -111,7 +114,8 @@ struct ProgramRun {
   // chosen system call); the program and its arguments follow them.
   std::vector<std::string> wrapper;
   ProgramRun();
-  std::string log() const { return read_file(root / "desktop/Zephiro Installer Log.txt"); }
+  // The log, and below the output of a run, as text: Windows' line ends read as '\n'.
+  std::string log() const { return text_lines(read_file(root / "desktop/Zephiro Installer Log.txt")); }
   std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
   RunResult run(const std::vector<std::string>& args, const std::string& desktop = "");
   // The same in the background: start() returns the process id (or -1), finish() waits for
