@@ -38,7 +38,7 @@ set_target_properties(zephiro_tests_win PROPERTIES CROSSCOMPILING_EMULATOR "env;
 add_dependencies(zephiro_tests_win zephiro-installer make_disc_set extract_archive)
 include(GoogleTest)
 gtest_discover_tests(zephiro_tests_win TEST_PREFIX "Windows." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
-  PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED wine_tests ENVIRONMENT
+  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine_tests ENVIRONMENT
   "DISPLAY=${ZEPHIRO_WINE_TEST_DISPLAY};LIBGL_ALWAYS_SOFTWARE=1;XDG_DESKTOP_DIR=${CMAKE_BINARY_DIR}/wine-tests-user/desktop;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/wine-tests-user/data")
 
 add_test(NAME Windows.WindowInstallsAcrossThreeDiscs

@@ -42,8 +42,8 @@ int start_program(const std::vector<std::string>& argv, const std::vector<std::s
                   const std::string& output_file, const std::string& error_file);
 // Waits for a process started by start_program: its exit code, or -1 when a signal ended it.
 int wait_for_exit(int pid);
-// Asks a process started by start_program to end, as a session's end does (SIGTERM).
-// False where the system has no such request for a program without a window.
+// Asks a process started by start_program to end, as a session's end does: SIGTERM, or on
+// Windows WM_CLOSE to its windows. False when the request could not be made.
 bool request_end(int pid);
 // Ends a process started by start_program at once, as `kill -9` or a power cut would.
 void end_at_once(int pid);

@@ -272,8 +272,24 @@ int wait_for_exit(int pid) {
   return result;
 }
 
-// A program without a window or console of its own has no request to end it politely.
-bool request_end(int) { return false; }
+// As `taskkill` without /F and the end of a session do: each top-level window of the
+// process is asked to close. A program without a window gets no such request.
+bool request_end(int pid) {
+  struct Search {
+    DWORD pid;
+    bool asked;
+  } search = {static_cast<DWORD>(pid), false};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == s->pid && PostMessageW(window, WM_CLOSE, 0, 0)) s->asked = true;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.asked;
+}
 
 void end_at_once(int pid) {
   if (HANDLE process = process_handle(pid)) TerminateProcess(process, 1);

@@ -38,7 +38,9 @@ std::string strip_separator(std::string s) {
 std::string known_folder(REFKNOWNFOLDERID id) {
   PWSTR found = nullptr;
   std::string out;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &found)) && found) out = program_path(found);
+  // A folder the settings name but that is not there yet is still the one: the program
+  // makes what it needs, as it does on Linux.
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &found)) && found) out = program_path(found);
   CoTaskMemFree(found);
   // The root of the system drive when the shell has none.
   return out.empty() ? "C:\\" : strip_separator(out);

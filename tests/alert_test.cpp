@@ -1,6 +1,8 @@
 #include "core/alert.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 #include <unistd.h>
 
 #include <climits>
@@ -288,8 +290,35 @@ TEST_F(AlertPanel, AnAlertRaisedWhileQuittingIsShownAndAnswered) {
   EXPECT_NE(log.find("\nI could not save the file! Could the directory"), std::string::npos) << log;
 }
 
+// A folder shared by a death test and the child that runs its statement. On Windows that
+// child is the test program started again, running the test from its start, where a
+// folder of its own would be another: it is handed the parent's through the environment.
+class DeathTestDir {
+ public:
+  DeathTestDir() {
+    const std::string given = get_environment(kVariable);
+    if (!GTEST_FLAG_GET(internal_run_death_test).empty() && !given.empty()) {
+      path_ = given;
+    } else {
+      own_ = std::make_unique<TempDir>();
+      path_ = own_->path();
+      set_environment(kVariable, path_);
+    }
+  }
+  ~DeathTestDir() {
+    if (own_) unset_environment(kVariable);
+  }
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  static constexpr const char* kVariable = "ZEPHIRO_DEATH_TEST_DIR";
+  std::unique_ptr<TempDir> own_;
+  std::string path_;
+};
+
 TEST(AlertPanelDeathTest, FatalAlertsEndAfterTheAnswer) {
-  TempDir dir;
+  DeathTestDir dir;
   auto in_window = [&](int kind) {
     reset_app_state();
     app().window_ready = true;
