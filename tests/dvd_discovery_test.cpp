@@ -133,7 +133,7 @@ TEST_F(DvdTest, RelativeDrivesAreTakenFromTheWorkingFolder) {
   char here[4096];
   ASSERT_NE(getcwd(here, sizeof here), nullptr);
   ASSERT_EQ(chdir(drives.path().c_str()), 0);
-  set_dvd_drives("disc1:./other");
+  set_dvd_drives("disc1" + list_separator() + "./other");
   ASSERT_EQ(chdir(here), 0);
   std::vector<std::string> roots = dvd_drive_roots();
   ASSERT_EQ(roots.size(), 2u);
@@ -198,7 +198,8 @@ TEST_F(DvdTest, FindNeededDiscAcceptsADiscWithoutMarkerFile) {
 }
 
 TEST_F(DvdTest, DriveListFromFolders) {
-  set_dvd_drives("/a:/b/::/c/");
+  const std::string sep = list_separator();
+  set_dvd_drives("/a" + sep + "/b/" + sep + sep + "/c/");
   std::vector<std::string> roots = dvd_drive_roots();
   ASSERT_EQ(roots.size(), 3u);
   EXPECT_EQ(roots[0], "/a/");

@@ -49,6 +49,7 @@ class FileDialogTest : public ::testing::Test {
 };
 
 TEST_F(FileDialogTest, FolderPickerRunsZenityAndEndsTheFolderWithASlash) {
+  if (!posix_system()) GTEST_SKIP() << "Windows shows its own dialogs, not zenity or kdialog";
   fake_program(dir, "zenity", "/home/pilot/Games\n", 0);
   fake_program(dir, "kdialog", "/wrong\n", 0);
   std::string path = "unchanged";
@@ -62,6 +63,7 @@ TEST_F(FileDialogTest, FolderPickerRunsZenityAndEndsTheFolderWithASlash) {
 }
 
 TEST_F(FileDialogTest, CancelLeavesAFolderAloneAndEmptiesAnOpenPath) {
+  if (!posix_system()) GTEST_SKIP() << "Windows shows its own dialogs, not zenity or kdialog";
   fake_program(dir, "zenity", "", 1);
   std::string folder = "/keep/";
   EXPECT_EQ(pick(dialog_pick_folder, "Pick", "", folder), dialog_cancelled);
@@ -77,6 +79,7 @@ TEST_F(FileDialogTest, CancelLeavesAFolderAloneAndEmptiesAnOpenPath) {
 }
 
 TEST_F(FileDialogTest, KdialogServesWhenZenityIsMissing) {
+  if (!posix_system()) GTEST_SKIP() << "Windows shows its own dialogs, not zenity or kdialog";
   fake_program(dir, "kdialog", "/data/log.txt\n", 0);
   std::string path;
   EXPECT_EQ(pick(dialog_open_file, "Open the log", "/data", path), dialog_confirmed);
@@ -85,19 +88,22 @@ TEST_F(FileDialogTest, KdialogServesWhenZenityIsMissing) {
 }
 
 TEST_F(FileDialogTest, TheDiscImagePickerShowsIsoFilesFirst) {
-  fake_program(dir, "zenity", "/home/pilot/Z9_DVD1.iso\n", 0);
   std::string path;
-  EXPECT_EQ(pick(dialog_open_disc_image, "Pick an image", "/home/pilot", path), dialog_confirmed);
-  EXPECT_EQ(path, "/home/pilot/Z9_DVD1.iso");
-  EXPECT_EQ(args("zenity"), "--file-selection\n--title=Pick an image\n--file-filter=Disc Images | *.iso *.ISO\n"
-                            "--file-filter=All Files | *\n--filename=/home/pilot/\n");
-  std::filesystem::remove(dir / "zenity");
-  fake_program(dir, "kdialog", "", 1);
-  path = "/old.iso";
-  EXPECT_EQ(pick(dialog_open_disc_image, "Pick an image", "/home/pilot", path), dialog_cancelled);
-  EXPECT_EQ(path, "");
-  EXPECT_EQ(args("kdialog"),
-            "--title\nPick an image\n--getopenfilename\n/home/pilot/\n*.iso *.ISO|Disc Images\n*|All Files\n");
+  // (Windows shows its own dialogs, not zenity or kdialog.)
+  if (posix_system()) {
+    fake_program(dir, "zenity", "/home/pilot/Z9_DVD1.iso\n", 0);
+    EXPECT_EQ(pick(dialog_open_disc_image, "Pick an image", "/home/pilot", path), dialog_confirmed);
+    EXPECT_EQ(path, "/home/pilot/Z9_DVD1.iso");
+    EXPECT_EQ(args("zenity"), "--file-selection\n--title=Pick an image\n--file-filter=Disc Images | *.iso *.ISO\n"
+                              "--file-filter=All Files | *\n--filename=/home/pilot/\n");
+    std::filesystem::remove(dir / "zenity");
+    fake_program(dir, "kdialog", "", 1);
+    path = "/old.iso";
+    EXPECT_EQ(pick(dialog_open_disc_image, "Pick an image", "/home/pilot", path), dialog_cancelled);
+    EXPECT_EQ(path, "");
+    EXPECT_EQ(args("kdialog"),
+              "--title\nPick an image\n--getopenfilename\n/home/pilot/\n*.iso *.ISO|Disc Images\n*|All Files\n");
+  }
 
   // A scripted answer for the image picker is no answer to another picker.
   for (int kind : {dialog_pick_folder, dialog_open_disc_image}) {
@@ -112,6 +118,7 @@ TEST_F(FileDialogTest, TheDiscImagePickerShowsIsoFilesFirst) {
 }
 
 TEST_F(FileDialogTest, WithoutADialogProgramTheUserIsTold) {
+  if (!posix_system()) GTEST_SKIP() << "Windows shows its own dialogs, not zenity or kdialog";
   std::string path = "/keep/";
   EXPECT_FALSE(open_file_dialog(dialog_pick_folder, "Pick", "", "", path, this));
   EXPECT_EQ(path, "/keep/");
@@ -125,6 +132,7 @@ TEST_F(FileDialogTest, WithoutADialogProgramTheUserIsTold) {
 }
 
 TEST_F(FileDialogTest, TheCallerGoesOnWhileTheDialogIsUp) {
+  if (!posix_system()) GTEST_SKIP() << "Windows shows its own dialogs, not zenity or kdialog";
   write_file(dir / "hold", "");
   fake_program(dir, "zenity", "/picked", 0);
   std::string path = "/before/";

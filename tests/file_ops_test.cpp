@@ -128,16 +128,22 @@ TEST(ListFolder, SortedIgnoringCaseWithoutDotEntries) {
   write_file(dir / ".hidden", "x");
   write_file(dir / "b", "x");
   make_folder((dir / "A"));
-  write_file(dir / "a", "x");
+  // Windows' names ignore case: there "a" would be the folder "A" again.
+  if (posix_system()) write_file(dir / "a", "x");
   write_file(dir / "ab", "x");
   std::vector<std::string> names;
   std::vector<int> folders;
-  ASSERT_EQ(list_folder(dir.path(), names, folders), 4);
-  ASSERT_EQ(names.size(), 4u);
+  const size_t both = posix_system() ? 1 : 0;
+  ASSERT_EQ(list_folder(dir.path(), names, folders), static_cast<int>(3 + both));
+  ASSERT_EQ(names.size(), 3 + both);
   // A and a compare equal, so either order; the rest is fixed.
-  EXPECT_TRUE((names[0] == "A" && names[1] == "a") || (names[0] == "a" && names[1] == "A"));
-  EXPECT_EQ(names[2], "ab");
-  EXPECT_EQ(names[3], "b");
+  if (both) {
+    EXPECT_TRUE((names[0] == "A" && names[1] == "a") || (names[0] == "a" && names[1] == "A"));
+  } else {
+    EXPECT_EQ(names[0], "A");
+  }
+  EXPECT_EQ(names[1 + both], "ab");
+  EXPECT_EQ(names[2 + both], "b");
   for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(folders[i], names[i] == "A" ? 1 : 0) << names[i];
   EXPECT_EQ(list_folder(dir / "missing/", names, folders), 0);
   EXPECT_TRUE(names.empty());
@@ -149,7 +155,8 @@ TEST(FolderExists, ExactNameInTheParentListing) {
   write_file(dir / "Zephiro 9", "a file, not a folder");
   EXPECT_FALSE(folder_exists(dir / "Zephiro 9"));
   EXPECT_FALSE(folder_exists(dir / "Zephiro"));
-  EXPECT_FALSE(folder_exists(dir / "zephiro 9 old"));
+  // Windows' names ignore case; a POSIX system's do not.
+  EXPECT_EQ(folder_exists(dir / "zephiro 9 old"), !posix_system());
   EXPECT_TRUE(folder_exists(dir / "Zephiro 9 old"));
   EXPECT_TRUE(folder_exists(dir / "Zephiro 9 old/"));
   EXPECT_TRUE(folder_exists(dir.path()));
@@ -207,7 +214,7 @@ TEST(Folders, CreateDeleteAndBenignCodes) {
 
   EXPECT_EQ(delete_file_or_empty_folder(""), 2);
   write_file(dir / "new/f", "x");
-  EXPECT_EQ(delete_file_or_empty_folder(dir / "new/"), 39);  // not empty
+  EXPECT_EQ(delete_file_or_empty_folder(dir / "new/"), ENOTEMPTY);
   EXPECT_EQ(delete_file_or_empty_folder(dir / "new/f"), 0);
   EXPECT_EQ(delete_file_or_empty_folder(dir / "new/f"), 2);
   EXPECT_EQ(delete_file_or_empty_folder(dir / "new/"), 0);
@@ -330,8 +337,11 @@ TEST(ErrorMessages, ProgramAndArchiveTextsThenTheSystemsOwn) {
   EXPECT_EQ(error_message_for_code(28), "No space left on device. Perhaps your hard drive is full");
   EXPECT_EQ(error_message_for_code(13), "Permission denied. Perhaps you do not have access to a directory or file system");
   EXPECT_EQ(error_message_for_code(2), "No such file or directory");
-  EXPECT_EQ(error_message_for_code(40), "Too many levels of symbolic links");
-  EXPECT_EQ(error_message_for_code(110), "Connection timed out");
+  // Windows' C library has no words for these two.
+  if (posix_system()) {
+    EXPECT_EQ(error_message_for_code(ELOOP), "Too many levels of symbolic links");
+    EXPECT_EQ(error_message_for_code(ETIMEDOUT), "Connection timed out");
+  }
   EXPECT_EQ(error_message_for_code(-77), "Error code -77");
   EXPECT_EQ(error_message_for_code(987654), "Error code 987654");
 }

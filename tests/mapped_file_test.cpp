@@ -254,18 +254,18 @@ TEST(OufOpen, CreatesAMissingFolderOnTheSecondAttempt) {
   std::fputs("_log_actions 1\n", ouf_stream());
   EXPECT_EQ(ouf_close(), 0);
   EXPECT_EQ(ouf_stream(), nullptr);
-  EXPECT_EQ(read_file(path), "I\n10 version\n_log_actions 1\n");
+  EXPECT_EQ(read_text_file(path), "I\n10 version\n_log_actions 1\n");
 }
 
 TEST(OufOpen, HeaderBytes) {
   TempDir dir;
   ASSERT_EQ(ouf_open(dir / "t.txt", kind_text, 900, "(c) Corvenna"), 1);
   ouf_close();
-  EXPECT_EQ(read_file(dir / "t.txt"), "I\n900 version(c) Corvenna\n");
+  EXPECT_EQ(read_text_file(dir / "t.txt"), "I\n900 version(c) Corvenna\n");
 
   ASSERT_EQ(ouf_open(dir / "n.txt", kind_text, -3, nullptr), 1);
   ouf_close();
-  EXPECT_EQ(read_file(dir / "n.txt"), "I\n-3 version\n");
+  EXPECT_EQ(read_text_file(dir / "n.txt"), "I\n-3 version\n");
 
   ASSERT_EQ(ouf_open(dir / "b.bin", kind_binary, 0x01020304, nullptr), 1);
   ouf_close();

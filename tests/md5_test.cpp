@@ -42,7 +42,12 @@ TEST(Md5, FileSpanningSeveralBlocksMatchesMd5sum) {
   std::string sig;
   ASSERT_EQ(md5_of_file(dir / "big.bin", sig), 0);
   EXPECT_EQ(sig.size(), 32u);
-  EXPECT_EQ(sig, md5sum_of(dir, dir / "big.bin"));
+  // What md5sum says of these bytes (the generator gives the same ones everywhere); Windows
+  // has no md5sum to ask again.
+  EXPECT_EQ(sig, "84db365dd3b8243b52dc42d34d632f6d");
+  if (posix_system()) {
+    EXPECT_EQ(sig, md5sum_of(dir, dir / "big.bin"));
+  }
 }
 
 TEST(Md5, FailureLeavesSignatureUnchanged) {

@@ -647,7 +647,7 @@ class WelcomePageTest : public PageFrameworkTest {
 
 TEST_F(WelcomePageTest, TextFollowsTheDiscInTheDrive) {
   const std::string drive = drives / "drive";
-  ASSERT_EQ(std::system(("mkdir -p '" + drive + "'").c_str()), 0);
+  ASSERT_TRUE(std::filesystem::create_directories(drive));
   set_dvd_drives(drive);
   EXPECT_EQ(framework().current_page, welcome_page);
   run_frame();

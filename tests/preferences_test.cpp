@@ -50,7 +50,7 @@ TEST_F(PreferencesTest, FileLivesInThePreferencesFolder) {
 
 TEST_F(PreferencesTest, EmptyTextPreferencesAreNotWritten) {
   exchange_preferences(prefs_write);
-  EXPECT_EQ(read_file(file()),
+  EXPECT_EQ(read_text_file(file()),
             "I\n10 version\n_stream_count 0\n_log_actions 0\n_proxy_port_int 0\n_get_beta 0\n");
 }
 
@@ -65,7 +65,7 @@ TEST_F(PreferencesTest, RoundTrip) {
   p.proxy_port_int = 8080;
   p.get_beta = -2;
   exchange_preferences(prefs_write);
-  EXPECT_EQ(read_file(file()),
+  EXPECT_EQ(read_text_file(file()),
             "I\n10 version\n_message_1 first message\n_message_4 fourth\n_stream_count 3\n"
             "_log_actions 1\n_proxy_host proxy.example  with inner blanks\n_proxy_port 8080\n"
             "_proxy_port_int 8080\n_get_beta -2\n");
@@ -139,7 +139,7 @@ TEST_F(PreferencesTest, NotWrittenInTestModes) {
     parse_option_tokens(mode);
     log_set_capture(nullptr);
     exchange_preferences(prefs_write);
-    EXPECT_TRUE(read_file(file()).empty()) << mode;
+    EXPECT_TRUE(read_text_file(file()).empty()) << mode;
   }
 }
 
@@ -155,7 +155,7 @@ TEST_F(PreferencesTest, ValuesCannotAddLines) {
 TEST_F(PreferencesTest, MissingFolderIsCreated) {
   set_environment("XDG_DATA_HOME", (dir / "share").c_str());
   exchange_preferences(prefs_write);
-  EXPECT_EQ(read_file(dir / "share/Zephiro Installer.prf").rfind("I\n10 version\n", 0), 0u);
+  EXPECT_EQ(read_text_file(dir / "share/Zephiro Installer.prf").rfind("I\n10 version\n", 0), 0u);
 }
 
 namespace {
@@ -182,7 +182,7 @@ TEST_F(PreferencesTest, TheFileIsReplacedWholeOrNotAtAll) {
   // (Windows has no file size limit to cut the write with.)
   if (posix_system()) {
     EXPECT_EXIT(write_on_a_full_disk(), ::testing::ExitedWithCode(7), "");
-    EXPECT_EQ(read_file(file()), old_text);
+    EXPECT_EQ(read_text_file(file()), old_text);
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"Zephiro Installer.prf"});
   }
 
@@ -190,7 +190,7 @@ TEST_F(PreferencesTest, TheFileIsReplacedWholeOrNotAtAll) {
   prefs().get_beta = 5;
   exchange_preferences(prefs_write);
   const std::string new_text = "I\n10 version\n_stream_count 0\n_log_actions 0\n_proxy_port_int 0\n_get_beta 5\n";
-  EXPECT_EQ(read_file(file()), new_text);
+  EXPECT_EQ(read_text_file(file()), new_text);
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"Zephiro Installer.prf"});
 
   // A preferences file that links elsewhere is written there, the link kept (a link to a
@@ -202,6 +202,6 @@ TEST_F(PreferencesTest, TheFileIsReplacedWholeOrNotAtAll) {
   std::filesystem::create_symlink(elsewhere / "kept.prf", file());
   exchange_preferences(prefs_write);
   EXPECT_TRUE(std::filesystem::is_symlink(file()));
-  EXPECT_EQ(read_file(elsewhere / "kept.prf"), new_text);
+  EXPECT_EQ(read_text_file(elsewhere / "kept.prf"), new_text);
   EXPECT_EQ(names_in(elsewhere.path()), std::vector<std::string>{"kept.prf"});
 }

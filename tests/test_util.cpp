@@ -123,9 +123,12 @@ static std::vector<std::string> shell_words(const std::string& line) {
 }
 
 bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra) {
-  std::vector<std::string> argv = {std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set", "--out=" + folder,
-                                   "--discs=" + std::to_string(discs), "--size=tiny"};
-  for (const std::string& word : shell_words(extra)) argv.push_back(word);
+  return run_disc_set_maker(folder, "--discs=" + std::to_string(discs) + " --size=tiny " + extra);
+}
+
+bool run_disc_set_maker(const std::string& folder, const std::string& options) {
+  std::vector<std::string> argv = {std::string(ZEPHIRO_BINARY_DIR) + "/make_disc_set", "--out=" + folder};
+  for (const std::string& word : shell_words(options)) argv.push_back(word);
   TempDir scratch;
   const int pid = start_program(argv, {}, scratch / "out.txt", scratch / "err.txt");
   const int code = wait_for_exit(pid);
@@ -170,6 +173,10 @@ std::string text_lines(std::string text) {
     if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) text[kept++] = text[i];
   text.resize(kept);
   return text;
+}
+
+std::string read_text_file(const std::string& path) {
+  return posix_system() ? read_file(path) : text_lines(read_file(path));
 }
 
 RunResult ProgramRun::finish(int pid) {

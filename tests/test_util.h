@@ -84,6 +84,8 @@ bool write_archive(const std::string& path, const std::vector<std::pair<std::str
 // Builds a tiny disc set with tools/make_disc_set into `folder` (discN/ beneath it).
 // `extra` is added to the maker's command line as it stands. True when the maker succeeded.
 bool make_tiny_disc_set(const std::string& folder, int discs, const std::string& extra = "");
+// The same with the maker's options given whole (quoted as a POSIX shell would quote them).
+bool run_disc_set_maker(const std::string& folder, const std::string& options);
 
 // A second process that runs `work`, tells the caller it is done, then waits to be killed,
 // as a run of the program does while it holds its files. Returns its process id, or -1.
@@ -97,6 +99,9 @@ bool wait_for(const std::function<bool()>& ready, double seconds);
 
 // `text` with each "\r\n" read as "\n", as a text-mode reader on Windows takes it.
 std::string text_lines(std::string text);
+// A file the program writes in text mode, as such a reader takes it: on Windows its "\r\n"
+// read as "\n"; on a POSIX system its bytes as they are (a stray '\r' there is a fault).
+std::string read_text_file(const std::string& path);
 
 struct RunResult {
   int exit_code = -1;  // -1 when the program did not exit normally
