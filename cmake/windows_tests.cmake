@@ -27,7 +27,12 @@ target_compile_definitions(zephiro_tests_win PRIVATE
 # Each test of the binary is a test of its own under Wine, as on Linux, in the session that
 # tests/windows/test_session.sh keeps: its own prefix, screen and Wine server.
 set(ZEPHIRO_WINE_TEST_DISPLAY ":79" CACHE STRING "The virtual screen of the Windows test run")
-set(ZEPHIRO_WINE_TEST_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-tests" "WINEDEBUG=-all")
+# The session's environment goes into the command each test runs (ctest's ENVIRONMENT
+# property cannot be handed more than one entry through gtest_discover_tests). The folders
+# are Windows paths (Wine's Z: drive), as the known folders that follow them must be.
+set(ZEPHIRO_WINE_TEST_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-tests" "WINEDEBUG=-all"
+  "DISPLAY=${ZEPHIRO_WINE_TEST_DISPLAY}" "LIBGL_ALWAYS_SOFTWARE=1"
+  "XDG_DESKTOP_DIR=Z:${CMAKE_BINARY_DIR}/wine-tests-user/desktop" "XDG_DATA_HOME=Z:${CMAKE_BINARY_DIR}/wine-tests-user/data")
 add_test(NAME Windows.TestSession COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/test_session.sh start
   ${CMAKE_BINARY_DIR} ${ZEPHIRO_WINE_TEST_DISPLAY})
 add_test(NAME Windows.TestSessionEnd COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/test_session.sh stop
@@ -38,8 +43,7 @@ set_target_properties(zephiro_tests_win PROPERTIES CROSSCOMPILING_EMULATOR "env;
 add_dependencies(zephiro_tests_win zephiro-installer make_disc_set extract_archive)
 include(GoogleTest)
 gtest_discover_tests(zephiro_tests_win TEST_PREFIX "Windows." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
-  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine_tests ENVIRONMENT
-  "DISPLAY=${ZEPHIRO_WINE_TEST_DISPLAY};LIBGL_ALWAYS_SOFTWARE=1;XDG_DESKTOP_DIR=${CMAKE_BINARY_DIR}/wine-tests-user/desktop;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/wine-tests-user/data")
+  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine_tests)
 
 add_test(NAME Windows.WindowInstallsAcrossThreeDiscs
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/windows/window_test.sh ${CMAKE_BINARY_DIR})
