@@ -18,6 +18,7 @@
 #include "platform/child_process.h"
 #include "tests/test_util.h"
 #include "platform/fs.h"
+#include "platform/host.h"
 #include "tests/program_window_fixture.h"
 #include "ui/png_image.h"
 
@@ -195,7 +196,7 @@ TEST_F(ProgramWindow, TheWelcomePageAsksForTheFirstDiscAndQuitEnds) {
   EXPECT_EQ(log.rfind("Installer log.txt for Zephiro DVD Installer 2.06r1 compiled on ", 0), 0u);
   EXPECT_NE(log.find("     '--qa_script'='" + p.root / "script.txt'\n"), std::string::npos);
   EXPECT_NE(log.find("CPU count        : "), std::string::npos);
-  const std::string program = platform::program_file_path();
+  const std::string program = platform::program_path_of(platform::program_file_path());
   const std::string folders = "os_dir_this_app\t\t=" + program.substr(0, program.find_last_of('/') + 1) + "\n"
                               "os_dir_desktop\t\t=" + p.root / "desktop/\n" +
                               "os_dir_default_apps\t=" + p.root / "desktop/\n" +
