@@ -1,5 +1,6 @@
 #include "engine/copy_removal.h"
 
+#include <cerrno>
 #include <unordered_map>
 
 #include "core/log.h"
@@ -59,7 +60,10 @@ bool matches_some_version(int group, const std::string& location) {
 // Codes of a folder that could not be removed for a good reason: it still holds the user's
 // files (ENOTEMPTY, or EEXIST on some systems), it is gone already (ENOENT), or it is a link
 // (ENOTDIR), which stays.
-bool folder_may_stay(int code) { return code == 0 || code == 39 || code == 17 || code == 2 || code == 20; }
+// The names, not Linux's numbers: Windows' C library numbers ENOTEMPTY otherwise.
+bool folder_may_stay(int code) {
+  return code == 0 || code == ENOTEMPTY || code == EEXIST || code == ENOENT || code == ENOTDIR;
+}
 
 void note_failure(CopyRemoval& r, const std::string& rel, int code) {
   ++r.failed;

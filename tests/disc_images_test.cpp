@@ -23,6 +23,8 @@ namespace {
 std::unique_ptr<TempDir> g_set;  // disc1 .. disc3 as folders and as disc1.iso .. disc3.iso
 
 const char kTopFolder[] = "Zephiro 9 DVD/Zephiro 9/";
+// Why a test of the images cannot run here: the maker masters them through xorriso.
+const char kNoImages[] = "the disc images are mastered with xorriso, which Windows lacks";
 
 std::string set_path() { return g_set->path(); }
 std::string image(int n) { return set_path() + "disc" + std::to_string(n) + ".iso"; }
@@ -58,7 +60,7 @@ class DiscImageRunTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     g_set = std::make_unique<TempDir>();
-    ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 3, "--iso"));
+    ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 3, posix_system() ? "--iso" : ""));
   }
   static void TearDownTestSuite() { g_set.reset(); }
 
@@ -108,6 +110,7 @@ class DiscImageRunTest : public ::testing::Test {
 };
 
 TEST_F(DiscImageRunTest, ImagesAreMasteredReadOnlyWithAVolumeIdPerDisc) {
+  if (!posix_system()) GTEST_SKIP() << kNoImages;
   for (int n = 1; n <= 3; ++n) {
     const std::string listing = p.root / "listing.txt";
     ASSERT_EQ(std::system(("xorriso -no_rc -indev '" + image(n) + "' -pvd_info -find / -exec lsdl -- > '" +
@@ -124,6 +127,7 @@ TEST_F(DiscImageRunTest, ImagesAreMasteredReadOnlyWithAVolumeIdPerDisc) {
 }
 
 TEST_F(DiscImageRunTest, InstallVerifyRepairAndSceneryFromImages) {
+  if (!posix_system()) GTEST_SKIP() << kNoImages;
   const uint64_t read = install_verify_repair_modify(images());
   EXPECT_GT(read, 0u);
 
@@ -165,6 +169,7 @@ TEST_F(DiscImageRunTest, InstallVerifyRepairAndSceneryFromReadOnlyFolders) {
 }
 
 TEST_F(DiscImageRunTest, DamagedImagesAreToldByNameAndPutNothingWrongInTheCopy) {
+  if (!posix_system()) GTEST_SKIP() << kNoImages;
   // Not an ISO at all: the run cannot start, and says which file.
   const std::string junk = p.root / "junk.iso";
   write_file(junk, std::string(100000, 'x'));
@@ -231,8 +236,13 @@ class DiscImageWindowTest : public ProgramWindowTest {
  protected:
   static void SetUpTestSuite() {
     ProgramWindowTest::SetUpTestSuite();
+    if (!posix_system()) return;
     g_set = std::make_unique<TempDir>();
     ASSERT_TRUE(make_tiny_disc_set(g_set->path(), 3, "--iso"));
+  }
+  void SetUp() override {
+    if (!posix_system()) GTEST_SKIP() << kNoImages;
+    ProgramWindowTest::SetUp();
   }
   static void TearDownTestSuite() {
     ProgramWindowTest::TearDownTestSuite();

@@ -58,6 +58,19 @@ void write_file(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void copy_folder(const std::string& from, const std::string& to) {
+  auto without_slash = [](std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    return path;
+  };
+  // Into a folder that is there already entry by entry: Windows' C++ library will not
+  // copy a folder onto one.
+  const std::filesystem::path source = native(without_slash(from)), target = native(without_slash(to));
+  std::filesystem::create_directories(target);
+  for (const std::filesystem::directory_entry& e : std::filesystem::directory_iterator(source))
+    std::filesystem::copy(e.path(), target / e.path().filename(), std::filesystem::copy_options::recursive);
+}
+
 std::vector<std::string> names_in(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;

@@ -73,6 +73,9 @@ int make_fifo(const std::string& path);
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);  // empty when missing
+// Copies what the folder `from` holds into the folder `to` (made when missing), either named
+// with or without a final '/' (Windows' C library finds no folder by a name that ends in one).
+void copy_folder(const std::string& from, const std::string& to);
 // The names in a folder, sorted; none for a missing folder.
 std::vector<std::string> names_in(const std::string& folder);
 
@@ -121,7 +124,11 @@ struct ProgramRun {
   ProgramRun();
   // The log, and below the output of a run, as text: Windows' line ends read as '\n'.
   std::string log() const { return text_lines(read_file(root / "desktop/Zephiro Installer Log.txt")); }
-  std::string prefs() const { return read_file(root / "data/Zephiro Installer.prf"); }
+  // The preferences are a text file, written with the system's own line ends.
+  std::string prefs() const {
+    const std::string text = read_file(root / "data/Zephiro Installer.prf");
+    return posix_system() ? text : text_lines(text);
+  }
   RunResult run(const std::vector<std::string>& args, const std::string& desktop = "");
   // The same in the background: start() returns the process id (or -1), finish() waits for
   // it and collects the result, terminate() sends it SIGTERM.

@@ -78,12 +78,14 @@ TEST_F(UserFolders, AFileLinkedToAnotherFilesystemIsRepaired) {
 // folders named with ':' and '\'), a folder the user names on the command line, a file
 // that left the product, and the names that would break the registry.
 TEST_F(UserFolders, FoldersAreTakenAsGivenAndTheRegistryKeepsOneCopyALine) {
-  if (!posix_system()) GTEST_SKIP() << "Windows names cannot hold ':', and its user folders are the shell's";
-  const std::string data = p.root / "da:ta", temp = p.root / "t\\mp:x", desk = p.root / "desk:top";
-  const std::string bin = p.root / "bi:n";
+  // A Windows name cannot hold ':' or '\\' (a separator there): ';', the separator of its
+  // lists, and '%' stand in.
+  const bool posix = posix_system();
+  const std::string data = p.root / (posix ? "da:ta" : "da;ta"), temp = p.root / (posix ? "t\\mp:x" : "t%mp;x");
+  const std::string desk = p.root / (posix ? "desk:top" : "desk;top"), bin = p.root / (posix ? "bi:n" : "bi;n");
   for (const std::string& f : {temp, desk, bin}) fs::create_directories(f);
-  p.environment = {{"XDG_DATA_HOME", data}, {"TMPDIR", temp}};
-  const std::string copy = p.root / "co:py 9";
+  p.environment = {{"XDG_DATA_HOME", data}, {"TMPDIR", temp}, {"TMP", temp}, {"TEMP", temp}};
+  const std::string copy = p.root / (posix ? "co:py 9" : "co;py 9");
 
   // A run killed while it wrote the preferences left its temporary file; one of a run
   // still going (this test's process) stays.
@@ -100,15 +102,17 @@ TEST_F(UserFolders, FoldersAreTakenAsGivenAndTheRegistryKeepsOneCopyALine) {
   const std::string log = read_file(desk + "/Zephiro Installer Log.txt");
   EXPECT_NE(log.find("os_dir_temp\t\t\t=" + temp + "/\n"), std::string::npos) << log;
   EXPECT_NE(log.find("os_dir_prefs\t\t\t=" + data + "/\n"), std::string::npos) << log;
-  EXPECT_NE(read_file(data + "/Zephiro Installer.prf").find("_log_actions 0\n"), std::string::npos);
+  const std::string prefs = read_file(data + "/Zephiro Installer.prf");  // a text file: CRLF on Windows
+  EXPECT_NE((posix ? prefs : text_lines(prefs)).find("_log_actions 0\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(live));
   EXPECT_TRUE(names_in(temp).empty());  // the run's scratch folder went with it
 
   // The program in a folder of such a name knows its own folder.
-  fs::copy_file(ZEPHIRO_BINARY_DIR "/zephiro-installer", bin + "/zephiro-installer");
-  fs::permissions(bin + "/zephiro-installer", fs::perms::owner_all);
-  r = p.finish(p.start({"--verify=" + copy, drives()}, desk, bin + "/zephiro-installer"));
+  const std::string program = posix ? "/zephiro-installer" : "/zephiro-installer.exe";
+  fs::copy_file(ZEPHIRO_BINARY_DIR + program, bin + program);
+  fs::permissions(bin + program, fs::perms::owner_all);
+  r = p.finish(p.start({"--verify=" + copy, drives()}, desk, bin + program));
   EXPECT_EQ(r.exit_code, cli_ok) << r.err;
   EXPECT_NE(read_file(desk + "/Zephiro Installer Log.txt").find("os_dir_this_app\t\t=" + bin + "/\n"),
             std::string::npos);
@@ -132,9 +136,10 @@ TEST_F(UserFolders, FoldersAreTakenAsGivenAndTheRegistryKeepsOneCopyALine) {
     EXPECT_NE(r.err.find("holds a line break, a tab or another control character"), std::string::npos) << r.err;
   }
   EXPECT_EQ(read_file(data + "/zephiro_install.txt"), copy + "/\n");
-  EXPECT_EQ(names_in(p.root.path()), (std::vector<std::string>{"bi:n", "co:py 9", "da:ta", "data", "desk:top", "desktop",
-                                                               "stderr.txt", "stdout.txt", "t\\mp:x", "tmp",
-                                                               "victim"}));
+  std::vector<std::string> made = {"data", "desktop", "stderr.txt", "stdout.txt", "tmp", "victim"};
+  for (const std::string& f : {bin, copy, data, desk, temp}) made.push_back(f.substr(p.root.path().size()));
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(names_in(p.root.path()), made);
   // A line slipped into the registry that names a folder that is no copy: never repaired.
   write_file(data + "/zephiro_install.txt", copy + "/\n" + victim + "\n");
   r = run({"--repair=" + victim}, desk);
