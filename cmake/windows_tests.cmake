@@ -39,7 +39,8 @@ add_test(NAME Windows.TestSessionEnd COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wind
   ${CMAKE_BINARY_DIR} ${ZEPHIRO_WINE_TEST_DISPLAY})
 set_tests_properties(Windows.TestSession PROPERTIES FIXTURES_SETUP wine_tests TIMEOUT 600)
 set_tests_properties(Windows.TestSessionEnd PROPERTIES FIXTURES_CLEANUP wine_tests)
-set_target_properties(zephiro_tests_win PROPERTIES CROSSCOMPILING_EMULATOR "env;${ZEPHIRO_WINE_TEST_ENV};wine")
+set_target_properties(zephiro_tests_win PROPERTIES CROSSCOMPILING_EMULATOR
+  "env;${ZEPHIRO_WINE_TEST_ENV};bash;${CMAKE_SOURCE_DIR}/tests/windows/in_session.sh")
 add_dependencies(zephiro_tests_win zephiro-installer make_disc_set extract_archive)
 include(GoogleTest)
 gtest_discover_tests(zephiro_tests_win TEST_PREFIX "Windows." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
