@@ -125,10 +125,7 @@ struct ProgramRun {
   // The log, and below the output of a run, as text: Windows' line ends read as '\n'.
   std::string log() const { return text_lines(read_file(root / "desktop/Zephiro Installer Log.txt")); }
   // The preferences are a text file, written with the system's own line ends.
-  std::string prefs() const {
-    const std::string text = read_file(root / "data/Zephiro Installer.prf");
-    return posix_system() ? text : text_lines(text);
-  }
+  std::string prefs() const { return read_text_file(root / "data/Zephiro Installer.prf"); }
   RunResult run(const std::vector<std::string>& args, const std::string& desktop = "");
   // The same in the background: start() returns the process id (or -1), finish() waits for
   // it and collects the result, terminate() sends it SIGTERM.
