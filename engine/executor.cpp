@@ -1,6 +1,8 @@
 #include "engine/executor.h"
 
+#include <iterator>
 #include <set>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/app_state.h"
@@ -76,6 +78,43 @@ void destroy_stage(WorkQueueStage*& stage) {
   stage = nullptr;
 }
 
+// The folders every copy has, which Create Install Folders makes whatever the plan holds.
+const char* const kUserFolders[] = {"Output/",           "Output/FMS plans", "Output/logbooks", "Output/replays",
+                                    "Output/situations", "Resources/",       "Output/preferences"};
+
+// The install-relative folders of every file the plan installs, parents included (without
+// their final '/'), in ascending order, so that each parent comes before its children.
+std::set<std::string> plan_folders() {
+  std::set<std::string> folders;
+  for (int g = 0; g < manifest_group_count(); ++g) {
+    const ManifestEntry& e = current_entry(g);
+    if (!e.install_flag || !is_entry_wanted(g, manifest_entry_count(g) - 1)) continue;
+    std::string rel = install_relative_path(e.path);
+    if (!stays_inside_copy(rel)) continue;
+    for (size_t cut = rel.rfind('/'); cut != std::string::npos; cut = rel.rfind('/')) {
+      rel.resize(cut);
+      if (!rel.empty()) folders.insert(rel);
+    }
+  }
+  return folders;
+}
+
+// Every folder of the copy (full paths, ending '/') that the work writes into or makes:
+// those of the files the plan installs and the user's folders, with the folders above them.
+// The work never prunes one of them, even while it is still empty.
+std::set<std::string> folders_the_work_writes() {
+  const std::string& root = install_path();
+  std::set<std::string> folders;
+  for (const std::string& rel : plan_folders()) folders.insert(root + rel + "/");
+  for (const char* user_folder : kUserFolders) {
+    std::string rel = user_folder;
+    if (rel.back() != '/') rel += '/';
+    for (size_t cut = rel.find('/'); cut != std::string::npos; cut = rel.find('/', cut + 1))
+      folders.insert(root + rel.substr(0, cut + 1));
+  }
+  return folders;
+}
+
 }  // namespace
 
 int create_install_folders() {
@@ -116,18 +155,7 @@ int create_install_folders() {
     }
   }
 
-  std::set<std::string> plan_folders;
-  for (int g = 0; g < manifest_group_count(); ++g) {
-    const ManifestEntry& e = current_entry(g);
-    if (!e.install_flag || !is_entry_wanted(g, manifest_entry_count(g) - 1)) continue;
-    std::string rel = install_relative_path(e.path);
-    if (!stays_inside_copy(rel)) continue;
-    for (size_t cut = rel.rfind('/'); cut != std::string::npos; cut = rel.rfind('/')) {
-      rel.resize(cut);
-      if (!rel.empty()) plan_folders.insert(rel);
-    }
-  }
-  for (const std::string& folder : plan_folders) {
+  for (const std::string& folder : plan_folders()) {
     int code = make_folder(root + folder);
     if (code) {
       folder_error_report(root + folder, code);
@@ -135,9 +163,6 @@ int create_install_folders() {
     }
   }
 
-  static const char* const kUserFolders[] = {
-      "Output/", "Output/FMS plans", "Output/logbooks", "Output/replays",
-      "Output/situations", "Resources/", "Output/preferences"};
   for (const char* folder : kUserFolders) {
     int code = make_folder(root + folder);
     if (code) folder_error_report(root + folder, code);
@@ -156,12 +181,35 @@ bool work_removes(int group) {
   return e.is_scenery_tile && !install_scope().selected_tiles.get(e.tile_column, e.tile_row);
 }
 
-// Every folder between the file and the copy's folder, the copy's folder never.
-void add_folders_to_prune(const std::string& location, std::set<std::string>& prune) {
-  for (std::string folder = folder_part(location); folder.size() > install_path().size();) {
-    prune.insert(folder);
-    folder.pop_back();
-    folder = folder_part(folder);
+// Removes the folders a deletion of the work may have emptied, deepest first, and then each
+// folder above one it removed, up to the copy's folder (never that one). A folder goes only
+// when it is empty, is no link of the user's, and the work does not write into it: a folder
+// about to receive its files may be empty only because nothing is extracted yet.
+// `finishing`: the work goes on from a run that was killed, which may have removed files
+// and folders already; a folder that is gone then counts as removed by that run.
+void prune_emptied_folders(std::set<std::string> emptied, bool finishing) {
+  const std::string& root = install_path();
+  const std::set<std::string> written = folders_the_work_writes();
+  while (!emptied.empty()) {
+    // A parent sorts before its children, so the last folder is never above another one.
+    const std::string folder = *emptied.rbegin();
+    emptied.erase(std::prev(emptied.end()));
+    if (folder.size() <= root.size() || folder.compare(0, root.size(), root) != 0 || written.count(folder)) continue;
+    bool removed = false;
+    if (!folder_exists(folder)) {
+      removed = finishing && !path_exists(folder);
+    } else if (!is_symbolic_link(folder.substr(0, folder.size() - 1))) {
+      std::vector<std::string> names;
+      std::vector<int> folders;
+      if (list_folder(folder, names, folders) != 0) continue;
+      int code = delete_file_or_empty_folder(folder);
+      if (prefs().log_actions) LOG << "cleanup: DELETING  file " << folder << ", with result=" << code << ".\n";
+      removed = code == 0;
+    }
+    if (!removed) continue;
+    std::string parent = folder.substr(0, folder.size() - 1);
+    parent = folder_part(parent);
+    if (parent.size() > root.size()) emptied.insert(parent);
   }
 }
 
@@ -169,13 +217,16 @@ void add_folders_to_prune(const std::string& location, std::set<std::string>& pr
 
 void delete_unwanted_files() {
   const std::string& root = install_path();
-  std::set<std::string> prune;
+  // A run that finishes recorded work also prunes what the killed run it follows emptied.
+  const bool finishing = install_scope().has_recorded_work;
+  std::set<std::string> emptied;
   for (int g = 0; g < manifest_group_count(); ++g) {
     ManifestEntry& e = current_entry(g);
     if (!e.delete_flag) {
-      // A removal killed after deleting this file left its folders: this run prunes them.
-      if (e.found_signature == "NONE" && work_removes(g) && stays_inside_copy(install_relative_path(e.path)))
-        add_folders_to_prune(install_location(root, e), prune);
+      // A file that a killed run of this work deleted already: its folder may be left.
+      if (finishing && e.found_signature == "NONE" && work_removes(g) &&
+          stays_inside_copy(install_relative_path(e.path)))
+        emptied.insert(folder_part(install_location(root, e)));
       continue;
     }
     std::string location = install_location(root, e);
@@ -187,21 +238,11 @@ void delete_unwanted_files() {
       code = delete_file_or_empty_folder(location);
     }
     if (prefs().log_actions) LOG << "DELETING  file " << location << ", with result=" << code << ".\n";
-    add_folders_to_prune(location, prune);
+    if (code == 0) emptied.insert(folder_part(location));
     e.signature_matches = false;
     e.found_signature = "NONE";
   }
-  for (auto it = prune.rbegin(); it != prune.rend(); ++it) {
-    const std::string& folder = *it;
-    // A folder the user replaced by a link stays: the link is theirs. Folders of files that
-    // were never installed need no pruning.
-    if (is_symbolic_link(folder.substr(0, folder.size() - 1)) || !folder_exists(folder)) continue;
-    std::vector<std::string> names;
-    std::vector<int> folders;
-    if (list_folder(folder, names, folders) != 0) continue;
-    int code = delete_file_or_empty_folder(folder);
-    if (prefs().log_actions) LOG << "cleanup: DELETING  file " << folder << ", with result=" << code << ".\n";
-  }
+  prune_emptied_folders(emptied, finishing);
 }
 
 namespace {
