@@ -25,10 +25,12 @@ void compute_install_totals() {
       totals.files_to_install += 1;
     }
     // Every file on disk that the plan will delete, counted once: one that left the
-    // product (a full scan gives it its MD5, a quick scan the "signature" GONE) or the
-    // tile of a deselected region.
+    // product (as a full scan finds it: a quick scan, which gives it the "signature" GONE,
+    // cannot tell it from a file the user changed, and the plan keeps it) or the tile of a
+    // deselected region.
     const bool on_disk = !e.found_signature.empty() && e.found_signature != "NONE";
-    if (on_disk && (gone || (e.is_scenery_tile && !tile_on))) totals.files_to_delete += 1;
+    const bool gone_and_seen = gone && e.found_signature != "GONE";
+    if (on_disk && (gone_and_seen || (e.is_scenery_tile && !tile_on))) totals.files_to_delete += 1;
   }
 }
 

@@ -111,9 +111,10 @@ int build_install_plan() {
     std::string location = install_location(install_path(), e);
     bool gone = e.expected_signature == "GONE";
     bool exists = e.found_signature != "NONE";
-    // A file that no longer belongs to the product is never up to date, even when a quick
-    // scan, which only sees that it exists, gave it the expected "signature" GONE.
-    bool same = exists && !gone && e.found_signature == e.expected_signature;
+    // A quick scan only sees that a file exists: one that left the product then has the
+    // "signature" GONE, which cannot tell the product's old file from one the user changed,
+    // so it is left alone as a current file is. A full scan gives it its real signature.
+    bool same = exists && e.found_signature == e.expected_signature;
     if (e.is_scenery_tile && !scope.selected_tiles.get(e.tile_column, e.tile_row)) {
       gone = true;
       same = false;

@@ -262,3 +262,33 @@ TEST_F(DiscLayoutTest, InstallSceneryChangeAndRepairInTheWindow) {
       << p.log();
   expect_copy({"+40-074", "+40-064"});
 }
+
+// A tile that left the product, changed by the user: the scenery change's quick scan only
+// sees that it is there, which cannot tell it from the product's old file, so the scenery
+// changes keep it and do not count it as removed.
+TEST_F(DiscLayoutTest, AChangedFileThatLeftTheProductIsKeptBySceneryChanges) {
+  RunResult r = command_line("--install", "+40-080");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string mine = copy() + tile("+40-073");
+  write_file(mine, "my own mesh\n");
+
+  // The installed selection stays, and nothing is deleted.
+  r = command_line("--modify");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("0 files to install, 0 files to delete."), std::string::npos) << r.err;
+  EXPECT_EQ(read_file(mine), "my own mesh\n");
+  r = command_line("--modify", "+40-080,+50-080");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("1 files to install, 0 files to delete."), std::string::npos) << r.err;
+  EXPECT_EQ(read_file(mine), "my own mesh\n");
+
+  r = window(to_the_scenery_map() + k_tap_40_070 +
+             "click_text CONTINUE\n" +
+             second_disc("Installing Scenery - Please change DVDs") +
+             "wait_text I have successfully installed more scenery to match your choices on the map.\n"
+             "click_text QUIT\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_EQ(p.log().find("DELETING"), std::string::npos) << p.log();
+  EXPECT_EQ(read_file(mine), "my own mesh\n");
+  expect_copy({"+40-074", "+50-074", "+40-064"});
+}
