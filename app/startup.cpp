@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "app/alert_panel.h"
@@ -56,6 +57,11 @@ bool runs_without_window(int argc, char** argv) {
                                   "--version", "--help",   "-h",       "--cmnds"};
   for (const char* option : kOptions)
     if (early_option(argc, argv, option, nullptr)) return true;
+  // A mistyped option is refused by this run, where the user sees it.
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = std::string(argv[i]).substr(0, std::string(argv[i]).find('='));
+    if (!name.empty() && !is_known_option(name)) return true;
+  }
   return false;
 }
 
@@ -65,6 +71,8 @@ void load_asked_language() {
   if (language_available(app().language) && !translation_loaded()) set_language(app().language);
 }
 
+// Without a window the run could not do what it was started for: it says how to work
+// without one, and ends as a run that could not start.
 [[noreturn]] void graphics_failed() {
   load_asked_language();
   alert(app().ui_mode,
@@ -76,10 +84,15 @@ void load_asked_language() {
                  "card!"),
         localize("If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to "
                  "default resolution now."),
-        alert_quit, "hl_init", 805);
-  // A fatal alert does not come back; should a test handler return, stop here anyway.
+        alert_info, "hl_init", 805);
+  const std::string hint = "The installer's window could not be opened. Without a window it works from the command "
+                           "line: " + program_name() + " --install=DIR (or --modify, --repair, --verify or "
+                           "--uninstall with the folder of a copy); \"" + program_name() +
+                           " --help\" lists the options.";
+  std::fprintf(stderr, "%s\n", hint.c_str());
+  LOG << hint << "\n";
   shut_down(false);
-  std::exit(0);
+  std::exit(cli_not_started);
 }
 
 [[noreturn]] void interface_image_failed() {

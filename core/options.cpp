@@ -1,8 +1,10 @@
 #include "core/options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "core/log.h"
 #include "core/version.h"
@@ -12,6 +14,7 @@ namespace {
 
 struct OptionsState {
   std::map<std::string, std::string> table;
+  std::string program_name = "zephiro-installer";  // as the program was run
 };
 
 OptionsState& state() {
@@ -25,7 +28,8 @@ void add_option_token(const std::string& token) {
   std::string value = eq == std::string::npos ? std::string() : token.substr(eq + 1);
   if (name.empty()) return;
   auto& table = state().table;
-  if (table.count(name)) LOG << "WARNING: command line option " << name << value << "used twice.\n";
+  if (table.count(name))
+    LOG << "WARNING: command line option " << name << (value.empty() ? "" : "=" + value) << " used twice.\n";
   table[name] = value;
   if (value.empty())
     LOG << "     '" << name << "'\n";
@@ -33,12 +37,74 @@ void add_option_token(const std::string& token) {
     LOG << "     '" << name << "'='" << value << "'\n";
 }
 
-const char* const k_usage =
-    "Usage: Zephiro [options...]\n"
+// The installer's own options, after the line that names the program.
+const char* const k_installer_options =
     "\n"
+    "Installs Zephiro 9 from its DVDs, changes the scenery of an installed copy,\n"
+    "repairs it or removes it. Without the options that name a copy it opens its\n"
+    "window; with one of them it works without a window (no display is needed).\n"
     "Flags take the form --flag or --flag=value. A flag given twice keeps the\n"
-    "last value. Some of these options belong to the simulator and are accepted\n"
-    "here only so that one command line serves both programs.\n"
+    "last value.\n"
+    "\n"
+    "OPTIONS OF THE INSTALLER:\n"
+    "\n"
+    "--install=DIR\n"
+    "    Install the simulator from the discs into DIR without opening a\n"
+    "    window.\n"
+    "--modify=DIR\n"
+    "    Add or remove scenery of the copy in DIR without opening a window\n"
+    "    (see --scenery).\n"
+    "--repair=DIR\n"
+    "    Reinstall the missing and damaged files of the copy in DIR without\n"
+    "    opening a window.\n"
+    "--verify=DIR\n"
+    "    Check the files of the copy in DIR against the discs and report,\n"
+    "    changing nothing.\n"
+    "--uninstall=DIR\n"
+    "    Remove the copy in DIR without opening a window: the files it was\n"
+    "    installed with; files you made or changed are kept and listed.\n"
+    "--scenery=all|none|TILE,...\n"
+    "    The scenery to install with --install or --modify: all of it, none,\n"
+    "    or a comma-separated list of 10-by-10 degree tiles named by their\n"
+    "    south-west corner, such as +40-080,-10+110. A tile the discs lack is\n"
+    "    refused, and the discs' tiles are listed.\n"
+    "--conflicts=keep|overwrite|cancel\n"
+    "    What to do without a window when a file of the copy was changed by\n"
+    "    the user: keep it, overwrite it, or cancel the whole operation.\n"
+    "--no_menu_entry\n"
+    "    Give installed copies no entry in the desktop's applications menu.\n"
+    "--dvd_drives=DIR[:DIR...]\n"
+    "    Treat these folders or disc images (.iso) as the drives, instead of\n"
+    "    the mounted discs (for example a copy of the install discs on disk).\n"
+    "    On Windows they are separated by ';'.\n"
+    "--os=ALL|APL|IBM|LIN\n"
+    "    Install the files of this platform: all, Mac, Windows or Linux (the\n"
+    "    platform the installer runs on by default).\n"
+    "--scale=N\n"
+    "    Open the window N times larger than 800 x 600 (N from 1 to 8), with\n"
+    "    text drawn sharp at that size. Without it the desktop's scale factor\n"
+    "    (GDK_SCALE, or 2 when Xft.dpi is 192 or more) is used as far as the\n"
+    "    screen allows. --scale=1 keeps the window at 800 x 600.\n"
+    "--version\n"
+    "    Print the installer's version and quit.\n"
+    "--cmnds=<match>\n"
+    "    Print the commands whose names match (all: every command) and quit.\n"
+    "    The installer has none.\n"
+    "--num_workers=n\n"
+    "    Load textures with n graphics workers.\n"
+    "--lock_main_thread\n"
+    "    Keep the main thread on the second processor.\n"
+    "--monitor_offset_x=n\n"
+    "    Place the window n pixels from the left of the screen.\n"
+    "--monitor_offset_y=n\n"
+    "    Place the window n pixels from the top of the screen.\n"
+    "\n"
+    "The options below are shared with the simulator. Some of them belong to\n"
+    "the simulator alone and are accepted here only so that one command line\n"
+    "serves both programs.\n";
+
+// The options shared with the simulator the installer belongs to.
+const char* const k_usage =
     "\n"
     "OPTIONS THAT AUTO-CONFIGURE THE SIMULATOR:\n"
     "\n"
@@ -119,42 +185,53 @@ const char* const k_usage =
     "    Run the test script <file>. Alerts go to the log and preferences\n"
     "    are not saved.\n";
 
-const char* const k_port_options =
-    "\n"
-    "Options of the Linux version:\n"
-    "\n"
-    "--dvd_drives=DIR[:DIR...]\n"
-    "    Treat these folders as the roots of the drives, instead of the\n"
-    "    mounted discs (for example a copy of the install discs on disk).\n"
-    "--scale=N\n"
-    "    Open the window N times larger than 800 x 600 (N from 1 to 8), with\n"
-    "    text drawn sharp at that size. Without it the desktop's scale factor\n"
-    "    (GDK_SCALE, or 2 when Xft.dpi is 192 or more) is used as far as the\n"
-    "    screen allows. --scale=1 keeps the window at 800 x 600.\n"
+// What names an option in a line of the usage text: the line begins with '-', and the
+// name ends at the first '=', '<', ',', '|' or blank. A name ending ':' (--pref:) begins
+// a family of options.
+std::vector<std::string> names_in_usage(const std::string& usage) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start < usage.size()) {
+    size_t end = usage.find('\n', start);
+    if (end == std::string::npos) end = usage.size();
+    if (usage[start] == '-') {
+      size_t stop = usage.find_first_of("=<,| \n", start);
+      names.push_back(usage.substr(start, (stop == std::string::npos ? end : stop) - start));
+    }
+    start = end + 1;
+  }
+  return names;
+}
 
-    "--install=DIR\n"
-    "    Install the simulator from the discs into DIR without opening a\n"
-    "    window.\n"
-    "--modify=DIR\n"
-    "    Add or remove scenery of the copy in DIR without opening a window\n"
-    "    (see --scenery).\n"
-    "--repair=DIR\n"
-    "    Reinstall the missing and damaged files of the copy in DIR without\n"
-    "    opening a window.\n"
-    "--verify=DIR\n"
-    "    Check the files of the copy in DIR against the discs and report,\n"
-    "    changing nothing.\n"
-    "--uninstall=DIR\n"
-    "    Remove the copy in DIR without opening a window: the files it was\n"
-    "    installed with; files you made or changed are kept and listed.\n"
-    "--no_menu_entry\n"
-    "    Give installed copies no entry in the desktop's applications menu.\n"
-    "--scenery=all|none|TILE,...\n"
-    "    The scenery to install with --install or --modify: all of it, none,\n"
-    "    or a comma-separated list of 10-by-10 degree tiles.\n"
-    "--conflicts=keep|overwrite|cancel\n"
-    "    What to do without a window when a file of the copy was changed by\n"
-    "    the user: keep it, overwrite it, or cancel the whole operation.\n";
+const std::vector<std::string>& known_options() {
+  static const std::vector<std::string> names =
+      names_in_usage(std::string(k_installer_options) + k_usage);
+  return names;
+}
+
+// The number of single-character edits that turn `a` into `b`.
+size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string file_name_of(const std::string& path) {
+  const size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// The code a run ends with when it could not start.
+const int k_exit_not_started = 3;
 
 }  // namespace
 
@@ -171,8 +248,23 @@ void parse_option_tokens(const std::string& text) {
 void parse_command_line(int argc, char** argv) {
   // The shell has already split the line into words; a quoted word (a folder with a
   // space in its name) stays one option.
+  if (argc > 0 && argv[0] && *argv[0]) state().program_name = file_name_of(argv[0]);
   for (int i = 1; i < argc; ++i)
     if (argv[i]) add_option_token(argv[i]);
+  // A mistyped option would otherwise be ignored, and the run do something else than asked.
+  for (int i = 1; i < argc; ++i) {
+    if (!argv[i]) continue;
+    const std::string token = argv[i];
+    const std::string name = token.substr(0, token.find('='));
+    if (name.empty() || is_known_option(name)) continue;
+    const std::string message = "ERROR: unknown option \"" + name + "\"; the nearest known option is " +
+                                nearest_known_option(name) + ". \"" + program_name() +
+                                " --help\" lists the options.";
+    std::cerr << message << "\n";
+    LOG << message << "\n";
+    log_close();
+    std::exit(k_exit_not_started);
+  }
   if (run_printing_options(std::cout)) {
     std::cout.flush();
     log_close();
@@ -211,7 +303,30 @@ const std::map<std::string, std::string>& option_table() { return state().table;
 
 void reset_options() { state().table.clear(); }
 
-const std::string& usage_text() {
-  static const std::string text = std::string(k_usage) + k_port_options;
-  return text;
+std::string usage_text() {
+  return "Usage: " + program_name() + " [options...]\n" + k_installer_options + k_usage;
+}
+
+const std::string& program_name() { return state().program_name; }
+
+bool is_known_option(const std::string& name) {
+  for (const std::string& known : known_options()) {
+    const bool family = known.back() == ':';  // a key must follow
+    if (!family && name == known) return true;
+    if (family && name.size() > known.size() && name.compare(0, known.size(), known) == 0) return true;
+  }
+  return false;
+}
+
+std::string nearest_known_option(const std::string& name) {
+  std::string nearest;
+  size_t best = std::string::npos;
+  for (const std::string& known : known_options()) {
+    const size_t d = edit_distance(name, known);
+    if (d < best) {
+      best = d;
+      nearest = known;
+    }
+  }
+  return nearest;
 }

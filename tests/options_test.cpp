@@ -53,7 +53,7 @@ TEST_F(OptionsTest, RepeatedOptionWarnsAndTheLastValueWins) {
   EXPECT_EQ(option_value("--os"), "LIN");
   EXPECT_EQ(log,
             "     '--os'='APL'\n"
-            "WARNING: command line option --osLINused twice.\n"
+            "WARNING: command line option --os=LIN used twice.\n"
             "     '--os'='LIN'\n");
 }
 
@@ -93,10 +93,21 @@ TEST_F(OptionsTest, PrintingOptions) {
   EXPECT_EQ(help.str(), usage_text());
 }
 
-TEST(Usage, EntriesInOrderUnderFourHeadings) {
-  const std::string& text = usage_text();
-  ASSERT_EQ(text.rfind("Usage: Zephiro [options...]\n", 0), 0u);
+TEST(Usage, TheInstallersOptionsFirstThenTheSharedEntriesInOrderUnderFourHeadings) {
+  const std::string text = usage_text();
+  ASSERT_EQ(text.rfind("Usage: " + program_name() + " [options...]\n", 0), 0u);
   EXPECT_NE(text.find("--flag or --flag=value"), std::string::npos);
+
+  // The installer's own options, --version and --os among them, before the shared ones.
+  size_t at = 0;
+  for (const char* e : {"--install=DIR", "--modify=DIR", "--repair=DIR", "--verify=DIR", "--uninstall=DIR",
+                        "--scenery=all|none|TILE,...", "--conflicts=keep|overwrite|cancel", "--no_menu_entry",
+                        "--dvd_drives=DIR[:DIR...]", "--os=ALL|APL|IBM|LIN", "--scale=N", "--version"}) {
+    size_t p = line_at(text, e, at);
+    ASSERT_NE(p, std::string::npos) << e;
+    at = p + 1;
+  }
+  const size_t installer_end = at;
 
   const std::vector<std::string> entries = {
       "--help", "-h", "--no_sound", "--missing_strings", "--lang=<lang code>", "--allow_rosetta",
@@ -106,7 +117,6 @@ TEST(Usage, EntriesInOrderUnderFourHeadings) {
       "--no_threaded_ogl", "--use_vbos", "--use_sprites", "--use_fshaders", "--use_vshaders",
       "--use_glsl", "--use_fbos", "--force_run", "--fps_test=n", "--require_fps=n",
       "--qa_script=<file>"};
-  size_t at = 0;
   std::vector<size_t> positions;
   for (const std::string& e : entries) {
     size_t p = line_at(text, e, at);
@@ -117,6 +127,7 @@ TEST(Usage, EntriesInOrderUnderFourHeadings) {
     positions.push_back(p);
     at = p + 1;
   }
+  EXPECT_GT(positions[0], installer_end);
 
   // Upper-case headings: lines without a lower-case letter that end with ':'.
   std::vector<size_t> headings;
@@ -130,21 +141,30 @@ TEST(Usage, EntriesInOrderUnderFourHeadings) {
     if (upper) headings.push_back(offset);
     offset += line.size() + 1;
   }
-  ASSERT_EQ(headings.size(), 4u);
-  EXPECT_LT(headings[0], positions[0]);                          // --help
-  EXPECT_TRUE(headings[1] > positions[7] && headings[1] < positions[8]);    // before --no_vbos
-  EXPECT_TRUE(headings[2] > positions[20] && headings[2] < positions[21]);  // before --use_vbos
-  EXPECT_TRUE(headings[3] > positions[27] && headings[3] < positions[28]);  // before --fps_test=n
+  ASSERT_EQ(headings.size(), 5u);
+  EXPECT_LT(headings[0], line_at(text, "--install=DIR", 0));      // the installer's own
+  EXPECT_TRUE(headings[1] > installer_end && headings[1] < positions[0]);   // before --help
+  EXPECT_TRUE(headings[2] > positions[7] && headings[2] < positions[8]);    // before --no_vbos
+  EXPECT_TRUE(headings[3] > positions[20] && headings[3] < positions[21]);  // before --use_vbos
+  EXPECT_TRUE(headings[4] > positions[27] && headings[4] < positions[28]);  // before --fps_test=n
 }
 
-TEST(Usage, LinuxOptionsFollowTheUsageBlock) {
-  const std::string& text = usage_text();
-  size_t last_entry = line_at(text, "--qa_script=<file>", 0);
-  size_t at = last_entry;
-  for (const char* e : {"--dvd_drives=DIR[:DIR...]", "--install=DIR", "--modify=DIR", "--repair=DIR",
-                        "--verify=DIR", "--scenery=all|none|TILE,...", "--conflicts=keep|overwrite|cancel"}) {
-    size_t p = line_at(text, e, at);
-    ASSERT_NE(p, std::string::npos) << e;
-    at = p + 1;
-  }
+// Every option the usage text lists is known (also the simulator's, which are accepted and
+// ignored, and the families --pref: and --dref:); a misspelling is not, and the nearest
+// listed option is the one it misspells.
+TEST(Usage, KnownOptionsAreThoseTheUsageTextLists) {
+  for (const char* known : {"--install", "--os", "--version", "--help", "-h", "--no_sound", "--allow_rosetta",
+                            "--use_fbos", "--require_fps", "--qa_script", "--cmnds", "--num_workers",
+                            "--lock_main_thread", "--monitor_offset_x", "--monitor_offset_y", "--pref:_log_actions",
+                            "--dref:sim/flightmodel/weight", "--no_menu_entry", "--conflicts", "--scale"})
+    EXPECT_TRUE(is_known_option(known)) << known;
+  for (const char* unknown : {"--instal", "-x", "--pref:", "--pref", "--Install", "install", "--install2", "-",
+                              "--", "/x"})
+    EXPECT_FALSE(is_known_option(unknown)) << unknown;
+  EXPECT_EQ(nearest_known_option("--instal"), "--install");
+  EXPECT_EQ(nearest_known_option("--verfy"), "--verify");
+  EXPECT_EQ(nearest_known_option("--uninstal"), "--uninstall");
+  EXPECT_EQ(nearest_known_option("--dvd-drives"), "--dvd_drives");
+  EXPECT_EQ(nearest_known_option("--sceneries"), "--scenery");
+  EXPECT_EQ(nearest_known_option("--pref"), "--pref:");
 }

@@ -51,11 +51,48 @@ TEST(Program, HelpPrintsTheUsage) {
   ProgramRun p;
   RunResult r = p.run({"--help"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out.rfind("Usage: Zephiro [options...]\n", 0), 0u) << r.out << r.err;
-  size_t help = r.out.find("\n--help\n"), h = r.out.find("\n-h\n"), qa = r.out.find("\n--qa_script=<file>\n");
-  size_t drives = r.out.find("\n--dvd_drives=DIR[:DIR...]\n"), scale = r.out.find("\n--scale=N\n");
-  EXPECT_TRUE(help < h && h < qa && qa < drives && drives < scale && scale != std::string::npos);
+  // The program named as it was run, its own options before the simulator's.
+  EXPECT_EQ(r.out.rfind("Usage: " + program_file_name(ZEPHIRO_BINARY_DIR "/zephiro-installer" +
+                                                      std::string(posix_system() ? "" : ".exe")) +
+                            " [options...]\n",
+                        0),
+            0u)
+      << r.out << r.err;
+  size_t install = r.out.find("\n--install=DIR\n"), os = r.out.find("\n--os=ALL|APL|IBM|LIN\n");
+  size_t version = r.out.find("\n--version\n"), help = r.out.find("\n--help\n"), h = r.out.find("\n-h\n");
+  size_t qa = r.out.find("\n--qa_script=<file>\n");
+  EXPECT_TRUE(install < os && os < version && version < help && help < h && h < qa && qa != std::string::npos)
+      << r.out;
   EXPECT_EQ(p.run({"-h"}).out, r.out);
+}
+
+// A mistyped option is refused before the run does anything, naming it and the option it
+// misspells; the simulator's options stay accepted. None of this needs a display.
+TEST(Program, UnknownOptionsEndTheRunWithTheNearestKnownOne) {
+  NoDisplay no_display;
+  ProgramRun p;
+  const struct {
+    const char* option;
+    const char* nearest;
+  } typos[] = {{"--instal=/x", "--install"}, {"--verfy=/x", "--verify"}, {"-x", "-h"}, {"--verison", "--version"}};
+  for (const auto& t : typos) {
+    RunResult r = p.run({t.option, "--version"});
+    const std::string name = std::string(t.option).substr(0, std::string(t.option).find('='));
+    EXPECT_EQ(r.exit_code, 3) << t.option;
+    EXPECT_EQ(r.out, "") << t.option;
+    EXPECT_NE(r.err.find("ERROR: unknown option \"" + name + "\"; the nearest known option is " + t.nearest + "."),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(p.log().find("ERROR: unknown option \"" + name + "\""), std::string::npos) << p.log();
+  }
+  RunResult r = p.run({"--no_sound", "--dref:sim/weight=3", "--allow_rosetta", "--use_glsl", "--pref:_get_beta=1",
+                       "--version"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("Zephiro DVD Installer 2.06r1\n", 0), 0u) << r.out;
+  // The command-line mode runs without a display: here it stops at its own check.
+  r = p.run({"--verify=" + p.root / "no copy"});
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_NE(r.err.find("is not an installed copy of Zephiro."), std::string::npos) << r.err;
 }
 
 TEST(Program, RunsWithoutALog) {
@@ -147,14 +184,21 @@ TEST(Program, WithoutADisplayTheGraphicsAlertEndsTheRun) {
       "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator card!\n"
       "If you reset the resolution, you can try launching Zephiro again, since I am resetting Zephiro to default resolution now.\n"
       "(hl_init line 805)\n";
-  // A fatal alert of kind 2: standard error stands in for the message box; exit code 0.
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, lines);
+  // Standard error stands in for the message box, then says how to work without a window;
+  // the run could not do what it was started for: exit code 3.
+  const std::string hint = "The installer's window could not be opened. Without a window it works from the command "
+                           "line: ";
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_EQ(r.err.rfind(lines + hint, 0), 0u) << r.err;
+  EXPECT_NE(r.err.find(" --install=DIR (or --modify, --repair, --verify or --uninstall with the folder of a copy)"),
+            std::string::npos)
+      << r.err;
   EXPECT_TRUE(p.prefs().empty());
-  // Under a test mode only the log gets it, and the run ends with 1.
-  EXPECT_EQ(qa.exit_code, 1);
-  EXPECT_EQ(qa.err, "");
+  // Under a test mode only the log gets the alert; the hint and the exit code are the same.
+  EXPECT_EQ(qa.exit_code, 3);
+  EXPECT_EQ(qa.err.rfind(hint, 0), 0u) << qa.err;
   EXPECT_NE(p.log().find(lines), std::string::npos) << p.log();
+  EXPECT_NE(p.log().find(hint), std::string::npos) << p.log();
 }
 
 // ---------------------------------------------------------------- the real window
