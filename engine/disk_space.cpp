@@ -51,6 +51,16 @@ std::string size_text(double k) {
   return user_text("%1:kilobytes% KB", buf);
 }
 
+namespace {
+
+// The one rule for the panel's words and for CONTINUE alike: the work fits when it needs
+// less than is free (a volume exactly as full as the work would leave it has no room for
+// the files' own blocks), or when it writes nothing at all, as a removal or a copy that is
+// complete already.
+bool has_room(double needed_kb, double free_kb) { return needed_kb == 0 || needed_kb < free_kb; }
+
+}  // namespace
+
 SpaceDecision space_decision_for(const std::string& path) {
   SpaceDecision d;
   uint64_t total = 0, free_bytes = 0;
@@ -59,8 +69,7 @@ SpaceDecision space_decision_for(const std::string& path) {
   d.total_kb = static_cast<double>(total / 1000);
   d.free_kb = static_cast<double>(free_bytes / 1000);
   d.needed_kb = install_manifest().totals.total_installed_size;
-  d.status_enough = d.needed_kb <= d.free_kb;
-  d.enough = d.needed_kb < d.free_kb;
+  d.enough = has_room(d.needed_kb, d.free_kb);
   return d;
 }
 
@@ -80,7 +89,6 @@ SpaceDecision scratch_space_decision() {
   // its headers and the stored blocks' framing stay within a hundredth and a few blocks.
   const double largest = install_manifest().totals.largest_installed_size;
   d.needed_kb = largest > 0 ? largest + largest / 100 + 64 : 0;
-  d.status_enough = d.needed_kb <= d.free_kb;
-  d.enough = d.needed_kb < d.free_kb || d.needed_kb == 0;
+  d.enough = has_room(d.needed_kb, d.free_kb);
   return d;
 }

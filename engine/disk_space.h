@@ -14,8 +14,9 @@ std::string size_text(double kilobytes);
 struct SpaceDecision {
   bool shown = false;  // false when the volume could not be asked (then enough is true)
   double total_kb = 0, free_kb = 0, needed_kb = 0;
-  bool enough = true;       // needed < free, strictly
-  bool status_enough = true;  // needed <= free: picks the enough-space status text
+  // Needed < free, strictly, or nothing needed: decides both the status text and whether
+  // the work may go on.
+  bool enough = true;
 };
 // Asks the volume of the Install Path.
 SpaceDecision space_decision();

@@ -10,7 +10,7 @@ bool disk_space_panel(const std::string& enough_text, const std::string& short_t
   const SpaceDecision d = space_decision();
   const SpaceDecision scratch = scratch_space_decision();
   if (!d.shown && scratch.enough) return true;
-  std::string status = localize(d.status_enough ? enough_text : short_text);
+  std::string status = localize(d.enough ? enough_text : short_text);
   // Each archive passes through the temporary folder on its way from the disc.
   if (!scratch.enough)
     status = substitute_parameters(localize("The temporary folder %1:folder% has %2:free space% free, but the largest "

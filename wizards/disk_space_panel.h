@@ -7,7 +7,8 @@
 
 // Draws the panel for the Install Path's volume with the (English) status text for
 // enough or for too little space, and returns whether the work fits: needed strictly
-// below free. When the volume cannot be asked nothing is drawn and the answer is yes.
+// below free, or nothing needed; the status text says the same. When the volume cannot
+// be asked nothing is drawn and the answer is yes.
 // A temporary folder on another disk that cannot hold the largest archive takes the
 // status line instead, and the answer is no.
 bool disk_space_panel(const std::string& enough_text, const std::string& short_text);
