@@ -429,7 +429,7 @@ int run_command_line_mode() {
   read_disc_identity();
   if (dvd_root().empty()) return fail_to_start("Please insert Zephiro 9 DVD number one to begin.");
   if (dvd_version().empty() || manifest_read_status() != 3)
-    return fail_to_start("This DVD does not appear to be an Zephiro 9 DVD.");
+    return fail_to_start("This DVD does not appear to be a Zephiro 9 DVD.");
   say("Found " + dvd_version() + " in " + dvd_root());
   install_path() = folder;
 

@@ -225,3 +225,40 @@ TEST_F(MainMenuFlow, FoldersThatCannotBeRegisteredAndLinesThatAreNoCopy) {
   EXPECT_EQ(std::distance(fs::directory_iterator(victim), fs::directory_iterator()), 2);
   EXPECT_EQ(read_file(victim + "diary.txt"), "mine");
 }
+
+// An install stopped at a disc request leaves a copy that is not complete: the next start
+// says so and which choice finishes it (Run still works); once the repair has finished it,
+// the menu greets an installed copy again.
+TEST_F(MainMenuFlow, AnInstallStoppedAtADiscRequestIsToldAsUnfinished) {
+  const std::string copy = desktop() + "Zephiro 9 DVD/";
+  const std::string unfinished = "The install of Zephiro 9 in " + copy +
+                                 " was not finished: Repair Zephiro finishes it.  What would you like to do?";
+  RunResult r = run(disc(1), to_select_scenery() +
+                                 "click_text SELECT ALL\n"
+                                 "click_text CONTINUE\n"
+                                 "wait_text Please insert DVD number 2 and click continue.\n"
+                                 "click_text QUIT\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  r = run(all_discs(), "check_fit\n"
+                       "wait_text " + unfinished + "\n"
+                       "no_text You already have Zephiro 9 installed\n"
+                       "wait_text Run Zephiro Now\n"
+                       "click_text Repair Zephiro\n"
+                       "wait_text Please pick which copy of Zephiro 9 you would like to repair.\n"
+                       "click_text CONTINUE\n"
+                       "wait_text Confirm Repairs\n"
+                       "click_text CONTINUE\n"
+                       "# the recorded scenery of the stopped install comes from the later discs\n"
+                       "wait_text Please insert DVD number 2 and click continue.\n"
+                       "click_text CONTINUE\n"
+                       "wait_text Please insert DVD number 3 and click continue.\n"
+                       "click_text CONTINUE\n"
+                       "wait_text I have finished repairing " + copy + "\n"
+                       "click_text GO BACK\n"
+                       "wait_text " + k_menu + "\n"
+                       "no_text was not finished\n"
+                       "click_text QUIT\n");
+  ASSERT_EQ(r.exit_code, 0) << r.err << p.log();
+  RunResult v = verify(copy);
+  EXPECT_EQ(v.exit_code, 0) << v.out << v.err;
+}

@@ -680,7 +680,7 @@ TEST_F(WelcomePageTest, TextFollowsTheDiscInTheDrive) {
   write_file(drive + "/dvd_version.txt", "A\n900\nDVD\nNOT A VERSION\n");
   set_dvd_drives(drive);
   run_frame();
-  EXPECT_EQ(body(), "This DVD does not appear to be an Zephiro 9 DVD.");
+  EXPECT_EQ(body(), "This DVD does not appear to be a Zephiro 9 DVD.");
   EXPECT_FALSE(bottom(2)->enabled);
   EXPECT_TRUE(alerts.empty());
 }
@@ -694,7 +694,7 @@ TEST_F(WelcomePageTest, RejectedManifestAndScenerySet) {
   set_dvd_drives(disc);
   run_frame();
   EXPECT_EQ(manifest_read_status(), 2);
-  EXPECT_EQ(body(), "This DVD does not appear to be an Zephiro 9 DVD.");
+  EXPECT_EQ(body(), "This DVD does not appear to be a Zephiro 9 DVD.");
 
   // A set of global scenery only asks for the simulator first.
   const std::string scenery = drives / "scenery/";

@@ -44,10 +44,12 @@ TEST_F(RepairWizardFlow, AnIntactCopyNeedsNoFilesAndFinishesWithoutInstalling) {
   // The set has a file the product no longer uses; an intact copy does not hold it.
   ASSERT_NO_FATAL_FAILURE(install_copy(copy(), "all"));
   RunResult r = run(disc(1), to_confirm_repairs() +
-                                 "wait_text I need to install approximately 0 files to repair " + copy() + ".\n"
-                                 "wait_text Click continue to begin repairing Zephiro.\n"
-                                 "wait_text You have enough free disk space to repair this copy of Zephiro.\n"
-                                 "wait_text Disk space needed to install: 0 KB\n"
+                                 "wait_text The copy of Zephiro 9 in " + copy() +
+                                 " is complete: no file needs to be repaired.\n"
+                                 "wait_text Click continue to finish.\n"
+                                 "no_text I need to install approximately\n"
+                                 "no_text Click continue to begin repairing\n"
+                                 "no_text Disk space needed to install\n"
                                  "click_text CONTINUE\n"
                                  "wait_text Finished Repairing Zephiro.\n"
                                  "wait_text I have finished repairing " + copy() +

@@ -359,7 +359,7 @@ TEST_F(TranslationFiles, PageTextsAboveWidgetsTakeNoMoreLinesThanTheEnglish) {
   const std::vector<std::string> texts = {
       "Please pick the scenery you would like to install now.  You can use this installer to add more scenery or "
       "remove scenery later.  If you fly into an area with no scenery installed, you will see only ocean.\n\n"
-      "Click on the world map to pick select regions to install.",
+      "Click on the world map to select regions to install.",
       "Click on the world map to select what scenery you would like to install.  Scenery that you deselect will be "
       "removed; scenery that you select will be installed.  If you fly into an area with no scenery installed, you "
       "will see only ocean.",
@@ -454,6 +454,9 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
   std::filesystem::create_directory(desktop() + "Taken");
   const std::string copy = desktop() + "Zephiro 9 DVD/";
   const std::string dvd = "Zephiro 9 DVD";
+  const std::string unfinished =
+      tr("You already have Zephiro 9 installed on this computer.") + "  " +
+      tr("A change to Zephiro 9 in %1:folder% was not finished: %2:choice% finishes it.", copy, tr("Repair Zephiro"));
 
   const std::string text =
       "check_fit\n"
@@ -476,7 +479,7 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
       "click_text CONTINUE\n" +
       wait(tr("Please pick the scenery you would like to install now.  You can use this installer to add more scenery "
               "or remove scenery later.  If you fly into an area with no scenery installed, you will see only "
-              "ocean.\n\nClick on the world map to pick select regions to install.")) +
+              "ocean.\n\nClick on the world map to select regions to install.")) +
       "drag 600 310 740 350\n"
       "click_text CONTINUE\n" +
       wait(tr("Installing Zephiro - Please Change DVDs")) + insert_disc(2) +
@@ -484,7 +487,10 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
       "click_text GO BACK\n" +
       wait(tr("Are you sure you want to cancel the installation?  This will delete the partially installed copy of "
               "Zephiro 9.")) +
-      "click_text " + tr("Continue") + "\n" + insert_disc(2) + "set_drives " + disc(2) + "\n" +
+      "click_text " + tr("Continue") + "\n" + insert_disc(2) +
+      "# the first disc is still in: not the one needed\n"
+      "click_text CONTINUE\n" + wait(tr("That is not the DVD I need: I need DVD number %1:disk number%.", "2")) +
+      insert_disc(2) + "set_drives " + disc(2) + "\n" +
       "click_text CONTINUE\n" + insert_disc(3) + "set_drives " + disc(3) + "\n" +
       "click_text CONTINUE\n" + wait(tr("Finished Installing Zephiro")) + wait(tr("Installation was successful.")) +
       "click_text GO BACK\n"
@@ -527,9 +533,10 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
       wait(tr("Damaged archive: its data is corrupt or fails its check")) +
       "click_text " + tr("Continue") + "\n" + wait(tr("Finished With Add/Remove Scenery")) +
       wait(tr("There were errors while adding and removing your scenery.")) +
-      "click_text GO BACK\n" + wait(tr(k_menu_text)) + "click_text " + tr("Run Zephiro Now") + "\n" +
+      "# the scenery change did not finish, and the menu says so\n"
+      "click_text GO BACK\n" + wait(unfinished) + "click_text " + tr("Run Zephiro Now") + "\n" +
       wait(tr("Please pick which copy of Zephiro 9 you would like to run.")) + "click_text GO BACK\n" +
-      "# the copy found with Find It removed\n" + wait(tr(k_menu_text)) + "click_text " +
+      "# the copy found with Find It removed\n" + wait(unfinished) + "click_text " +
       tr("Remove A Copy Of Zephiro") + "\n" + wait(tr("Please pick which copy of Zephiro 9 you would like to remove.")) +
       "click_text " + other + "\n"
       "click_text CONTINUE\n" +
@@ -560,6 +567,40 @@ TEST_P(TranslatedRun, EveryWizardWithoutAnEnglishTextOrATextThatDoesNotFit) {
   EXPECT_TRUE(std::filesystem::exists(copy + "Global Scenery/-global terrain-/+40+070/+43+073.dsf"));
   EXPECT_FALSE(std::filesystem::exists(copy + "Global Scenery/-global terrain-/+20+070/+27+076.dsf"));
   EXPECT_FALSE(std::filesystem::exists(copy + damaged_tile));
+}
+
+// An install stopped at a disc request greets the next start as unfinished; the repair
+// finishes it, and a second repair finds the copy complete.
+TEST_P(TranslatedRun, AnUnfinishedCopyAndACompleteOne) {
+  const std::string set = p.root / "set/";
+  ASSERT_TRUE(make_tiny_disc_set(set, 3));
+  const std::string drives = set + "disc1" + list_separator() + set + "disc2" + list_separator() + set + "disc3";
+  const std::string copy = desktop() + "Zephiro 9 DVD/";
+  RunResult stopped = p.run({"--lang=en", "--dvd_drives=" + drives,
+                             script(to_select_scenery() +
+                                    "click_text SELECT ALL\n"
+                                    "click_text CONTINUE\n"
+                                    "wait_text Please insert DVD number 2 and click continue.\n"
+                                    "click_text QUIT\n")});
+  ASSERT_EQ(stopped.exit_code, 0) << stopped.err;
+  const std::string repair = "click_text " + tr("Repair Zephiro") + "\n" + wait(tr("Repair Zephiro 9")) +
+                             "click_text CONTINUE\n" + wait(tr("Confirm Repairs"));
+  const std::string text =
+      "check_fit\n" +
+      wait(tr("The install of Zephiro 9 in %1:folder% was not finished: %2:choice% finishes it.", copy,
+              tr("Repair Zephiro"))) +
+      wait(tr("What would you like to do?")) + repair + "click_text CONTINUE\n" + insert_disc(2) +
+      "click_text CONTINUE\n" + insert_disc(3) + "click_text CONTINUE\n" + wait(tr("Finished Repairing Zephiro.")) +
+      "click_text GO BACK\n" + wait(tr(k_menu_text)) + repair +
+      wait(tr("The copy of Zephiro 9 in %1:path% is complete: no file needs to be repaired.\n\nClick continue to "
+              "finish.",
+              copy)) +
+      "click_text CONTINUE\n" + wait(tr("Finished Repairing Zephiro.")) + "click_text QUIT\n";
+  RunResult r = p.run({"--lang=" + std::string(language_entry(GetParam())->iso_code), "--missing_strings",
+                       "--dvd_drives=" + drives, script(text)});
+  const std::string log = p.log();
+  ASSERT_EQ(r.exit_code, 0) << r.err << log;
+  EXPECT_EQ(log.find("\nSTRING "), std::string::npos) << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TranslatedRun,

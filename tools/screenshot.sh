@@ -44,7 +44,7 @@ wait_text $(words "End User License Agreement")
 # the "I agree!" check box
 click 250 303
 click_text CONTINUE
-wait_text $(words "Please pick the scenery you would like to install now.  You can use this installer to add more scenery or remove scenery later.  If you fly into an area with no scenery installed, you will see only ocean.\n\nClick on the world map to pick select regions to install.")
+wait_text $(words "Please pick the scenery you would like to install now.  You can use this installer to add more scenery or remove scenery later.  If you fly into an area with no scenery installed, you will see only ocean.\n\nClick on the world map to select regions to install.")
 # Europe and Africa, then the Americas
 drag 470 240 580 370
 drag 290 250 420 340

@@ -34,6 +34,7 @@ const int k_pair_count = sizeof g_pairs / sizeof g_pairs[0];
 
 int g_position = 0;
 bool g_not_ejected = false;  // the disc the page found could not be ejected
+bool g_wrong_disc = false;   // the last check found no disc holding what the work needs
 
 int change_page(int wizard, int entering, PageDescription& page) {
   const DiscPagePair& pair = g_pairs[wizard];
@@ -55,6 +56,11 @@ int change_page(int wizard, int entering, PageDescription& page) {
   const int disc = g_position >= 0 && g_position < manifest_group_count() ? current_entry(g_position).disc_number : 0;
   page.text = substitute_parameters(localize("Please insert DVD number %1:disk number% and click continue."),
                                     disc_number_text(disc));
+  // CONTINUE with another disc (or none) comes back here: say so, or nothing would change.
+  if (g_wrong_disc)
+    page.text = substitute_parameters(localize("That is not the DVD I need: I need DVD number %1:disk number%."),
+                                      disc_number_text(disc)) +
+                "\n\n" + page.text;
   // The wizard goes on all the same: the user takes the old disc out by hand.
   if (g_not_ejected)
     page.text = localize("The DVD could not be ejected. Please take it out of the drive yourself.") + "\n\n" + page.text;
@@ -68,7 +74,9 @@ int change_page(int wizard, int entering, PageDescription& page) {
 int check_page(int wizard, PageDescription& page) {
   const DiscPagePair& pair = g_pairs[wizard];
   page.title = localize(pair.check_title);
-  page.next_page = find_needed_disc(g_position) ? pair.work_page : disc_change_page(wizard);
+  const bool found = find_needed_disc(g_position);
+  g_wrong_disc = !found;
+  page.next_page = found ? pair.work_page : disc_change_page(wizard);
   return 1;
 }
 
@@ -91,8 +99,12 @@ bool known(int wizard) { return wizard >= 0 && wizard < k_pair_count; }
 WizardPage disc_change_page(int wizard) { return known(wizard) ? k_change_pages[wizard] : nullptr; }
 WizardPage disc_check_page(int wizard) { return known(wizard) ? k_check_pages[wizard] : nullptr; }
 
-void set_disc_change_position(int group) { g_position = group; }
+void set_disc_change_position(int group) {
+  g_position = group;
+  g_wrong_disc = false;  // a new request: no disc has been tried for it yet
+}
 void reset_disc_change() {
   g_position = 0;
   g_not_ejected = false;
+  g_wrong_disc = false;
 }

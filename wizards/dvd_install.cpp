@@ -134,9 +134,9 @@ int welcome_page(int entering, PageDescription& page) {
     page.text = localize("Please insert Zephiro 9 DVD number one to begin.");
     offer_disc_images(page, welcome_page, welcome_page);
   } else if (dvd_version().empty() || manifest_read_status() != manifest_read) {
-    page.text = localize("This DVD does not appear to be an Zephiro 9 DVD.");
+    page.text = localize("This DVD does not appear to be a Zephiro 9 DVD.");
   } else if (!registry().installed_copies.empty()) {
-    main_menu(page);
+    main_menu(entering, page);
   } else if (install_manifest().has_base_files) {
     page.text = substitute_parameters(
         localize("Welcome to the Zephiro 9 Installer.  I will guide you through the process of installing "
@@ -261,12 +261,12 @@ int select_scenery_page(int entering, PageDescription& page) {
   page.title = localize("Select Scenery");
   page.text = localize("Please pick the scenery you would like to install now.  You can use this installer to add "
                        "more scenery or remove scenery later.  If you fly into an area with no scenery installed, "
-                       "you will see only ocean.\n\nClick on the world map to pick select regions to install.");
+                       "you will see only ocean.\n\nClick on the world map to select regions to install.");
   page.back_page = license_page;
   page.next_page = install_page;
   if (!disk_space_panel("You have enough free disk space to install Zephiro 9 with the selected scenery.",
                         "You do not have enough free disk space to install Zephiro 9 with the selected scenery; "
-                        "change the install location to another hard driver or select less scenery."))
+                        "change the install location to another hard drive or select less scenery."))
     page.next_page = nullptr;
   return 0;
 }

@@ -6,8 +6,10 @@
 #include "ui/page_framework.h"
 
 // Fills the page's text and its choices: run, add or remove scenery (when the set has
-// scenery tiles), repair and install a second copy (when it has base files).
-void main_menu(PageDescription& page);
+// scenery tiles), repair and install a second copy (when it has base files). The text
+// names each copy whose install or later change did not finish, and the choice that
+// finishes it. `entering`: the Welcome page was entered (the copies' records are read again).
+void main_menu(int entering, PageDescription& page);
 
 int run_page(int entering, PageDescription& page);
 // Starts the copy's simulator: on success the installer shuts down and ends with exit

@@ -98,14 +98,22 @@ int repair_confirm_page(int entering, PageDescription& page) {
   if (entering) {
     compute_install_totals();
     s.repair_count = count_repairs();
+    s.complete = s.repair_count == 0 && install_manifest().totals.files_to_delete == 0;
   }
   page.title = localize("Confirm Repairs");
+  page.back_page = repair_select_copy_page;
+  page.next_page = repair_page;
+  if (s.complete) {
+    // The work then does nothing but end (a record of unfinished work goes with it).
+    page.text = substitute_parameters(localize("The copy of Zephiro 9 in %1:path% is complete: no file needs to be "
+                                               "repaired.\n\nClick continue to finish."),
+                                      install_path());
+    return 0;
+  }
   page.text = substitute_parameters(
       localize_count(s.repair_count, "I need to install approximately %1:count% file to repair %2:path%.",
                      "I need to install approximately %1:count% files to repair %2:path%."),
       std::to_string(s.repair_count), install_path());
-  page.back_page = repair_select_copy_page;
-  page.next_page = repair_page;
   if (!disk_space_panel("You have enough free disk space to repair this copy of Zephiro.",
                         "You do not have enough free disk space to repair this copy of Zephiro."))
     page.next_page = nullptr;

@@ -17,6 +17,7 @@ struct RepairWizardState {
   CopyScan scan;
   WorkRun work;
   int repair_count = 0;  // files the scan found missing, damaged or no longer wanted
+  bool complete = false;  // nothing to install or delete: the copy is as the discs describe it
 };
 RepairWizardState& repair_wizard();
 void reset_repair_wizard();
