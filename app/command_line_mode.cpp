@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/app_state.h"
@@ -137,10 +138,10 @@ void command_line_alert(const AlertRequest& req) {
   std::string text;
   for (const std::string& line : req.lines)
     if (!line.empty()) text += line + "\n";
-  text += alert_location(req.file, req.line) + "\n";
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
-  LOG << "\n" << text;
+  // Where the alert was raised is for the log's readers, not for the user at the terminal.
+  LOG << "\n" << text << alert_location(req.file, req.line) << "\n";
   log_flush();
   if (req.kind == alert_quit || req.kind == alert_crash) {
     shut_down(false);
@@ -173,6 +174,21 @@ bool parse_tile(const std::string& name, int* column, int* row) {
   return true;
 }
 
+// The tiles the discs hold, for a user who named another: ten to a line, south to north.
+std::string discs_tiles_text() {
+  const TileGrid& available = install_manifest().available_tiles;
+  std::string list;
+  int count = 0;
+  for (int row = 0; row < tile_rows; ++row)
+    for (int column = 0; column < tile_columns; ++column) {
+      if (!available.get(column, row)) continue;
+      list += (count == 0 ? "" : count % 10 == 0 ? ",\n  " : ",") + tile_name(column, row);
+      ++count;
+    }
+  if (count == 0) return "The discs hold no scenery tiles at all (use --scenery=none).";
+  return "The discs hold " + std::to_string(count) + (count == 1 ? " tile" : " tiles") + ":\n  " + list;
+}
+
 // Applies --scenery to the tile selection. False (after saying why) for a bad list.
 // Without --scenery the selection stays when `keep_when_absent`, else every tile is chosen.
 bool select_scenery(bool keep_when_absent) {
@@ -200,7 +216,7 @@ bool select_scenery(bool keep_when_absent) {
       return false;
     }
     if (!install_manifest().available_tiles.get(column, row)) {
-      say("ERROR: the discs hold no scenery for the tile " + name + ".");
+      say("ERROR: the discs hold no scenery for the tile " + name + ". " + discs_tiles_text());
       return false;
     }
     selected.set(column, row, true);
@@ -213,21 +229,63 @@ bool select_scenery(bool keep_when_absent) {
 bool scan_copy(CommandLineRun& run, bool quick) {
   int cursor = 0;
   float progress = 0;
-  const int total = manifest_group_count();
+  // The files counted are those the scan looks at: wanted by the scope (which the first
+  // step widens to any recorded work) and the Target Platform, not every path of the manifest.
+  std::vector<int> wanted_before;
   while (!checksum_step(cursor, quick, progress)) {
     drain_main_thread_queues();
     if (stop_requested()) {
       abort_checksum();
       return false;
     }
-    std::string caption = replace_parameter(replace_parameter("Scanning %1:number% of %2:total% files.", 1,
-                                                              std::to_string(cursor)),
-                                            2, std::to_string(total));
+    if (wanted_before.empty()) {
+      wanted_before.push_back(0);
+      for (int g = 0; g < manifest_group_count(); ++g)
+        wanted_before.push_back(wanted_before.back() + (is_entry_wanted(g, manifest_entry_count(g) - 1) ? 1 : 0));
+    }
+    std::string caption =
+        replace_parameter(replace_parameter("Scanning %1:number% of %2:total% files.", 1,
+                                            std::to_string(wanted_before[static_cast<size_t>(cursor)])),
+                          2, std::to_string(wanted_before.back()));
     show_progress(run, progress, caption);
     pause_briefly();
   }
   end_progress(run);
   return true;
+}
+
+// What a drive holds instead of the first disc, in words.
+std::string what_the_drive_holds(const std::string& root) {
+  const std::string shown = root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
+  uint64_t size = 0;
+  const bool marker = drive_file_size(root + "dvd_version.txt", &size) == 0;
+  if (!path_exists(shown)) return shown + ": there is no such folder or disc image.";
+  if (is_disc_image(root)) {
+    std::string detail;
+    if (int code = check_disc_image(shown, &detail))
+      return shown + ": the disc image cannot be read (" + error_message_for_code(code) + ").";
+  }
+  if (is_disc_image(root))
+    return marker ? shown + ": its dvd_version.txt is not that of a Zephiro 9 disc."
+                  : shown + ": a disc image without dvd_version.txt, so not the first disc of a Zephiro 9 set.";
+  if (!folder_exists(root)) return shown + ": neither a folder nor a disc image.";
+  std::vector<std::string> names;
+  std::vector<int> folders;
+  if (list_folder(root, names, folders) == 0) return shown + ": the folder is empty.";
+  return marker ? shown + ": its dvd_version.txt is not that of a Zephiro 9 disc."
+                : shown + ": the folder holds no dvd_version.txt, so it is not the first disc of a Zephiro 9 set.";
+}
+
+void say_why_no_drive_holds_the_disc() {
+  const std::vector<std::string> roots = dvd_drive_roots();
+  if (roots.empty()) {
+    say(has_option("--dvd_drives") ? "--dvd_drives names no folder."
+                                   : "No disc is mounted. Give the discs' folders or images with "
+                                     "--dvd_drives=DIR[" + std::string(1, platform::path_list_separator()) +
+                                         "DIR...].");
+    return;
+  }
+  for (const std::string& root : roots) say("  " + what_the_drive_holds(root));
 }
 
 // Waits for the disc that holds `group`: every drive is searched; then a terminal user is
@@ -420,14 +478,19 @@ int run_command_line_mode() {
     return fail_to_start(folder + " is not an installed copy of Zephiro.");
   } else if (unfinished && record.removal && run.action != Action::uninstall && run.action != Action::verify) {
     return fail_to_start("an interrupted removal of " + folder + " has not been finished: --uninstall=DIR finishes it.");
-  } else if (unfinished && run.action != Action::verify) {
+  } else if (unfinished && run.action != Action::verify && (run.action != Action::uninstall || record.removal)) {
+    // Removing a copy finishes only a removal: an unfinished install or change is moot.
     say("Finishing the interrupted " + work_kind_name(record) + " of " + folder);
   }
 
   threads_init();
   set_conflict_prompt(answer_conflict);
   read_disc_identity();
-  if (dvd_root().empty()) return fail_to_start("Please insert Zephiro 9 DVD number one to begin.");
+  if (dvd_root().empty()) {
+    say("ERROR: Please insert Zephiro 9 DVD number one to begin.");
+    say_why_no_drive_holds_the_disc();
+    return cli_not_started;
+  }
   if (dvd_version().empty() || manifest_read_status() != 3)
     return fail_to_start("This DVD does not appear to be a Zephiro 9 DVD.");
   say("Found " + dvd_version() + " in " + dvd_root());

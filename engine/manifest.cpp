@@ -1,6 +1,7 @@
 #include "engine/manifest.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "core/alert.h"
 #include "core/app_state.h"
@@ -288,6 +289,14 @@ bool tile_of_name(const std::string& path, int* row, int* column) {
   *row = r;
   *column = c;
   return true;
+}
+
+std::string tile_name(int column, int row) {
+  char text[32];  // room for any int, though a grid cell needs 7
+  const int latitude = row * 10 - 90, longitude = column * 10 - 180;
+  std::snprintf(text, sizeof text, "%c%02d%c%03d", latitude < 0 ? '-' : '+', latitude < 0 ? -latitude : latitude,
+                longitude < 0 ? '-' : '+', longitude < 0 ? -longitude : longitude);
+  return text;
 }
 
 bool is_scenery_tile_path(const std::string& path, int* row, int* column) {

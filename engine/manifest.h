@@ -93,5 +93,7 @@ bool stays_inside_copy(const std::string& install_relative);
 // The tile of a file name such as "+40-074.dsf" (the path's last component); false when the
 // name is not a tile name or lies outside the grid.
 bool tile_of_name(const std::string& path, int* row, int* column);
+// The name of a tile by its south-west corner, latitude then longitude: "+40-080".
+std::string tile_name(int column, int row);
 // Whether a manifest path names a scenery tile file; sets row and column when it does.
 bool is_scenery_tile_path(const std::string& path, int* row, int* column);

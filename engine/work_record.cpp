@@ -16,14 +16,6 @@ const char kRecordType[] = "WORK";
 // A record names at most every tile of the grid: a few KB.
 const uint64_t kRecordLimit = 64 * 1024;
 
-std::string tile_name(int column, int row) {
-  char text[16];
-  int latitude = row * 10 - 90, longitude = column * 10 - 180;
-  std::snprintf(text, sizeof text, "%c%02d%c%03d", latitude < 0 ? '-' : '+', latitude < 0 ? -latitude : latitude,
-                longitude < 0 ? '-' : '+', longitude < 0 ? -longitude : longitude);
-  return text;
-}
-
 std::string record_text(const WorkRecord& r) {
   std::string text = "I\n" + std::to_string(kRecordVersion) + " version\n" + kRecordType + "\n";
   text += std::string("BASE ") + (r.base_files ? "1" : "0") + "\n";

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/work_record.h"
 #include "io/file_ops.h"
 #include "platform/host.h"
 #include "tests/test_util.h"
@@ -150,6 +151,55 @@ TEST_F(CommandLineTest, RunsThatCannotStart) {
   EXPECT_EQ(r.exit_code, cli_not_started);
   EXPECT_NE(r.err.find("Please insert Zephiro 9 DVD number one to begin."), std::string::npos);
   EXPECT_FALSE(std::ifstream(copy() + "2").good());
+}
+
+// What a user at the terminal is told when a run cannot start or works on an unfinished
+// copy: which drive holds what instead of the first disc, which tiles the discs hold, the
+// files the scan looks at, and no source lines of the program.
+TEST_F(CommandLineTest, MessagesSayWhatIsWrongInTheUsersTerms) {
+  const std::string missing = p.root / "no such drive", empty = p.root / "empty drive", other = p.root / "other";
+  make_folder(empty);
+  make_folder(other);
+  write_file(other + "/notes.txt", "not a disc");
+  write_file(p.root / "junk.iso", "no image at all");
+  RunResult r = p.run({"--install=" + copy(), "--dvd_drives=" + missing + list_separator() + empty + list_separator() +
+                                                   other + list_separator() + p.root / "junk.iso"});
+  EXPECT_EQ(r.exit_code, cli_not_started);
+  for (const std::string& line :
+       {std::string("ERROR: Please insert Zephiro 9 DVD number one to begin.\n"),
+        "  " + missing + ": there is no such folder or disc image.\n", "  " + empty + ": the folder is empty.\n",
+        "  " + other + ": the folder holds no dvd_version.txt, so it is not the first disc of a Zephiro 9 set.\n",
+        "  " + p.root / "junk.iso" + ": the disc image cannot be read ("})
+    EXPECT_NE(r.err.find(line), std::string::npos) << line << r.err;
+  // The alert about the image has no source line on the terminal.
+  EXPECT_NE(r.err.find("I cannot read the disc image " + p.root / "junk.iso"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(".cpp line "), std::string::npos) << r.err;
+  r = p.run({"--install=" + copy(), "--dvd_drives="});
+  EXPECT_NE(r.err.find("--dvd_drives names no folder."), std::string::npos) << r.err;
+
+  // A tile the discs lack: the ones they hold are listed.
+  r = run({"--install=" + copy(), "--scenery=+40+070,+41-081"});
+  EXPECT_EQ(r.exit_code, cli_not_started);
+  EXPECT_NE(r.err.find("ERROR: the discs hold no scenery for the tile +41-081. The discs hold 6 tiles:\n"
+                       "  -50-040,-30+010,+20+070,+40+070,+40+160,+50+150\n"),
+            std::string::npos)
+      << r.err;
+
+  // The scenery change's scan counts the tiles it looks at, not every path of the manifest.
+  ASSERT_EQ(run({"--install=" + copy(), "--scenery=+40+070"}).exit_code, 0);
+  r = run({"--modify=" + copy(), "--scenery=+40+070,+50+150"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find(" of 6 files."), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(" of 7"), std::string::npos) << r.err;
+
+  // Removing a copy whose install did not finish removes it; it does not finish the install.
+  WorkRecord record;
+  record.base_files = record.scenery_tiles = true;
+  ASSERT_EQ(write_work_record(copy() + "/", record), 0);
+  r = run({"--uninstall=" + copy()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err.find("Finishing the interrupted"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Removed "), std::string::npos) << r.err;
 }
 
 TEST_F(CommandLineTest, AMissingDiscIsAskedForOnATerminalAndStopsARunWithout) {
