@@ -10,6 +10,7 @@
 #include "core/app_state.h"
 #include "core/log.h"
 #include "core/options.h"
+#include "core/user_text.h"
 #include "app/startup.h"
 #include "engine/disk_space.h"
 #include "engine/executor.h"
@@ -56,7 +57,9 @@ std::string replace_parameter(std::string text, int number, const std::string& v
   return text.replace(start, end - start + 1, value);
 }
 
-void say(const std::string& line) {
+// A terminal does not wrap the program's lines: sizes keep plain spaces there.
+void say(const std::string& text) {
+  const std::string line = with_plain_spaces(text);
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
   LOG << line << "\n";

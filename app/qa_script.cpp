@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/app_state.h"
+#include "core/user_text.h"
 #include "core/log.h"
 #include "app/startup.h"
 #include "engine/dvd_discovery.h"
@@ -161,12 +162,16 @@ bool parse_numbers(const std::string& text, float* out, int count) {
 
 // ---------------------------------------------------------------- what the last frame drew
 
-bool frame_shows_text(const std::string& wanted) {
+bool frame_shows_text(const std::string& typed) {
   const std::vector<TextNote>& texts = state().notes.last_texts;
+  // A script is typed with plain spaces: a no-break space on the screen (in a size) matches one.
+  const std::string wanted = with_plain_spaces(typed);
   // A wrapped text is searched line by line and as the whole text of its call.
   std::string whole;
   int call = -1;
-  for (const TextNote& n : texts) {
+  for (const TextNote& note : texts) {
+    TextNote n = note;
+    n.text = with_plain_spaces(n.text);
     if (n.text.find(wanted) != std::string::npos) return true;
     if (n.call != call) {
       if (whole.find(wanted) != std::string::npos) return true;

@@ -108,3 +108,9 @@ std::vector<long long> parameter_numbers(const std::string& text) {
 }
 
 void reset_user_text() { set_user_text_lookup(nullptr); }
+
+std::string with_plain_spaces(std::string text) {
+  for (size_t at = text.find(k_no_break_space); at != std::string::npos; at = text.find(k_no_break_space, at))
+    text.replace(at, sizeof k_no_break_space - 1, " ");
+  return text;
+}

@@ -11,6 +11,13 @@
 #include <string>
 #include <vector>
 
+// U+00A0 in UTF-8: a space where a wrapped text may not break its line (between a size's
+// number and its unit).
+constexpr char k_no_break_space[] = "\xC2\xA0";
+// The text with each no-break space made a plain one: for a terminal, which does not wrap,
+// and for a script typed with plain spaces.
+std::string with_plain_spaces(std::string text);
+
 // The translation of `english`; `report_missing` says whether a text the translation
 // lacks is to be reported as missing (with "--missing_strings").
 using UserTextLookup = std::string (*)(const std::string& english, bool report_missing);

@@ -34,6 +34,17 @@ void compute_install_totals() {
   }
 }
 
+namespace {
+
+// A size is one word on the screen: a line never breaks between its number and its unit.
+std::string joined(std::string text) {
+  std::string out;
+  for (char c : text) out += c == ' ' ? std::string(k_no_break_space) : std::string(1, c);
+  return out;
+}
+
+}  // namespace
+
 std::string size_text(double k) {
   char buf[64];
   if (k > 1024000.0) {
@@ -41,14 +52,14 @@ std::string size_text(double k) {
     std::snprintf(buf, sizeof(buf), "%.1f", k / 1048576.0);
     const std::string number = buf;
     const size_t point = number.find_first_of(".,");
-    return user_text("%1:whole gigabytes%.%2:tenths% GB", number.substr(0, point), number.substr(point + 1));
+    return joined(user_text("%1:whole gigabytes%.%2:tenths% GB", number.substr(0, point), number.substr(point + 1)));
   }
   if (k > 1024.0) {
     std::snprintf(buf, sizeof(buf), "%.0f", k / 1024.0);
-    return user_text("%1:megabytes% MB", buf);
+    return joined(user_text("%1:megabytes% MB", buf));
   }
   std::snprintf(buf, sizeof(buf), "%.0f", k);
-  return user_text("%1:kilobytes% KB", buf);
+  return joined(user_text("%1:kilobytes% KB", buf));
 }
 
 namespace {

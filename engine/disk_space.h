@@ -8,7 +8,8 @@
 // the selected tiles (no plan needed).
 void compute_install_totals();
 
-// "1.0 GB", "1000 MB", "12 KB".
+// "1.0 GB", "1000 MB", "12 KB", in the user's language, the number and the unit joined by a
+// no-break space so that a wrapped text keeps them on one line.
 std::string size_text(double kilobytes);
 
 struct SpaceDecision {

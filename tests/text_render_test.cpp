@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/user_text.h"
 #include "tests/test_util.h"
 #include "tests/ui_fixture.h"
 
@@ -40,6 +41,29 @@ TEST_F(TextRenderTest, WrapsAtTheLastSpaceAndStepsTenUnits) {
   }
   EXPECT_EQ(joined, k_long);
   EXPECT_EQ(y, 440 - 10.0f * rec.texts.size());
+}
+
+// A size's number and unit are joined by a no-break space: at every wrap width the line
+// breaks elsewhere, and the joint is as wide as a space.
+TEST_F(TextRenderTest, ANoBreakSpaceKeepsASizeOnOneLine) {
+  const std::string nbsp = k_no_break_space;
+  const std::string text = "This removes 312 files and frees 20" + nbsp + "MB. Disk size: 258.0" + nbsp +
+                           "GB; free disk space: 78.8" + nbsp + "GB.";
+  EXPECT_EQ(measure_text("20" + nbsp + "MB"), measure_text("20 MB"));
+  const float whole = measure_text(text);
+  int wrapped = 0;
+  for (float wrap = measure_text("258.0" + nbsp + "GB;") + 1; wrap < whole; wrap += 1) {
+    rec.clear();
+    draw_text(12, 0, 300, text, wrap, weight_regular, align_left);
+    std::string joined;
+    for (const TextNote& t : rec.texts) {
+      for (const char* unit : {"MB", "GB"}) EXPECT_NE(t.text.rfind(unit, 0), 0u) << wrap << ": " << t.text;
+      joined += (joined.empty() ? "" : " ") + t.text;
+    }
+    EXPECT_EQ(joined, text) << wrap;
+    wrapped += rec.texts.size() > 1;
+  }
+  EXPECT_GT(wrapped, 100);
 }
 
 TEST_F(TextRenderTest, AWordLongerThanTheWrapWidthIsCutAtTheWidth) {
