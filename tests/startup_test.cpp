@@ -277,7 +277,7 @@ TEST_F(ProgramWindow, ClosingTheWindowSavesThePreferences) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "");
   const std::string log = p.log();
-  EXPECT_NE(log.find("WARNING: command line option --osIBMused twice.\n"), std::string::npos);
+  EXPECT_NE(log.find("WARNING: command line option --os=IBM used twice.\n"), std::string::npos);
   EXPECT_NE(log.find("Clean exit from threads.\n"), std::string::npos) << log;
   EXPECT_EQ(p.prefs(),
             "I\n10 version\n_stream_count 0\n_log_actions 1\n_proxy_host old host\n"

@@ -50,9 +50,9 @@ TEST_F(UserTextTest, EnglishUntilALanguageIsSet) {
             "Error: Damaged archive: its data is corrupt or fails its check");
   EXPECT_EQ(user_text("Compressed File: %1:file%.", "/d/a.zip"), "Compressed File: /d/a.zip.");
   EXPECT_EQ(error_message_for_code(123456), "Error code 123456");
-  EXPECT_EQ(size_text(1030000), "1.0 GB");
-  EXPECT_EQ(size_text(1536), "2 MB");
-  EXPECT_EQ(size_text(12), "12 KB");
+  EXPECT_EQ(size_text(1030000), std::string("1.0") + kNbsp + "GB");
+  EXPECT_EQ(size_text(1536), std::string("2") + kNbsp + "MB");
+  EXPECT_EQ(size_text(12), std::string("12") + kNbsp + "KB");
   // English is the identity too, also for a translation that is not loaded.
   set_language(language_english);
   EXPECT_EQ(user_text("File: "), "File: ");
@@ -98,5 +98,5 @@ TEST_F(UserTextTest, AfterSetLanguageTheLowerLayersSpeakIt) {
   // Back to English: the lookup gives the English again.
   set_language(language_english);
   EXPECT_EQ(error_message_for_code(123456), "Error code 123456");
-  EXPECT_EQ(size_text(2500000), "2.4 GB");
+  EXPECT_EQ(size_text(2500000), std::string("2.4") + kNbsp + "GB");
 }
