@@ -1,8 +1,11 @@
 #include "ui/world_map.h"
 
+#include <random>
+
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "tests/ui_fixture.h"
+#include "ui/keyboard_focus.h"
 #include "ui/png_image.h"
 #include "ui/widgets.h"
 
@@ -175,6 +178,50 @@ TEST_F(WorldMapTest, EdgesAndPressesOffTheMap) {
   click(300, 130);
   EXPECT_EQ(world_map_state().paint_value, 1);
   EXPECT_FALSE(selected(11, 5));
+}
+
+TEST_F(WorldMapTest, TheKeyboardCursorMovesTogglesAndFollowsClicks) {
+  install_manifest().available_tiles.set(3, 15, true);  // a tile in a higher row, no group
+  auto keys_frame = [&](std::vector<int> keys) {
+    frame(0, 0);
+    for (int k : keys) ui().in.keys.push_back(KeyEvent{k, 0, ""});
+    world_map();
+  };
+  auto cursor_at = [&](int column, int row) {
+    return world_map_state().cursor_column == column && world_map_state().cursor_row == row;
+  };
+  keys_frame({});
+  EXPECT_TRUE(cursor_at(3, 15));  // the top row first
+  EXPECT_EQ(focused_widget() != 0, true);  // the map takes the focus as its page's main widget
+  keys_frame({key_end});
+  EXPECT_TRUE(cursor_at(12, 5));
+  keys_frame({key_space});
+  EXPECT_TRUE(selected(12, 5));
+  EXPECT_FLOAT_EQ(needed(), 400);
+  keys_frame({key_left, key_left, key_space});
+  EXPECT_TRUE(cursor_at(10, 5));
+  EXPECT_FLOAT_EQ(needed(), 500);
+  keys_frame({key_space, key_space});  // two presses in one frame: on and off again
+  EXPECT_TRUE(selected(10, 5));
+  keys_frame({key_home, key_up, key_up, key_up, key_left, key_left, key_left, key_left});
+  EXPECT_TRUE(cursor_at(0, 17));  // held at the grid's edges
+  // The cursor shows only once a key was pressed since the last click.
+  bool cursor_drawn = false;
+  for (const RecordedQuads& q : rec.drawn)
+    for (const DrawQuad& d : q.quads) cursor_drawn |= q.texture == 0 && d.x[0] == k_map_left - 2 && d.y[0] == k_map_bottom + 14 * 17 - 2;
+  EXPECT_TRUE(cursor_drawn);
+  const WidgetNote* map = nullptr;
+  for (const WidgetNote& w : rec.widgets)
+    if (w.kind == "world_map") map = &w;
+  ASSERT_TRUE(map);
+  EXPECT_TRUE(map->focused && map->focus_ring);
+  EXPECT_EQ(map->cursor, 0 * 18 + 17);
+  click(centre_x(11), centre_y(5));
+  EXPECT_TRUE(cursor_at(11, 5));
+  EXPECT_FALSE(focus_ring_shown());
+  keys_frame({key_right, key_space});
+  EXPECT_TRUE(cursor_at(12, 5));
+  EXPECT_FALSE(selected(12, 5));
 }
 
 TEST_F(WorldMapTest, SelectAllAndSelectNoneSetEveryFlag) {
