@@ -47,6 +47,16 @@ void set_every_tile(TileGrid& grid, bool value) {
     for (int r = 0; r < tile_rows; ++r) grid.set(c, r, value);
 }
 
+// Whether the band from b0 to b1 on one axis covers the tile starting at t0 there. A band
+// of no width on the axis (a press that did not move, a drag along a grid line) covers
+// the tile that holds its position, a line going to the larger index as a press does.
+bool band_covers(float b0, float b1, float t0, float map_end) {
+  const float t1 = t0 + k_map_tile;
+  if (b0 < b1) return b0 < t1 && t0 < b1;
+  if (b0 < t0 || b0 > t1) return false;
+  return b0 < t1 || b0 >= map_end;
+}
+
 // Tiles in reading order: the top row first, each row from the left.
 int reading_index(int column, int row) { return (tile_rows - 1 - row) * tile_columns + column; }
 
@@ -146,7 +156,7 @@ void world_map() {
       // A held drag repaints its band each frame; only a tile that really changes makes
       // the totals be computed again.
       const bool paint = g_map.paint_value != 0;
-      if (pressing && band_x0 < x1 && x0 < band_x1 && band_y0 < y1 && y0 < band_y1 &&
+      if (pressing && band_covers(band_x0, band_x1, x0, map_right) && band_covers(band_y0, band_y1, y0, map_top) &&
           selected.get(c, r) != paint) {
         selected.set(c, r, paint);
         changed = true;
