@@ -365,6 +365,15 @@ Outcome start_command(const std::string& word, const std::string& arg) {
     press(s.x1, s.y1);
     return Outcome::busy;
   }
+  if (word == "wheel") {
+    float v[3];
+    if (!parse_numbers(arg, v, 3)) return fail("wheel needs X Y NOTCHES"), Outcome::busy;
+    move_mouse(v[0], v[1]);
+    ui().in.wheel += v[2];
+    ui().in.wheel_this_frame += v[2];
+    input_given();
+    return Outcome::stop;
+  }
   if (word == "key") {
     if (!give_named_key(arg)) return fail("key: unknown key \"" + arg + "\""), Outcome::busy;
     queued_input_given();

@@ -13,6 +13,7 @@
 //                           CONTINUE, SELECT ALL, SELECT NONE)
 //   tap X Y, tap_text TEXT  the same, but the press and the release reach one frame
 //   drag X1 Y1 X2 Y2        press, move over several frames to the end point, release
+//   wheel X Y NOTCHES       the mouse to X Y, then the wheel turned (positive: away from the user)
 //   key NAME                RETURN, ESCAPE, TAB, SPACE, BACKSPACE, DELETE, LEFT, RIGHT, UP,
 //                           DOWN, HOME, END, PAGEUP, PAGEDOWN, a letter or digit, "=", or
 //                           with modifiers, e.g. SHIFT+TAB or CTRL+V; as the window's own key
