@@ -74,6 +74,8 @@ class FrameNotes : public DrawBackend {
 enum class Action { none, click, drag, frames, look, screenshot, pad };
 
 const int k_drag_steps = 8;
+// Passes a newly attached game controller is given to be opened before its first press.
+const int k_pad_settle_frames = 5;
 
 struct QaState {
   bool active = false;
@@ -337,6 +339,8 @@ Outcome run_look() {
   return start_click((w->x0 + w->x1) / 2, (w->y0 + w->y1) / 2);
 }
 
+Outcome continue_action();
+
 Outcome start_command(const std::string& word, const std::string& arg) {
   QaState& s = state();
   s.tapping = word == "tap" || word == "tap_text";
@@ -386,10 +390,17 @@ Outcome start_command(const std::string& word, const std::string& arg) {
   }
   if (word == "pad") {
     if (!window_exists()) return fail("pad: a game controller needs the window"), Outcome::busy;
-    if (!give_pad(arg)) return fail("pad: no such button, or no controller, \"" + arg + "\""), Outcome::busy;
-    // Held for a pass, let go in the next: one press.
+    s.text = arg;
     s.action = Action::pad;
-    return Outcome::busy;
+    // A controller plugged in now is opened with the events of the next passes.
+    if (!window_virtual_pad_attached()) {
+      if (window_virtual_pad_attach() != 0) return fail("pad: no game controller can be made"), Outcome::busy;
+      s.stage = 0;
+      s.frames_left = k_pad_settle_frames;
+      return Outcome::busy;
+    }
+    s.stage = 1;
+    return continue_action();
   }
   if (word == "log") {
     LOG << arg << "\n";
@@ -471,6 +482,16 @@ Outcome continue_action() {
     case Action::screenshot:
       return Outcome::busy;
     case Action::pad:
+      if (s.stage == 0) {
+        if (--s.frames_left <= 0) s.stage = 1;
+        return Outcome::busy;
+      }
+      if (s.stage == 1) {
+        // Held for a pass, let go in the next: one press.
+        if (!give_pad(s.text)) return fail("pad: no such button \"" + s.text + "\""), Outcome::busy;
+        s.stage = 2;
+        return Outcome::busy;
+      }
       s.action = Action::none;
       release_pad();
       queued_input_given();

@@ -585,15 +585,19 @@ Sint16 stick_value(float v) {
 
 }  // namespace
 
+int window_virtual_pad_attach() { return virtual_pad() ? 0 : 1; }
+
+bool window_virtual_pad_attached() { return g_window.pad.virtual_pad != nullptr; }
+
 int window_virtual_pad_button(int button, bool down) {
-  SDL_Joystick* j = virtual_pad();
+  SDL_Joystick* j = g_window.pad.virtual_pad;
   const int b = sdl_pad_button(button);
   if (!j || b < 0) return 1;
   return SDL_JoystickSetVirtualButton(j, b, down ? SDL_PRESSED : SDL_RELEASED) == 0 ? 0 : 1;
 }
 
 int window_virtual_pad_stick(float x, float y) {
-  SDL_Joystick* j = virtual_pad();
+  SDL_Joystick* j = g_window.pad.virtual_pad;
   if (!j) return 1;
   const bool ok = SDL_JoystickSetVirtualAxis(j, SDL_CONTROLLER_AXIS_LEFTX, stick_value(x)) == 0 &&
                   SDL_JoystickSetVirtualAxis(j, SDL_CONTROLLER_AXIS_LEFTY, stick_value(y)) == 0;

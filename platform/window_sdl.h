@@ -134,9 +134,12 @@ enum WindowPadButton {
   pad_a, pad_b, pad_x, pad_y, pad_back, pad_start, pad_left_shoulder, pad_right_shoulder,
   pad_up, pad_down, pad_left, pad_right,
 };
-// A controller of the program's own (SDL's virtual joystick), for scripted runs: the
-// button goes down or up, or the left stick moves to (x, y), each -1..1 with y down. The
-// controller is attached at the first call. Returns 0, or 1 when it cannot be made.
+// A controller of the program's own (SDL's virtual joystick), for scripted runs: attached
+// (it arrives as a new controller with the next events), then its button goes down or up,
+// or its left stick moves to (x, y), each -1..1 with y down. Each returns 0, or 1 when
+// there is no such controller.
+int window_virtual_pad_attach();
+bool window_virtual_pad_attached();
 int window_virtual_pad_button(int button, bool down);
 int window_virtual_pad_stick(float x, float y);
 
