@@ -324,3 +324,97 @@ TEST_F(KeyboardFlows, TheInstallByAGameControllerMakesWhatTheMouseMakes) {
   EXPECT_EQ(pad_tree, tree_of(by_mouse.root / "desktop/Zephiro 9 DVD/"));
   EXPECT_NE(pad_tree.find("+44+163.dsf"), std::string::npos) << pad_tree;
 }
+
+// Enter on every page as it appears (and in every prompt as it opens) presses what the
+// page offers to go on with, never QUIT, GO BACK or a cancel: where it lands is checked
+// each time. Pages that cannot go on stay as they are. Between the pages, the keys that
+// lead on where Enter cannot (a tick, a tile, a menu choice).
+TEST_F(KeyboardFlows, EnterOnEveryPageAsItAppearsNeverQuitsGoesBackOrCancels) {
+  set_language(language_english);
+  const std::string set = p.root / "set/";
+  ASSERT_TRUE(make_tiny_disc_set(set, 3));
+  auto own_disc = [&](int n) { return set + "disc" + std::to_string(n); };
+  // A tile whose archive cannot be unpacked: adding it ends in the Error Prompt.
+  write_file(own_disc(3) + "/Zephiro 9 DVD/Zephiro 9/Global Scenery/-global terrain-/-30+010/-23+018.dsf.7z",
+             "7z\xBC\xAF\x27\x1C this is no archive");
+  const std::string copy = desktop() + "Zephiro 9 DVD/";
+  const std::string started = copy + "Zephiro started.txt";
+  const std::string stays = "frames 8\n";  // Enter had time to act, and did nothing
+  auto enter_lands_on = [](const std::string& page_text) { return "key RETURN\n" + wait(page_text); };
+  auto run = [&](const std::string& drive, const std::string& text) {
+    return p.run({"--lang=en", "--dvd_drives=" + drive, script("check_fit\n" + text)});
+  };
+
+  // The install wizard, from a Welcome page without a disc.
+  RunResult r = run(
+      p.root / "drive",
+      wait("Please insert Zephiro 9 DVD number one to begin.") +
+          "# Its first choice opens the disc image picker, which is cancelled\n"
+          "pick_cancel\n" +
+          enter_lands_on("Please pick the disc image (.iso file) of a Zephiro 9 DVD.") +
+          wait("Please insert Zephiro 9 DVD number one to begin.") + "set_drives " + own_disc(1) + "\n" +
+          wait("Welcome to the Zephiro 9 Installer.") + enter_lands_on("I will create the folder 'Zephiro 9 DVD'") +
+          enter_lands_on("End User License Agreement") +
+          "# CONTINUE waits for the tick: Enter stays\n" + stays + enter_lands_on("End User License Agreement") +
+          stays + "no_text Please pick the scenery\nno_text Pick Install Destination\n"
+          "key SPACE\n" + enter_lands_on("Please pick the scenery you would like to install now.") +
+          enter_lands_on("Installing Zephiro - Please Change DVDs") + wait("Please insert DVD number 2") +
+          "# no disc: the request again, not a cancel\n" + enter_lands_on("Please insert DVD number 2") + stays +
+          "no_text Are you sure\nno_text Please pick the scenery\n"
+          "key ESCAPE\n" + wait("Are you sure you want to cancel the installation?") +
+          "# the question's Enter goes on with the install\n" +
+          enter_lands_on("Please insert DVD number 2") + stays + "no_text Are you sure\n"
+          "set_drives " + own_disc(2) + "\n" +
+          enter_lands_on("Installation was successful.") +
+          "# the finish page's first choice runs the copy, which ends the installer\n"
+          "key RETURN\nframes 100\nwait_text never drawn: the program has ended\n");
+  EXPECT_EQ(r.exit_code, 1) << r.err << p.log();
+  EXPECT_TRUE(file_reaches(started, "Zephiro 9 started with 0 parameters\n"));
+  RunResult v = p.run({"--dvd_drives=" + own_disc(1) + list_separator() + own_disc(2) + list_separator() + own_disc(3),
+                       "--verify=" + copy});
+  EXPECT_EQ(v.exit_code, 0) << v.out << v.err;
+  fs::remove(started);
+
+  // The Main Menu's first choice runs the copy too.
+  r = run(own_disc(1), menu() + "key RETURN\nframes 100\nwait_text never drawn: the program has ended\n");
+  EXPECT_EQ(r.exit_code, 1) << r.err << p.log();
+  EXPECT_TRUE(file_reaches(started, "Zephiro 9 started with 0 parameters\n"));
+  fs::remove(started);
+
+  // The repair of a file the user changed: the Conflict Prompt's Enter keeps it. Then
+  // scenery: the damaged tile added; the Error Prompt's Enter goes on; a finish page with
+  // errors offers nothing to run, so Enter stays.
+  write_file(copy + "Airfoils/Clark Y.afl", "my own airfoil");
+  r = run(own_disc(1),
+          menu() + "key DOWN\nkey DOWN\n" +
+              enter_lands_on("Please pick which copy of Zephiro 9 you would like to repair.") +
+              enter_lands_on("I need to install approximately 1 file to repair") +
+              enter_lands_on("but it appears you have modified this file. What to do?") +
+              enter_lands_on("I have finished repairing") + "key ESCAPE\n" + menu() + "key DOWN\n" +
+              enter_lands_on("Please pick which copy of Zephiro 9 you would like to add scenery to.") +
+              enter_lands_on("Click on the world map to select what scenery you would like to install.") +
+              "# the cursor from the first tile with scenery (column 33, row 14) to the damaged one (19, 6)\n" +
+              repeat("key DOWN\n", 8) + repeat("key LEFT\n", 14) + "key SPACE\n" +
+              enter_lands_on("Please insert DVD number 3") + "set_drives " + own_disc(3) + "\n" +
+              enter_lands_on("An error occurred during scenery installation:") +
+              enter_lands_on("There were errors while installing your scenery.") + stays +
+              "no_text Run Zephiro Now\nno_text What would you like to do?\n"
+              "key RETURN\n" + stays + wait("There were errors while installing your scenery.") +
+              "key ESCAPE\n" + menu() + "key ESCAPE\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  EXPECT_EQ(read_file(copy + "Airfoils/Clark Y.afl"), "my own airfoil");
+  EXPECT_FALSE(fs::exists(copy + "Global Scenery/-global terrain-/-30+010/-23+018.dsf"));
+
+  // The removal: Enter on its confirmation removes the copy (the page's CONTINUE); its
+  // finish page offers nothing, so Enter stays there.
+  r = run(own_disc(1), menu() + repeat("key DOWN\n", 4) +
+                           enter_lands_on("Please pick which copy of Zephiro 9 you would like to remove.") +
+                           enter_lands_on("Click continue to remove it.") +
+                           enter_lands_on("I have removed " + copy) + "key RETURN\n" + stays +
+                           wait("I have removed " + copy) + "no_text Welcome to the Zephiro 9 Installer\n"
+                           "key ESCAPE\n" + wait("Welcome to the Zephiro 9 Installer.") + "key ESCAPE\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err << p.log();
+  // The file the user changed is kept, the rest is gone.
+  EXPECT_EQ(read_file(copy + "Airfoils/Clark Y.afl"), "my own airfoil");
+  EXPECT_FALSE(fs::exists(copy + "Resources/settings.txt"));
+}
