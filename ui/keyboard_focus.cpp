@@ -221,15 +221,7 @@ FocusTurn focus_turn(int kind, const std::string& identity, float x0, float y0, 
   int id = static_cast<int>((h + 0x9E3779B9u * static_cast<uint32_t>(occurrence)) & 0x7FFFFFFF);
   if (id == 0) id = 1;
 
-  FocusItem item;
-  item.id = id;
-  item.kind = kind;
-  item.x0 = x0;
-  item.y0 = y0;
-  item.x1 = x1;
-  item.y1 = y1;
-  item.enabled = enabled;
-  item.arrows = arrows;
+  const FocusItem item{id, kind, x0, y0, x1, y1, enabled, arrows};
   s.items.push_back(item);
 
   if (clicked) s.focused = id;
