@@ -7,7 +7,7 @@ packages=(
   zlib1g-dev libminizip-dev libdeflate-dev libarchive-dev libssl-dev
   libpng-dev libfreetype-dev libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libgtest-dev fonts-dejavu-core
-  xvfb xauth zip 7zip zenity
+  xvfb xauth zip 7zip zenity xdotool
   clang libclang-rt-14-dev
   libdbus-1-dev dbus-daemon
   xorriso

@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/keyboard_focus.h"
 #include "ui/localization.h"
 #include "ui/sprites.h"
 #include "ui/text_render.h"
@@ -38,7 +39,7 @@ bool draw_alert_panel(const AlertRequest& r, const std::string& where) {
     label = localize("Understood");
   }
   const UiInput& in = c.in;
-  const bool clicked = choice_button(k_page_width / 2, 18, 0, false, 1, label, "-") != 0;
+  const bool clicked = choice_button(k_page_width / 2, 18, 0, false, 1, label, "-", true) != 0;
   return clicked || in.return_pressed || (r.kind != alert_language && in.escape_pressed);
 }
 
@@ -60,11 +61,13 @@ void show_in_window(int prev_ui_mode, const AlertRequest& r, const std::string& 
   // still shown and waits for its answer; the program then ends as it was going to.
   const int quit_before = app().quit_flag;
   app().quit_flag = 0;
+  focus_push_scope();
   for (;;) {
     // Closing the window answers the alert too: the program is on its way out.
     if (draw_alert_panel(r, where) || app().quit_flag) break;
     main_loop_iteration();
   }
+  focus_pop_scope();
   if (quit_before) app().quit_flag = quit_before;
   if (is_fatal(r.kind)) return;
   set_ui_mode(prev_ui_mode);

@@ -72,9 +72,11 @@ class FrameNotes : public DrawBackend {
 };
 
 // A command that needs more than the pass it started in.
-enum class Action { none, click, drag, frames, look, screenshot };
+enum class Action { none, click, drag, frames, look, screenshot, pad };
 
 const int k_drag_steps = 8;
+// Passes a newly attached game controller is given to be opened before its first press.
+const int k_pad_settle_frames = 5;
 
 struct QaState {
   bool active = false;
@@ -205,8 +207,9 @@ void move_mouse(float x, float y) { input_mouse_move(x, y); }
 void press(float x, float y) { input_button_down(mouse_left, x, y); }
 void release(float x, float y) { input_button_up(mouse_left, x, y); }
 
-// A key as the window would report it. False for a name it does not know.
-bool give_key(const std::string& name) {
+// A key as the user would give it: through the window's own events (the same path as
+// the keyboard's), or handled at once without a window. False for a name it does not know.
+bool give_named_key(const std::string& name) {
   int mods = 0;
   std::string key = name;
   for (size_t plus; key.size() > 1 && (plus = key.find('+')) != std::string::npos;) {
@@ -220,35 +223,51 @@ bool give_key(const std::string& name) {
   static const struct {
     const char* name;
     int key;
-  } kNamed[] = {{"RETURN", key_return}, {"ESCAPE", key_escape}, {"TAB", key_tab},   {"BACKSPACE", key_backspace},
-                {"DELETE", key_delete}, {"LEFT", key_left},     {"RIGHT", key_right}, {"UP", key_up},
-                {"DOWN", key_down},     {"HOME", key_home},     {"END", key_end}};
-  UiInput& in = ui().in;
-  KeyEvent ev;
-  ev.mods = mods;
+    const char* text;
+  } kNamed[] = {{"RETURN", key_return, ""},     {"ESCAPE", key_escape, ""},   {"TAB", key_tab, ""},
+                {"BACKSPACE", key_backspace, ""}, {"DELETE", key_delete, ""}, {"LEFT", key_left, ""},
+                {"RIGHT", key_right, ""},       {"UP", key_up, ""},           {"DOWN", key_down, ""},
+                {"HOME", key_home, ""},         {"END", key_end, ""},         {"SPACE", key_space, " "},
+                {"PAGEUP", key_page_up, ""},    {"PAGEDOWN", key_page_down, ""}};
   for (const auto& k : kNamed)
-    if (key == k.name) ev.key = k.key;
-  if (ev.key == key_none) {
-    if (key.size() != 1) return false;
-    const char c = key[0];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool digit = c >= '0' && c <= '9';
-    if (!letter && !digit && c != '=') return false;
-    if (c == '=') in.return_pressed = true;
-    if (mods & (mod_ctrl | mod_alt)) {
-      if (c == '=') return true;
-      ev.key = letter ? (c | 0x20) : c;  // commands use the lower-case code
-    } else {
-      // Printable keys reach the fields as typed text.
-      ev.key = key_text;
-      ev.text = std::string(1, letter && (mods & mod_shift) ? static_cast<char>(c & ~0x20) : c);
+    if (key == k.name) {
+      give_key(k.key, mods, k.text);
+      return true;
     }
-  }
-  if (ev.key == key_return) in.return_pressed = true;
-  if (ev.key == key_escape) in.escape_pressed = true;
-  in.key_went_down = true;
-  in.keys.push_back(ev);
+  if (key.size() != 1) return false;
+  const char c = key[0];
+  const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  const bool digit = c >= '0' && c <= '9';
+  if (!letter && !digit && c != '=') return false;
+  const char typed = letter && (mods & mod_shift) ? static_cast<char>(c & ~0x20) : c;
+  give_key(letter ? (c | 0x20) : c, mods, std::string(1, typed));
   return true;
+}
+
+// The game controller's buttons by name, and the stick's directions.
+bool give_pad(const std::string& name) {
+  static const struct {
+    const char* name;
+    int button;
+  } kButtons[] = {{"A", pad_a},         {"B", pad_b},          {"X", pad_x},
+                  {"Y", pad_y},         {"BACK", pad_back},    {"START", pad_start},
+                  {"LB", pad_left_shoulder}, {"RB", pad_right_shoulder}, {"UP", pad_up},
+                  {"DOWN", pad_down},   {"LEFT", pad_left},    {"RIGHT", pad_right}};
+  for (const auto& b : kButtons)
+    if (name == b.name) return window_virtual_pad_button(b.button, true) == 0;
+  static const struct {
+    const char* name;
+    float x, y;
+  } kStick[] = {{"STICK_LEFT", -1, 0}, {"STICK_RIGHT", 1, 0}, {"STICK_UP", 0, -1}, {"STICK_DOWN", 0, 1}};
+  for (const auto& d : kStick)
+    if (name == d.name) return window_virtual_pad_stick(d.x, d.y) == 0;
+  return false;
+}
+
+// What a pad command leaves held until the next pass lets it go.
+void release_pad() {
+  for (int b = pad_a; b <= pad_right; ++b) window_virtual_pad_button(b, false);
+  window_virtual_pad_stick(0, 0);
 }
 
 // ---------------------------------------------------------------- the folder picker
@@ -272,8 +291,10 @@ enum class Outcome {
   busy,  // goes on in the next pass
 };
 
-// The frame drawn in this pass still shows the state before the input took effect.
+// The frame drawn in this pass still shows the state before the input took effect; input
+// that goes through the window's queue arrives with the next pass.
 void input_given() { state().input_frame = state().frames_done + 1; }
+void queued_input_given() { state().input_frame = state().frames_done + (window_exists() ? 2 : 1); }
 
 Outcome start_click(float x, float y) {
   QaState& s = state();
@@ -323,6 +344,8 @@ Outcome run_look() {
   return start_click((w->x0 + w->x1) / 2, (w->y0 + w->y1) / 2);
 }
 
+Outcome continue_action();
+
 Outcome start_command(const std::string& word, const std::string& arg) {
   QaState& s = state();
   s.tapping = word == "tap" || word == "tap_text";
@@ -351,19 +374,43 @@ Outcome start_command(const std::string& word, const std::string& arg) {
     press(s.x1, s.y1);
     return Outcome::busy;
   }
-  if (word == "key") {
-    if (!give_key(arg)) return fail("key: unknown key \"" + arg + "\""), Outcome::busy;
+  if (word == "wheel") {
+    float v[3];
+    if (!parse_numbers(arg, v, 3)) return fail("wheel needs X Y NOTCHES"), Outcome::busy;
+    move_mouse(v[0], v[1]);
+    ui().in.wheel += v[2];
+    ui().in.wheel_this_frame += v[2];
     input_given();
     return Outcome::stop;
   }
-  if (word == "type") {
-    KeyEvent ev;
-    ev.key = key_text;
-    ev.text = arg;
-    ui().in.keys.push_back(ev);
-    ui().in.key_went_down = true;
-    input_given();
+  if (word == "key") {
+    if (!give_named_key(arg)) return fail("key: unknown key \"" + arg + "\""), Outcome::busy;
+    queued_input_given();
     return Outcome::stop;
+  }
+  if (word == "type") {
+    give_text(arg);
+    queued_input_given();
+    return Outcome::stop;
+  }
+  if (word == "pad") {
+    if (!window_exists()) return fail("pad: a game controller needs the window"), Outcome::busy;
+    s.text = arg;
+    s.action = Action::pad;
+    // A controller plugged in now is opened with the events of the next passes.
+    if (!window_virtual_pad_attached()) {
+      if (window_virtual_pad_attach() != 0) return fail("pad: no game controller can be made"), Outcome::busy;
+      s.stage = 0;
+      s.frames_left = k_pad_settle_frames;
+      return Outcome::busy;
+    }
+    s.stage = 1;
+    return continue_action();
+  }
+  if (word == "log") {
+    LOG << arg << "\n";
+    log_flush();
+    return Outcome::next;
   }
   if (word == "pick_folder" || word == "pick_cancel") {
     if (word == "pick_folder" && arg.empty()) return fail("pick_folder needs a path"), Outcome::busy;
@@ -439,6 +486,21 @@ Outcome continue_action() {
       return run_look();
     case Action::screenshot:
       return Outcome::busy;
+    case Action::pad:
+      if (s.stage == 0) {
+        if (--s.frames_left <= 0) s.stage = 1;
+        return Outcome::busy;
+      }
+      if (s.stage == 1) {
+        // Held for a pass, let go in the next: one press.
+        if (!give_pad(s.text)) return fail("pad: no such button \"" + s.text + "\""), Outcome::busy;
+        s.stage = 2;
+        return Outcome::busy;
+      }
+      s.action = Action::none;
+      release_pad();
+      queued_input_given();
+      return Outcome::stop;
     case Action::none:
       break;
   }

@@ -13,9 +13,19 @@
 //                           CONTINUE, SELECT ALL, SELECT NONE)
 //   tap X Y, tap_text TEXT  the same, but the press and the release reach one frame
 //   drag X1 Y1 X2 Y2        press, move over several frames to the end point, release
-//   key NAME                RETURN, ESCAPE, TAB, BACKSPACE, DELETE, LEFT, RIGHT, UP, DOWN,
-//                           HOME, END, a letter or digit, "=", or e.g. CTRL+V
-//   type TEXT               type TEXT into the focused field
+//   wheel X Y NOTCHES       the mouse to X Y, then the wheel turned (positive: away from the user)
+//   key NAME                RETURN, ESCAPE, TAB, SPACE, BACKSPACE, DELETE, LEFT, RIGHT, UP,
+//                           DOWN, HOME, END, PAGEUP, PAGEDOWN, a letter or digit, "=", or
+//                           with modifiers, e.g. SHIFT+TAB or CTRL+V; as the window's own key
+//                           events (a key that types, types only into a focused text field)
+//   type TEXT               type TEXT, as the system's text input delivers it
+//   pad NAME                press a button of a game controller and let it go in the next
+//                           pass: A, B, X, Y, BACK, START, LB, RB, UP, DOWN, LEFT, RIGHT (the
+//                           directional pad), or push the left stick STICK_LEFT,
+//                           STICK_RIGHT, STICK_UP, STICK_DOWN; through SDL's game
+//                           controller interface, with a virtual controller of the program's own
+//   log TEXT                write TEXT as a line of the log, at once (a test outside the
+//                           program waits for it)
 //   pick_folder PATH        the next folder picker returns PATH without showing itself
 //   pick_cancel             the next folder picker is cancelled
 //   pick_disc_image FILE    the next picker, which must be the disc image picker, returns

@@ -74,6 +74,12 @@ enum WindowKey {
   window_key_escape,
   window_key_tab,
   window_key_other,
+  window_key_space,
+  window_key_page_up,
+  window_key_page_down,
+  // A game controller's A button: it activates what has the keyboard focus (a button, a
+  // box, a tile), or the page's default button from a text field.
+  window_key_activate,
 };
 enum WindowKeyMod { window_mod_shift = 1, window_mod_ctrl = 2, window_mod_alt = 4 };
 
@@ -97,6 +103,7 @@ struct WindowEvent {
   int key = 0;               // key down: WindowKey, or a letter or digit
   int mods = 0;              // key down: WindowKeyMod bits
   bool return_key = false;   // key down: Return, keypad Enter or "="
+  bool repeat = false;       // key down: the key is held and the system repeats it
   std::string text;          // typed text, UTF-8
 };
 
@@ -108,6 +115,33 @@ int window_pump_events(int wait_ms, std::vector<WindowEvent>& out);
 // client pixel with the left button going down, up or neither (0); a close request.
 void window_push_mouse(int client_x, int client_y, int button);  // 1 down, -1 up, 0 move
 void window_push_close();
+// Queues a key as the window would report it from the keyboard: the key going down with
+// its modifiers and, while text input is on, the `text` it types (none with Ctrl or Alt).
+void window_push_key(int key, int mods, const std::string& text);
+// Queues typed text, as an input method delivers it.
+void window_push_text(const std::string& text);
+
+// Text input (the system's input methods, an on-screen keyboard) is on only while a text
+// field has the keyboard focus; typed characters arrive only then.
+void window_set_text_input(bool on);
+bool window_text_input_on();
+
+// Game controllers (through SDL's game controller interface) arrive as keys: the
+// directional pad and the left stick as the arrows (repeating while held), A as
+// window_key_activate, B as Escape, the right shoulder as Tab and the left one as
+// Shift+Tab, Start as Return.
+enum WindowPadButton {
+  pad_a, pad_b, pad_x, pad_y, pad_back, pad_start, pad_left_shoulder, pad_right_shoulder,
+  pad_up, pad_down, pad_left, pad_right,
+};
+// A controller of the program's own (SDL's virtual joystick), for scripted runs: attached
+// (it arrives as a new controller with the next events), then its button goes down or up,
+// or its left stick moves to (x, y), each -1..1 with y down. Each returns 0, or 1 when
+// there is no such controller.
+int window_virtual_pad_attach();
+bool window_virtual_pad_attached();
+int window_virtual_pad_button(int button, bool down);
+int window_virtual_pad_stick(float x, float y);
 
 // The back buffer as RGBA, bottom row first (alpha forced opaque).
 int window_read_pixels(int& width, int& height, std::vector<unsigned char>& rgba);

@@ -459,15 +459,20 @@ TEST_F(PageFrameworkTest, ModalPromptAnswers) {
   g_user = PromptUser{&rec, {PromptInput{96, 31, true}}};
   EXPECT_EQ(ask_modal(), 0);
 
-  // Nothing but a click on a button answers: keys, clicks beside the buttons, and a
-  // click that was already down when the prompt opened.
+  // Clicks beside the buttons answer nothing, nor does a click that was already down
+  // when the prompt opened.
   frame(96, 56, true);
-  PromptInput keys;
-  keys.keys = true;
-  g_user = PromptUser{&rec, {keys, PromptInput{96, 67, true}, PromptInput{147, 31, true}, PromptInput{400, 300, true},
+  g_user = PromptUser{&rec, {PromptInput{96, 67, true}, PromptInput{147, 31, true}, PromptInput{400, 300, true},
                              PromptInput{150, 53, true}, PromptInput{96, 31, false}, PromptInput{140, 40, true}}};
   EXPECT_EQ(ask_modal(), 0);
-  EXPECT_EQ(g_user.passes, 7u);
+  EXPECT_EQ(g_user.passes, 6u);
+
+  // Return (and Escape) give the answer that goes on rather than the one that stops.
+  PromptInput keys;
+  keys.keys = true;
+  g_user = PromptUser{&rec, {keys}};
+  EXPECT_EQ(ask_modal(), 0);
+  EXPECT_EQ(g_user.passes, 1u);
 
   PromptInput elsewhere;
   elsewhere.set_mode = 994;
@@ -590,11 +595,15 @@ TEST_F(PageFrameworkTest, ConflictPromptAnswersInBothForms) {
 
   PromptInput elsewhere;
   elsewhere.set_mode = 0;
+  g_user = PromptUser{&rec, {PromptInput{400, 200, true}, elsewhere}};
+  EXPECT_EQ(conflict_prompt(location, false), 3);
+  EXPECT_EQ(g_user.passes, 2u);
+  // Return and Escape keep the user's file.
   PromptInput keys;
   keys.keys = true;
-  g_user = PromptUser{&rec, {keys, PromptInput{400, 200, true}, elsewhere}};
-  EXPECT_EQ(conflict_prompt(location, false), 3);
-  EXPECT_EQ(g_user.passes, 3u);
+  g_user = PromptUser{&rec, {keys}};
+  EXPECT_EQ(conflict_prompt(location, false), 2);
+  EXPECT_EQ(g_user.passes, 1u);
 }
 
 TEST_F(PageFrameworkTest, ConflictPromptIsTranslatedAndServesTheEngine) {

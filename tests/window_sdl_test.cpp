@@ -388,3 +388,96 @@ TEST_F(WindowSdl, SwarmWorkersShareTexturesWithTheWindow) {
 }
 
 }  // namespace
+
+// Typed text is asked for only while a text field has the focus; a game controller's
+// buttons, pad and stick arrive as the window's keys (through SDL's game controller
+// interface, with SDL's virtual controller), a held direction repeating as a held key does.
+TEST_F(WindowSdl, TextInputFollowsTheFieldAndAGameControllerArrivesAsKeys) {
+  ASSERT_EQ(start_display(), "");
+  ASSERT_EQ(open_window(WindowSettings()), window_ok);
+  EXPECT_FALSE(window_text_input_on());
+  std::string name = "Zephiro";
+  auto frame = [&]() {
+    begin_input_frame();
+    pump_window_events(0);
+    text_field(250, 330, name, 50, "", 300, true, "Name:");
+    choice_button(500, 250, 200, false, 1, "Other", "-");
+  };
+  frame();  // the field takes the focus as the page's main widget
+  frame();
+  EXPECT_TRUE(window_text_input_on());
+  give_key('a', 0, "a");      // types while text input is on
+  frame();
+  frame();
+  EXPECT_EQ(name, "Zephiroa");
+  give_key(key_tab, 0);
+  frame();  // Tab moves the focus to the button
+  frame();
+  EXPECT_FALSE(window_text_input_on());
+  give_key('b', 0, "b");  // with text input off, the key types nothing
+  frame();
+  frame();
+  EXPECT_EQ(name, "Zephiroa");
+
+  // The controller: attached, it arrives with the next events and is opened.
+  ASSERT_EQ(window_virtual_pad_attach(), 0);
+  std::vector<WindowEvent> events;
+  auto pump_for = [&](int ms) {
+    events.clear();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) window_pump_events(5, events);
+  };
+  pump_for(200);
+  auto keys_of = [&]() {
+    std::vector<std::pair<int, int>> keys;
+    for (const WindowEvent& e : events)
+      if (e.kind == window_event_key_down && !e.repeat) keys.push_back({e.key, e.mods});
+    return keys;
+  };
+  const struct {
+    int button;
+    int key, mods;
+  } presses[] = {{pad_a, window_key_activate, 0},     {pad_b, window_key_escape, 0},
+                 {pad_start, window_key_return, 0},   {pad_right_shoulder, window_key_tab, 0},
+                 {pad_left_shoulder, window_key_tab, window_mod_shift}, {pad_up, window_key_up, 0},
+                 {pad_left, window_key_left, 0},      {pad_x, 0, 0}};
+  for (const auto& press : presses) {
+    ASSERT_EQ(window_virtual_pad_button(press.button, true), 0);
+    pump_for(60);
+    ASSERT_EQ(window_virtual_pad_button(press.button, false), 0);
+    std::vector<std::pair<int, int>> keys = keys_of();
+    pump_for(60);
+    const std::vector<std::pair<int, int>> after = keys_of();
+    keys.insert(keys.end(), after.begin(), after.end());
+    if (press.key == 0) {
+      EXPECT_TRUE(keys.empty()) << press.button;  // X means nothing here
+    } else {
+      ASSERT_EQ(keys.size(), 1u) << press.button;
+      EXPECT_EQ(keys[0].first, press.key) << press.button;
+      EXPECT_EQ(keys[0].second, press.mods) << press.button;
+    }
+  }
+  // A direction held repeats after a pause; letting go ends it.
+  ASSERT_EQ(window_virtual_pad_button(pad_down, true), 0);
+  pump_for(900);
+  int downs = 0, repeats = 0;
+  for (const WindowEvent& e : events)
+    if (e.kind == window_event_key_down && e.key == window_key_down) (e.repeat ? repeats : downs) += 1;
+  EXPECT_EQ(downs, 1);
+  EXPECT_GE(repeats, 2);
+  ASSERT_EQ(window_virtual_pad_button(pad_down, false), 0);
+  pump_for(400);
+  EXPECT_TRUE(events.empty());
+  // The left stick: pushed past the middle it is an arrow; back in the middle nothing more.
+  ASSERT_EQ(window_virtual_pad_stick(1, 0), 0);
+  pump_for(60);
+  ASSERT_EQ(keys_of().size(), 1u);
+  EXPECT_EQ(keys_of()[0].first, window_key_right);
+  ASSERT_EQ(window_virtual_pad_stick(0, -1), 0);
+  pump_for(60);
+  ASSERT_EQ(keys_of().size(), 1u);
+  EXPECT_EQ(keys_of()[0].first, window_key_up);
+  ASSERT_EQ(window_virtual_pad_stick(0.1f, 0), 0);
+  pump_for(500);
+  EXPECT_TRUE(keys_of().empty());
+}

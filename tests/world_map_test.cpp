@@ -1,8 +1,11 @@
 #include "ui/world_map.h"
 
+#include <random>
+
 #include "engine/install_scope.h"
 #include "engine/manifest.h"
 #include "tests/ui_fixture.h"
+#include "ui/keyboard_focus.h"
 #include "ui/png_image.h"
 #include "ui/widgets.h"
 
@@ -165,16 +168,104 @@ TEST_F(WorldMapTest, EdgesAndPressesOffTheMap) {
   EXPECT_FALSE(selected(12, 5));
   map_frame(centre_x(12), centre_y(5));
 
-  // A press on the line between two tiles takes its paint value from the larger column.
+  // A press on the line between two tiles takes its paint value from the larger column,
+  // and selects that tile: the press is a band of no width, which covers the tile that
+  // holds its point.
   install_scope().selected_tiles.set(10, 5, true);  // the smaller one is on, the larger off
   map_frame(k_map_left + 14 * 11, centre_y(5), true);
   EXPECT_EQ(world_map_state().paint_value, 1);
-  EXPECT_FALSE(selected(11, 5));  // the line itself lies strictly inside neither tile
+  EXPECT_TRUE(selected(11, 5));
+  EXPECT_TRUE(selected(10, 5));  // the other side of the line keeps its state
   map_frame(0, 0);
   // A press below the map keeps the paint value and touches no tile.
+  install_scope().selected_tiles.set(11, 5, false);
   click(300, 130);
   EXPECT_EQ(world_map_state().paint_value, 1);
   EXPECT_FALSE(selected(11, 5));
+}
+
+// A click anywhere on the map, grid lines included, toggles exactly the tile under it: on
+// a line the larger column (or row) takes it, as for the paint value. Checked against a
+// grid of its own at whole and half units (the mouse at scales 1 and 2), where about one
+// click in seven lands on a line.
+TEST_F(WorldMapTest, EveryClickOnTheMapTogglesTheTileUnderItLinesIncluded) {
+  for (unsigned seed : {31u, 2024u, 7u}) {
+    std::mt19937 random(seed);
+    install_scope().selected_tiles = TileGrid();
+    bool model[36][18] = {};
+    int on_lines = 0;
+    for (int i = 0; i < 1500; ++i) {
+      const int half_x = static_cast<int>(random() % (504 * 2 + 1)), half_y = static_cast<int>(random() % (252 * 2 + 1));
+      const float x = k_map_left + half_x / 2.0f, y = k_map_bottom + half_y / 2.0f;
+      const int column = std::min(35, half_x / 28), row = std::min(17, half_y / 28);
+      on_lines += half_x % 28 == 0 || half_y % 28 == 0;
+      click(x, y);
+      model[column][row] = !model[column][row];
+      for (int c = 0; c < 36; ++c)
+        for (int r = 0; r < 18; ++r)
+          ASSERT_EQ(selected(c, r), model[c][r]) << "seed " << seed << " click " << i << " at " << x << ", " << y
+                                                 << ": tile " << c << ", " << r;
+    }
+    EXPECT_GT(on_lines, 60) << seed;
+  }
+
+  // A drag along a line between two rows paints the row above it, from the tile pressed.
+  install_scope().selected_tiles = TileGrid();
+  const float line = k_map_bottom + 14 * 6;
+  map_frame(centre_x(10), line, true);
+  map_frame(centre_x(12), line, false, true);
+  map_frame(centre_x(12), line);
+  for (int c = 9; c <= 13; ++c) {
+    EXPECT_EQ(selected(c, 6), c >= 10 && c <= 12) << c;
+    EXPECT_FALSE(selected(c, 5)) << c;
+  }
+}
+
+// The keyboard's cursor: it starts on the first tile with scenery in reading order, the
+// arrows move it a tile at a time within the grid, Home and End jump, Space toggles the
+// tile under it and the needed size follows; a click puts it on the clicked tile.
+TEST_F(WorldMapTest, TheKeyboardCursorMovesTogglesAndFollowsClicks) {
+  install_manifest().available_tiles.set(3, 15, true);  // a tile in a higher row, no group
+  auto keys_frame = [&](std::vector<int> keys) {
+    frame(0, 0);
+    for (int k : keys) ui().in.keys.push_back(KeyEvent{k, 0, ""});
+    world_map();
+  };
+  auto cursor_at = [&](int column, int row) {
+    return world_map_state().cursor_column == column && world_map_state().cursor_row == row;
+  };
+  keys_frame({});
+  EXPECT_TRUE(cursor_at(3, 15));  // the top row first
+  EXPECT_EQ(focused_widget() != 0, true);  // the map takes the focus as its page's main widget
+  keys_frame({key_end});
+  EXPECT_TRUE(cursor_at(12, 5));
+  keys_frame({key_space});
+  EXPECT_TRUE(selected(12, 5));
+  EXPECT_FLOAT_EQ(needed(), 400);
+  keys_frame({key_left, key_left, key_space});
+  EXPECT_TRUE(cursor_at(10, 5));
+  EXPECT_FLOAT_EQ(needed(), 500);
+  keys_frame({key_space, key_space});  // two presses in one frame: on and off again
+  EXPECT_TRUE(selected(10, 5));
+  keys_frame({key_home, key_up, key_up, key_up, key_left, key_left, key_left, key_left});
+  EXPECT_TRUE(cursor_at(0, 17));  // held at the grid's edges
+  // The cursor shows only once a key was pressed since the last click.
+  bool cursor_drawn = false;
+  for (const RecordedQuads& q : rec.drawn)
+    for (const DrawQuad& d : q.quads) cursor_drawn |= q.texture == 0 && d.x[0] == k_map_left - 2 && d.y[0] == k_map_bottom + 14 * 17 - 2;
+  EXPECT_TRUE(cursor_drawn);
+  const WidgetNote* map = nullptr;
+  for (const WidgetNote& w : rec.widgets)
+    if (w.kind == "world_map") map = &w;
+  ASSERT_TRUE(map);
+  EXPECT_TRUE(map->focused && map->focus_ring);
+  EXPECT_EQ(map->cursor, 0 * 18 + 17);
+  click(centre_x(11), centre_y(5));
+  EXPECT_TRUE(cursor_at(11, 5));
+  EXPECT_FALSE(focus_ring_shown());
+  keys_frame({key_right, key_space});
+  EXPECT_TRUE(cursor_at(12, 5));
+  EXPECT_FALSE(selected(12, 5));
 }
 
 TEST_F(WorldMapTest, SelectAllAndSelectNoneSetEveryFlag) {

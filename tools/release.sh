@@ -22,10 +22,12 @@ chroot_mount "$ROOT"
 # Debian's SDL links every display and sound library directly, which a release cannot
 # carry; this build of the SDL source Debian 11 ships (its upstream tarball, checked against
 # the source package's checksum) loads X11, Wayland and OpenGL at run time instead, leaves
-# sound and game controllers out (the program opens a window only), and is a static archive.
+# sound out, keeps game controllers (found through /dev/input without udev), and is a
+# static archive. A change of its options (the stamp beside it) builds it again.
 SDL_TARBALL=libsdl2_2.0.14+dfsg2.orig.tar.xz
 SDL_SHA256=8539849619e0290e962b92f180755b6f2763ed648985c4be15ef5c6de223660e
-if [ ! -f "$ROOT/opt/sdl2/lib/libSDL2.a" ]; then
+SDL_OPTIONS="--disable-audio --enable-joystick --disable-haptic --disable-sensor --disable-hidapi"
+if [ ! -f "$ROOT/opt/sdl2/lib/libSDL2.a" ] || [ "$(cat "$ROOT/opt/sdl2/options" 2>/dev/null)" != "$SDL_OPTIONS" ]; then
   echo "== building SDL"
   mkdir -p "$CACHE/src"
   if [ ! -f "$CACHE/src/$SDL_TARBALL" ]; then
@@ -38,14 +40,14 @@ if [ ! -f "$ROOT/opt/sdl2/lib/libSDL2.a" ]; then
   mkdir -p "$ROOT/opt/sdl2-src"
   tar -xJf "$CACHE/src/$SDL_TARBALL" -C "$ROOT/opt/sdl2-src" --strip-components=1
   in_chroot "$ROOT" bash -c 'set -e; cd /opt/sdl2-src
-    ./configure -q --prefix=/opt/sdl2 --disable-shared --enable-static \
-      --disable-audio --disable-joystick --disable-haptic --disable-sensor --disable-hidapi \
+    ./configure -q --prefix=/opt/sdl2 --disable-shared --enable-static '"$SDL_OPTIONS"' \
       --disable-power --disable-dbus --disable-ibus --disable-fcitx --disable-libudev \
       --disable-video-vulkan --disable-video-kmsdrm --disable-video-opengles1 \
       --enable-video-x11 --enable-x11-shared --enable-video-wayland --enable-wayland-shared \
       --enable-video-opengl --enable-sdl-dlopen
     make -s -j2 >/dev/null
     make -s install >/dev/null'
+  echo "$SDL_OPTIONS" >"$ROOT/opt/sdl2/options"
   rm -rf "$ROOT/opt/sdl2-src"
 fi
 

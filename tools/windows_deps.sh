@@ -165,9 +165,9 @@ if ! done_already sdl2; then
   echo "== SDL2"
   s="$(fetch libsdl2 libsdl2-)"
   cmake_build "$s" SDL2-static -- -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF \
-    -DSDL_AUDIO=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF \
+    -DSDL_AUDIO=OFF -DSDL_JOYSTICK=ON -DSDL_HAPTIC=OFF -DSDL_HIDAPI=ON -DSDL_SENSOR=OFF \
     -DSDL_POWER=OFF -DSDL_RENDER=OFF -DSDL_VULKAN=OFF -DSDL_DIRECTX=OFF -DSDL_RENDER_D3D=OFF \
-    -DSDL_WASAPI=OFF -DSDL_XINPUT=OFF
+    -DSDL_WASAPI=OFF -DSDL_XINPUT=ON
   cp "$s/_win/libSDL2.a" "$staging/lib/"
   mkdir -p "$staging/include/SDL2"
   cp "$s/include/"*.h "$staging/include/SDL2/"

@@ -51,6 +51,7 @@ constexpr int kColourInterfaceTint = 57; // white: artwork in its own colours
 constexpr int kColourCurrentStep = 73;
 constexpr int kColourHighlight = 91;     // highlighted widget labels (pulses 89..94)
 constexpr int kColourBackgroundTint = 113;
+constexpr int kColourSwatchWhite = 43;   // the interface image's white swatch
 
 constexpr ArtColour kColourTable[] = {
     {12, 0, 0, 0},       {39, 68, 85, 105},   {40, 97, 97, 92},

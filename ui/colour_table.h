@@ -15,6 +15,7 @@ enum {
   colour_current_step = kColourCurrentStep,
   colour_highlight = kColourHighlight,  // pulsing
   colour_background_tint = kColourBackgroundTint,
+  colour_swatch_white = kColourSwatchWhite,
 };
 
 struct ColourTable {

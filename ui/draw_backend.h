@@ -38,13 +38,25 @@ struct FrameNote {
   float alpha = 1;
 };
 
+// Every widget a frame drew, in the order drawn. The ones that take the keyboard focus
+// carry a focus id that stays the same while their page (or prompt) shows.
 struct WidgetNote {
-  std::string kind;   // "bottom_button", "choice_button", "check_box", "radio_item", "text_field"
+  // "bottom_button", "choice_button", "check_box", "radio_item", "text_field",
+  // "world_map", "copy_list"
+  std::string kind;
   std::string label;  // label text as given (bottom buttons: the label index as text)
   float x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // hit area, page units
   bool enabled = true;
   bool clicked = false;
   bool pressed_now = false;  // pressed look drawn and shown at once
+
+  int focus_id = 0;         // 0: takes no focus (an entry of a list: the list's id)
+  bool focused = false;     // this frame's keys act on it
+  bool focus_ring = false;  // its focus ring is drawn (a key was pressed since the last click)
+  // "world_map": the tile under the keyboard's cursor, column * 18 + row;
+  // "copy_list": the index of the entry under the cursor; -1 none.
+  int cursor = -1;
+  int list_index = -1;  // an entry of a list: its index in the whole list (shown or not)
 };
 
 class DrawBackend {

@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/keyboard_focus.h"
 #include "ui/localization.h"
 #include "ui/sprites.h"
 #include "ui/text_render.h"
@@ -72,6 +73,22 @@ void consume_click() {
   ui().in.right_went_down = false;
 }
 
+// A prompt has a focus of its own from its first frame; what was pressed before it was on
+// screen (the key or click that led to it) answers nothing.
+void open_prompt(int mode) {
+  consume_click();
+  ui().in.keys.clear();
+  focus_push_scope();
+  prompt_set_mode(mode);
+}
+
+int close_prompt(int answer) {
+  prompt_set_mode(ui_mode_wizard);
+  consume_click();
+  focus_pop_scope();
+  return answer;
+}
+
 void draw_prompt_background() {
   fill_window(colour_modal_fill);
   draw_full_window_frame(false);
@@ -83,6 +100,8 @@ struct ConflictButton {
   const char* install_label;
   const char* delete_label;
 };
+
+const int kConflictKeep = 2;
 
 // Tested in this order; the first click found answers.
 const ConflictButton kConflictButtons[] = {
@@ -139,7 +158,9 @@ void installer_frame() {
 
   PageDescription page;
   const WizardPage called = fw.current_page;
-  const int result = called(called != fw.previous_page ? 1 : 0, page);
+  const bool entering = called != fw.previous_page;
+  if (entering) focus_new_page();
+  const int result = called(entering ? 1 : 0, page);
   fw.previous_page = called;
 
   draw_text(colour_text, 500, 480, page.title, 540, weight_bold, align_centre);
@@ -154,31 +175,53 @@ void installer_frame() {
     target = p;
   };
 
+  // The keyboard's focus, when the page's own widgets took none: CONTINUE when the page
+  // can go on, else its first choice (the Main Menu, a finish page's "Run Zephiro Now").
+  // Never QUIT or GO BACK, so that Enter on a page as it appears loses nothing.
+  const bool final_page = page.next_page == quit_page;
+  const bool has_next = page.next_page != nullptr;
+  const bool has_back = page.back_page != nullptr;
+  const bool continue_is_default = has_next && !final_page;
+  const FocusKeys keys = focus_keys();
+  const bool nothing_focused = !focus_is_held();
+
   for (size_t i = 0; i < page.choice_labels.size(); ++i) {
     if (choice_button(500, 350 - 25.0f * static_cast<float>(i), 250, false, kPageChoiceKind, page.choice_labels[i],
-                      "-"))
+                      "-", nothing_focused && !continue_is_default && i == 0))
       go_to(i < page.choice_targets.size() ? page.choice_targets[i] : nullptr);
   }
 
   draw_progress(page);
 
-  const bool final_page = page.next_page == quit_page;
-  if (!final_page && bottom_button(30, kButtonY, label_quit, button_starts_at, nullptr, true, look_normal)) {
-    if (!page.quit_handler || page.quit_handler()) app().quit_flag = 1;
-  }
+  auto quit = [&]() {
+    if (final_page)
+      go_to(page.next_page);
+    else if (!page.quit_handler || page.quit_handler())
+      app().quit_flag = 1;
+  };
+  if (!final_page && bottom_button(30, kButtonY, label_quit, button_starts_at, nullptr, true, look_normal)) quit();
 
-  const bool has_next = page.next_page != nullptr;
   int right_width = 0;
   if (bottom_button(kRightButtonEnd, kButtonY, final_page ? label_quit : label_continue, button_ends_at,
-                    &right_width, has_next, has_next ? look_normal : look_disabled) &&
+                    &right_width, has_next, has_next ? look_normal : look_disabled,
+                    nothing_focused && continue_is_default) &&
       has_next)
     go_to(page.next_page);
+  // Enter from a text field, a box, the map or a list presses the default button.
+  if (keys.enter_default && continue_is_default) go_to(page.next_page);
 
-  const bool has_back = page.back_page != nullptr;
   if (bottom_button(kRightButtonEnd - static_cast<float>(right_width + 10), kButtonY, label_go_back,
                     button_ends_at, nullptr, has_back, has_back ? look_normal : look_disabled) &&
       has_back)
     go_to(page.back_page);
+  // Escape is GO BACK, with whatever question the page behind it asks; else QUIT, but not
+  // while work runs that QUIT would end without a question.
+  if (keys.escape) {
+    if (has_back)
+      go_to(page.back_page);
+    else if (page.progress < 0)
+      quit();
+  }
 
   if (result != 0 && has_next) go_to(page.next_page);
 
@@ -189,6 +232,7 @@ void installer_frame() {
 static bool prompt_closed_by_quit() {
   if (!app().quit_flag) return false;
   prompt_set_mode(ui_mode_wizard);
+  focus_pop_scope();
   return true;
 }
 
@@ -197,27 +241,23 @@ int modal_prompt(const std::string& message, const std::string& first_action,
                  const std::string& second_explanation) {
   // Without a window loop nobody could answer.
   if (!g_prompt_loop.pass) return 3;
-  // A click made before the prompt was on screen answers nothing.
-  consume_click();
-  prompt_set_mode(ui_mode_modal);
+  open_prompt(ui_mode_modal);
   while (app().ui_mode == ui_mode_modal) {
     draw_prompt_background();
     draw_text(colour_label, 20, 160, message, kPageWidth - 40, weight_regular, align_left);
     draw_text(colour_label, 150, 53, first_explanation, kPageWidth - 210, weight_regular, align_left);
     draw_text(colour_label, 150, 28, second_explanation, kPageWidth - 210, weight_regular, align_left);
-    if (choice_button(96, 56, 100, false, kPromptChoiceKind, first_action, "-")) {
-      prompt_set_mode(ui_mode_wizard);
-      consume_click();
-      return 1;
-    }
-    if (choice_button(96, 31, 100, false, kPromptChoiceKind, second_action, "-")) {
-      prompt_set_mode(ui_mode_wizard);
-      consume_click();
-      return 0;
-    }
+    // The second answer goes on (Continue) where the first stops or cancels: it has the
+    // focus first, and Escape gives it.
+    const FocusKeys keys = focus_keys();
+    if (choice_button(96, 56, 100, false, kPromptChoiceKind, first_action, "-")) return close_prompt(1);
+    if (choice_button(96, 31, 100, false, kPromptChoiceKind, second_action, "-", true) || keys.escape ||
+        keys.enter_default)
+      return close_prompt(0);
     g_prompt_loop.pass();
     if (prompt_closed_by_quit()) return 3;
   }
+  focus_pop_scope();
   return 3;
 }
 
@@ -227,24 +267,24 @@ int conflict_prompt(const std::string& location, bool delete_form) {
       localize(delete_form ? "because we no longer use this file, but it appears you have modified it. What to do?"
                            : "but it appears you have modified this file. What to do?");
   if (!g_prompt_loop.pass) return 3;
-  consume_click();
-  prompt_set_mode(ui_mode_conflict);
+  open_prompt(ui_mode_conflict);
   while (app().ui_mode == ui_mode_conflict) {
     draw_prompt_background();
     draw_text(colour_label, 20, 100, first_line, kPageWidth - 40, weight_regular, align_left);
     draw_text(colour_label, 20, 90, location, kPageWidth - 40, weight_regular, align_left);
     draw_text(colour_label, 20, 80, question, kPageWidth - 40, weight_regular, align_left);
+    // Keeping the user's file loses nothing: it has the focus first, and Escape keeps.
+    const FocusKeys keys = focus_keys();
     for (const ConflictButton& b : kConflictButtons) {
       const std::string label = localize(delete_form ? b.delete_label : b.install_label);
-      if (choice_button(b.x, b.y, b.width, false, kPromptChoiceKind, label, "-")) {
-        prompt_set_mode(ui_mode_wizard);
-        consume_click();
-        return b.answer;
-      }
+      if (choice_button(b.x, b.y, b.width, false, kPromptChoiceKind, label, "-", b.answer == kConflictKeep))
+        return close_prompt(b.answer);
     }
+    if (keys.escape || keys.enter_default) return close_prompt(kConflictKeep);
     g_prompt_loop.pass();
     if (prompt_closed_by_quit()) return 3;
   }
+  focus_pop_scope();
   return 3;
 }
 

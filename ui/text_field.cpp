@@ -5,6 +5,7 @@
 
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/keyboard_focus.h"
 #include "ui/sprites.h"
 #include "ui/text_render.h"
 #include "ui/ui_context.h"
@@ -199,15 +200,19 @@ int text_field(float x, float y, std::string& text, size_t max_length, const std
   if (c.focus && c.focus != &text && c.focus_seen_frame < c.frame - 1) c.focus = nullptr;
   const bool clicked_in = in.drag == -1 && in.button_went_down && in.mouse_x >= x && in.mouse_x <= x + width &&
                           in.mouse_y >= y && in.mouse_y <= y + 8;
-  // A click elsewhere takes the focus away, so that the keys of this frame reach the
-  // field that was clicked even when it is drawn later.
-  if (c.focus == &text && in.button_went_down && !clicked_in) c.focus = nullptr;
-  if (clicked_in || (auto_focus && c.focus == nullptr && !in.button_went_down)) {
-    if (c.focus != &text) {
-      c.caret = c.anchor = text.size();
-      c.scroll = 0;
-    }
+  // The field edits while it has the keyboard focus: given by a click, by Tab, or taken
+  // as the page's main widget (auto-focus) while nothing else has it. A click elsewhere
+  // takes it away, so that the keys of this frame reach the field that was clicked even
+  // when it is drawn later.
+  const FocusTurn turn = focus_turn(focus_text_field, label.empty() ? help : label, x, y, x + width, y + 8, true,
+                                    clicked_in, auto_focus, arrows_horizontal);
+  if (turn.focused && c.focus != &text) {
+    c.caret = c.anchor = text.size();
+    c.scroll = 0;
+    c.selecting = false;
     c.focus = &text;
+  } else if (!turn.focused && c.focus == &text) {
+    c.focus = nullptr;
   }
   const bool focused = c.focus == &text;
   // An unfocused field shows the start of its text.
@@ -254,13 +259,9 @@ int text_field(float x, float y, std::string& text, size_t max_length, const std
     fill_rect(colour_text, cx, fy0 + 1, cx + 1, fy1 - 1);
   }
 
-  WidgetNote n;
-  n.kind = "text_field";
-  n.label = label.empty() ? help : label;
-  n.x0 = x;
-  n.y0 = y;
-  n.x1 = x + width;
-  n.y1 = y + 8;
+  if (turn.ring) draw_focus_ring(fx0 - 1, fy0 - 1, fx1 + 1, fy1 + 1);
+
+  WidgetNote n = focus_note("text_field", label.empty() ? help : label, x, y, x + width, y + 8, turn);
   n.clicked = clicked_in;
   draw_backend().note_widget(n);
   return text != before ? 1 : 0;

@@ -1,5 +1,7 @@
 #include "ui/ui_context.h"
 
+#include "ui/keyboard_focus.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,7 +24,10 @@ void track_drag() {
 
 UiContext& ui() { return g_ui; }
 
-void reset_ui_context() { g_ui = UiContext(); }
+void reset_ui_context() {
+  g_ui = UiContext();
+  reset_keyboard_focus();
+}
 
 void fit_page_to_window(int width, int height) {
   UiContext& c = g_ui;
@@ -100,6 +105,7 @@ void drop_frame_input() {
   in.key_went_down = false;
   in.return_pressed = false;
   in.escape_pressed = false;
+  in.wheel_this_frame = 0.0f;
   in.keys.clear();
 }
 

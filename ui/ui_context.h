@@ -25,6 +25,10 @@ enum UiKey {
   key_escape = window_key_escape,
   key_tab = window_key_tab,
   key_other = window_key_other,
+  key_space = window_key_space,
+  key_page_up = window_key_page_up,
+  key_page_down = window_key_page_down,
+  key_activate = window_key_activate,  // a game controller's A
 };
 enum UiKeyMod { mod_shift = window_mod_shift, mod_ctrl = window_mod_ctrl, mod_alt = window_mod_alt };
 
@@ -32,6 +36,7 @@ struct KeyEvent {
   int key = key_none;
   int mods = 0;
   std::string text;  // for key_text
+  bool repeat = false;  // the key is held and repeats
 };
 
 // Written by the window's event pump; the flags marked "this frame" are cleared by
@@ -53,7 +58,8 @@ struct UiInput {
   bool escape_pressed = false;   // this frame
   bool custom_cursor = false;    // this frame: a widget chose its own cursor
   float wheel = 0.0f;            // wheel notches, accumulated
-  std::vector<KeyEvent> keys;    // keyboard events for the focused text field
+  float wheel_this_frame = 0.0f; // this frame: notches, positive away from the user
+  std::vector<KeyEvent> keys;    // this frame's keyboard events, for the focus and the text field
 };
 
 struct UiContext {

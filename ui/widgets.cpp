@@ -1,5 +1,6 @@
 #include "ui/widgets.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -7,6 +8,7 @@
 #include "ui/artwork_layout.h"
 #include "ui/colour_table.h"
 #include "ui/draw_backend.h"
+#include "ui/keyboard_focus.h"
 #include "ui/sprites.h"
 #include "ui/text_render.h"
 #include "ui/texture_slots.h"
@@ -43,18 +45,19 @@ void draw_beside(const std::string& part, float x, float y, int align) {
 }
 
 void note_widget(const char* kind, const std::string& label, float x0, float y0, float x1, float y1,
-                 bool enabled, bool clicked, bool pressed_now = false) {
-  WidgetNote n;
-  n.kind = kind;
-  n.label = label;
-  n.x0 = x0;
-  n.y0 = y0;
-  n.x1 = x1;
-  n.y1 = y1;
+                 bool enabled, bool clicked, const FocusTurn& focus, bool pressed_now = false) {
+  WidgetNote n = focus_note(kind, label, x0, y0, x1, y1, focus);
   n.enabled = enabled;
   n.clicked = clicked;
   n.pressed_now = pressed_now;
   draw_backend().note_widget(n);
+}
+
+// The widest line of a label part drawn beside a widget.
+float beside_width(const std::string& part) {
+  float w = 0;
+  for (const std::string& line : label_lines(part)) w = std::max(w, measure_text(line));
+  return w;
 }
 
 void draw_check_image(const IconRect& icon, float x, float y) {
@@ -63,7 +66,8 @@ void draw_check_image(const IconRect& icon, float x, float y) {
                    y + 3 - half, x + half, y + 3 + half);
 }
 
-int check_widget(const char* kind, float x, float y, bool ticked, const std::string& label, bool alt) {
+int check_widget(const char* kind, int focus_kind, float x, float y, bool ticked, const std::string& label, bool alt,
+                 const CheckBoxFocus& how) {
   const WidgetLabel parts = split_widget_label(label);
   draw_check_image(alt ? kRadioBoxImage : kCheckBoxImage, x, y);
   if (ticked) draw_check_image(alt ? kRadioTickImage : kCheckTickImage, x, y);
@@ -71,8 +75,25 @@ int check_widget(const char* kind, float x, float y, bool ticked, const std::str
   draw_beside(parts.right, x + 12, y, align_left);
   const bool over = mouse_in(x - 8, y - 4, x + 8, y + 12);
   if (over) ui().help_text = parts.help;
-  const bool clicked = over && ui().in.button_went_down;
-  note_widget(kind, label, x - 8, y - 4, x + 8, y + 12, true, clicked);
+  const bool mouse_click = over && ui().in.button_went_down;
+  FocusTurn focus;
+  if (how.list_id == 0) {
+    focus = focus_turn(focus_kind, label, x - 8, y - 4, x + 8, y + 12, true, false, how.claim);
+  } else {
+    focus.id = how.list_id;  // the list takes the focus; its cursor is on one entry
+    focus.focused = how.under_cursor;
+    focus.ring = how.under_cursor && focus_ring_shown();
+  }
+  if (focus.ring) {
+    const float two_lines = label_lines(parts.right).size() > 1 ? 5 : 0;
+    draw_focus_ring(x - 10 - beside_width(parts.left) - (parts.left.empty() ? 0 : 12), y - 7 - two_lines,
+                    x + (parts.right.empty() ? 10 : 14 + beside_width(parts.right)), y + 13 + two_lines);
+  }
+  const bool clicked = mouse_click || focus.pressed;
+  WidgetNote n = focus_note(kind, label, x - 8, y - 4, x + 8, y + 12, focus);
+  n.clicked = clicked;
+  n.list_index = how.list_index;
+  draw_backend().note_widget(n);
   return clicked ? 1 : 0;
 }
 
@@ -129,7 +150,8 @@ int bottom_label_width(int label) {
   return b[label + 1] - b[label];
 }
 
-int bottom_button(float x, float y, int label, int align, int* out_width, bool enabled, int look) {
+int bottom_button(float x, float y, int label, int align, int* out_width, bool enabled, int look,
+                  bool claim_focus) {
   if (label < 0 || label > 6) label = 0;
   const int* b = label_boundaries();
   const float lw = static_cast<float>(b[label + 1] - b[label]);
@@ -150,13 +172,18 @@ int bottom_button(float x, float y, int label, int align, int* out_width, bool e
   if (hover) row = in.button_held ? kLabelRowPressed : kLabelRowHover;
   draw_slot_pixels(slot_button_atlas, b[label], row.v0, lw, row.v1 - row.v0, left, y, right, top,
                    look == look_disabled ? 0.5f : 1.0f);
-  const bool clicked = inside && in.button_went_down;
-  note_widget("bottom_button", std::to_string(label), left, y, right, top, enabled, clicked);
+  const bool mouse_click = inside && in.button_went_down;
+  const FocusTurn focus =
+      focus_turn(focus_bottom_button, std::to_string(label), left, y, right, top, enabled, false, claim_focus);
+  // The ring goes round the button's artwork, which reaches past the label.
+  if (focus.ring) draw_focus_ring(left - 10, y - 5, right + 10, y + 26);
+  const bool clicked = mouse_click || focus.pressed;
+  note_widget("bottom_button", std::to_string(label), left, y, right, top, enabled, clicked, focus);
   return clicked ? 1 : 0;
 }
 
 int choice_button(float x, float y, float width, bool on, int kind, const std::string& label,
-                  const std::string& side_caption) {
+                  const std::string& side_caption, bool claim_focus) {
   const WidgetLabel parts = split_widget_label(label);
   const std::string text = !parts.left.empty() && parts.left[0] == '-' ? parts.left.substr(1) : parts.left;
   if (width <= 0) width = measure_text(text) + 21;
@@ -169,7 +196,11 @@ int choice_button(float x, float y, float width, bool on, int kind, const std::s
   const UiInput& in = ui().in;
   const bool over = in.drag == -1 && std::fabs(in.mouse_x - x) <= width / 2 && std::fabs(in.mouse_y - y) <= 10;
   if (over) ui().help_text = parts.help;
-  const bool clicked = over && in.button_went_down;
+  const bool mouse_click = over && in.button_went_down;
+  const FocusTurn focus = focus_turn(focus_choice_button, label, x - width / 2, y - 10, x + width / 2, y + 10, true,
+                                     false, claim_focus);
+  if (focus.ring) draw_focus_ring(x - width / 2 - 1, y - 14, x + width / 2 + 1, y + 14);
+  const bool clicked = mouse_click || focus.pressed;
   bool pressed_now = false;
   if (clicked && !on && kind != 0) {
     // Show the press before the caller's action runs, which may take a while.
@@ -178,18 +209,20 @@ int choice_button(float x, float y, float width, bool on, int kind, const std::s
     draw_backend().present_now();
     pressed_now = true;
   }
-  note_widget("choice_button", label, x - width / 2, y - 10, x + width / 2, y + 10, true, clicked, pressed_now);
+  note_widget("choice_button", label, x - width / 2, y - 10, x + width / 2, y + 10, true, clicked, focus,
+              pressed_now);
   return clicked ? 1 : 0;
 }
 
-int check_box(float x, float y, int& bound, const std::string& label, bool alternative_look) {
-  const int clicked = check_widget("check_box", x, y, bound != 0, label, alternative_look);
+int check_box(float x, float y, int& bound, const std::string& label, bool alternative_look,
+              const CheckBoxFocus& focus) {
+  const int clicked = check_widget("check_box", focus_check_box, x, y, bound != 0, label, alternative_look, focus);
   if (clicked) bound = bound ? 0 : 1;
   return clicked;
 }
 
 int radio_item(float x, float y, int& bound, int value, const std::string& label) {
-  const int clicked = check_widget("radio_item", x, y, bound == value, label, true);
+  const int clicked = check_widget("radio_item", focus_radio_item, x, y, bound == value, label, true, CheckBoxFocus());
   if (clicked && bound != value) bound = value;
   return clicked;
 }

@@ -42,15 +42,20 @@ void handle(const WindowEvent& e) {
       set_mouse(e.x, e.y);
       if (mouse_button(e.button)) input_button_up(mouse_button(e.button), in.mouse_x, in.mouse_y);
       break;
-    case window_event_wheel: in.wheel += e.wheel; break;
+    case window_event_wheel:
+      in.wheel += e.wheel;
+      in.wheel_this_frame += e.wheel;
+      break;
     case window_event_resize: fit_page_to_window(e.x, e.y); break;
     case window_event_key_down: {
       in.key_went_down = true;
-      if (e.return_key) in.return_pressed = true;
-      if (e.key == key_escape) in.escape_pressed = true;
+      // A held key answers nothing more than its first press did.
+      if (e.return_key && !e.repeat) in.return_pressed = true;
+      if (e.key == key_escape && !e.repeat) in.escape_pressed = true;
       KeyEvent ev;
       ev.key = e.key;
       ev.mods = e.mods;
+      ev.repeat = e.repeat;
       // Printable keys arrive as text; letters matter here only as Ctrl commands.
       if (ev.key >= 256 || (ev.mods & mod_ctrl)) in.keys.push_back(ev);
       break;
@@ -112,11 +117,44 @@ void close_window() {
   app().window_ready = false;
 }
 
+// A text field that has the focus and was drawn in the last frame.
+bool text_field_focused() {
+  const UiContext& c = ui();
+  return c.focus != nullptr && c.focus_seen_frame >= c.frame - 1;
+}
+
 int pump_window_events(int wait_ms) {
+  // Typed text (and an on-screen keyboard) only while a field takes it.
+  window_set_text_input(text_field_focused());
   std::vector<WindowEvent> events;
   const int count = window_pump_events(wait_ms, events);
   for (const WindowEvent& e : events) handle(e);
   return count;
+}
+
+void give_key(int key, int mods, const std::string& text) {
+  if (window_exists()) {
+    window_push_key(key, mods, text);
+    return;
+  }
+  WindowEvent e;
+  e.kind = window_event_key_down;
+  e.key = key;
+  e.mods = mods;
+  e.return_key = key == key_return || (key == '=' && !(mods & (mod_ctrl | mod_alt)));
+  handle(e);
+  if (!text.empty() && !(mods & (mod_ctrl | mod_alt))) give_text(text);
+}
+
+void give_text(const std::string& text) {
+  if (window_exists()) {
+    window_push_text(text);
+    return;
+  }
+  WindowEvent e;
+  e.kind = window_event_text;
+  e.text = text;
+  handle(e);
 }
 
 int read_window_pixels(Image& out) {

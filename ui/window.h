@@ -28,5 +28,11 @@ void close_window();
 // `wait_ms` for one. Closing the window sets the Quit Flag. Returns events handled.
 int pump_window_events(int wait_ms);
 
+// Input as if the user had given it at the window (the scripted user): with the window
+// open it goes through the window's own event queue and arrives with the next pump; without
+// one it is handled at once. A key that types `text` types it (not with Ctrl or Alt).
+void give_key(int key, int mods, const std::string& text = "");
+void give_text(const std::string& text);
+
 // The back buffer as an image, bottom row first.
 int read_window_pixels(Image& out);

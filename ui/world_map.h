@@ -20,9 +20,16 @@ bool map_tile_at(float x, float y, int& column, int& row);
 
 // What a drag remembers between frames: where the last press was, and whether the drag
 // selects (1) or deselects (0) the tiles it sweeps; only the next press replaces them.
+// And the keyboard's tile cursor: the arrows move it a tile at a time, Home and End take
+// it to the first and the last tile with scenery in reading order (the top row first,
+// each row from the left), Space selects or deselects the tile under it; a press of the
+// mouse on a tile puts it there. It shows while the map has the keyboard focus.
 struct WorldMapState {
   float anchor_x = 0, anchor_y = 0;
   int paint_value = 0;
+  int cursor_column = -1, cursor_row = -1;  // -1: on the first tile with scenery
 };
 WorldMapState& world_map_state();
 void reset_world_map();
+// The cursor goes back to the first tile with scenery (a page that shows the map anew).
+void reset_map_cursor();

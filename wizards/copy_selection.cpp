@@ -9,10 +9,14 @@
 #include "engine/registry.h"
 #include "io/file_ops.h"
 #include "ui/colour_table.h"
+#include "ui/draw_backend.h"
 #include "ui/file_dialog.h"
 #include "ui/localization.h"
+#include "ui/keyboard_focus.h"
 #include "ui/page_framework.h"
+#include "ui/scroll_list.h"
 #include "ui/text_render.h"
+#include "ui/ui_context.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -23,6 +27,14 @@ struct FindItState {
   std::string picked;       // the folder the user chose
 };
 FindItState g_find;
+
+// The copies as a list: its place on the page, and what it remembers between frames. As
+// many copies show as leave "Find It" and the bottom buttons in their places; more
+// scroll.
+const float k_list_top = 400;
+const float k_row_height = 25;
+const int k_rows_that_fit = 13;
+ScrollList g_list;
 
 std::string parent_folder(const std::string& folder) {
   std::string p = folder;
@@ -89,13 +101,47 @@ void copy_picker() {
   std::string picked = g_find.picked;
   if (poll_file_dialog(&g_find, picked) == dialog_confirmed) found_or_not(picked);
 
-  for (size_t i = 0; i < copies.size(); ++i) {
-    int ticked = copies[i] == install_path() ? 1 : 0;
-    // One radio group: a click ticks its copy, unticking is not possible.
-    if (check_box(250, 400 - 25.0f * static_cast<float>(i), ticked, "|-" + copies[i], false))
-      install_path() = copies[i];
+  // The list is one widget for the keyboard: its cursor goes up and down the copies,
+  // Space ticks the copy under it, Enter goes on.
+  const int count = static_cast<int>(copies.size());
+  ScrollListPlace place;
+  place.x0 = 240;
+  place.x1 = 760;
+  place.first_y = k_list_top;
+  place.row_height = k_row_height;
+  place.rows_shown = k_rows_that_fit;
+  const int rows = scroll_list_rows(place, count);
+  const float list_bottom = k_list_top - k_row_height * static_cast<float>(rows - 1) - 4;
+  FocusTurn focus;
+  if (count > 0) {
+    const bool pressed = ui().in.button_went_down && scroll_list_under_mouse(g_list, place, count);
+    focus = focus_turn(focus_list, "copy_list", place.x0, list_bottom, place.x1, k_list_top + 12, true, pressed, true,
+                       arrows_all);
   }
-  const float y = 400 - 25.0f * static_cast<float>(copies.size());
+  const int ticked = static_cast<int>(std::find(copies.begin(), copies.end(), install_path()) - copies.begin());
+  scroll_list_frame(g_list, place, count, focus.focused, focus_keys(), ticked);
+  if (focus.focused && focus_keys().space && count > 0) install_path() = copies[g_list.cursor];
+
+  for (int i = g_list.first; i < count && scroll_list_row_shown(g_list, place, i); ++i) {
+    int is_ticked = copies[i] == install_path() ? 1 : 0;
+    CheckBoxFocus entry;
+    entry.list_id = focus.id;
+    entry.under_cursor = focus.focused && i == g_list.cursor;
+    entry.list_index = i;
+    // One radio group: a click ticks its copy, unticking is not possible.
+    if (check_box(250, scroll_list_row_y(g_list, place, i), is_ticked, "|-" + copies[i], false, entry)) {
+      install_path() = copies[i];
+      g_list.cursor = i;
+    }
+  }
+  if (count > 0) {
+    WidgetNote n = focus_note("copy_list", "copy_list", place.x0, list_bottom, place.x1, k_list_top + 12, focus);
+    n.cursor = g_list.cursor;
+    draw_backend().note_widget(n);
+  }
+
+  // "Find It" stays below the rows that show, in place however long the list.
+  const float y = k_list_top - k_row_height * static_cast<float>(rows);
   const std::string question = localize("Is the copy of Zephiro 9 you're looking for missing from this list?");
   draw_text(colour_step, 230, y, question, 400, weight_regular, align_left);
   const float find_x = 285 + std::min(400.0f, measure_text(question));

@@ -182,7 +182,8 @@ int pick_destination_page(int entering, PageDescription& page) {
 
   const std::string label = localize("Install Name:");
   const float field_x = 300 + button_width / 2 + 10 + measure_text(label);
-  if (text_field(field_x, 200, s.install_name, k_install_name_chars, "", 760 - field_x, false, label))
+  // The field takes the keyboard's focus as the page appears: the name can be typed at once.
+  if (text_field(field_x, 200, s.install_name, k_install_name_chars, "", 760 - field_x, true, label))
     recompute = true;
 
   if (!is_usable_install_name(s.install_name)) {
@@ -231,7 +232,9 @@ int license_page(int, PageDescription& page) {
   page.title = localize("End User License Agreement");
   page.text = license_text();
   page.back_page = pick_destination_page;
-  check_box(250, 300, s.agreement, localize("|-I agree!"), false);
+  CheckBoxFocus main_widget;
+  main_widget.claim = true;
+  check_box(250, 300, s.agreement, localize("|-I agree!"), false, main_widget);
   page.next_page = s.agreement ? select_scenery_page : nullptr;
   return 0;
 }
@@ -256,6 +259,7 @@ int select_scenery_page(int entering, PageDescription& page) {
   if (entering) {
     scan_whole_copy();
     compute_install_totals();
+    reset_map_cursor();
   }
   world_map();
   page.title = localize("Select Scenery");

@@ -102,6 +102,7 @@ int scenery_map_page(int entering, PageDescription& page) {
   if (entering) {
     select_installed_tiles();
     compute_install_totals();
+    reset_map_cursor();
   }
   world_map();
   page.title = localize("Select Scenery");
